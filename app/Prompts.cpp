@@ -1,0 +1,91 @@
+#include "app/Prompts.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+Prompts* g_prompts = nullptr;
+}
+
+Prompts& Prompts::instance()
+{
+    static QtPrompts desktop;
+    return g_prompts ? *g_prompts : desktop;
+}
+
+void Prompts::install(Prompts* prompts)
+{
+    g_prompts = prompts;
+}
+
+QString Prompts::qtFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // The description already names the patterns ("Dokumenty(*.sqdoc)").
+        out << (parts.at(i).contains(QLatin1Char('(')) ? parts.at(i)
+                                                        : parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return out.isEmpty() ? filter : out.join(QStringLiteral(";;"));
+}
+
+Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                                   Buttons buttons)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    if (buttons == Buttons::YesNo) {
+        QPushButton* yes = box.addButton(QStringLiteral("&Tak"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&Nie"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+    }
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+    return Answer::Ok;
+}
+
+QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QString& filter,
+                                const QString& initialName)
+{
+    return QFileDialog::getOpenFileName(parent, title, initialName, qtFilter(filter));
+}
+
+QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                const QString& initialName)
+{
+    QFileDialog dialog(parent, title, QString(), qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The program asks its own overwrite question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QStringLiteral("sqdoc"));
+    dialog.selectFile(initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtPrompts::inputText(QWidget* parent, const QString& title, const QString& label, QString& text)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
+    if (ok)
+        text = answer;
+    return ok;
+}

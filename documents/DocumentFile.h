@@ -1,0 +1,35 @@
+// Students of a document file (and of its working copy): one table per student,
+// named "PESEL" + the student's PESEL field, rows (id, comp_name, value).
+#pragma once
+
+#include "storage/FieldRow.h"
+#include "storage/MessageBuffer.h"
+
+#include <QStringList>
+
+#include <functional>
+
+class CppSQLite3Query;
+
+// 1 the table exists, 0 it does not, -1 failure. With `create` a missing file is
+// created empty first.
+int iFunCheckIsStudentExists(MessageBuffer& buf, const QString& path, const QString& tableName, bool create);
+// Appends the names of all schema objects, in catalogue order.
+bool bFunGetTableList(MessageBuffer& buf, const QString& path, QStringList& names);
+// Appends one entry per catalogue object, in catalogue order.
+bool bFunGetStudentsList(MessageBuffer& buf, const QString& path, QList<StudentListEntry>& list);
+bool bFunGetValue(MessageBuffer& buf, const CppSQLite3Query& query, const char* column, QString& value);
+// Appends the table's rows in stored order.
+bool bFunLoadCertData(MessageBuffer& buf, const QString& path, const QString& tableName, FieldRowList& rows);
+// Drops the table; success also when it is absent.
+bool bFunDeleteTable(MessageBuffer& buf, const QString& path, const QString& tableName);
+// Creates the table (which must not exist) and inserts the rows in one transaction.
+// `step` runs once per stored row (the wait window's progress bar).
+bool bFunSaveCertData(MessageBuffer& buf, const QString& path, const QString& tableName, const FieldRowList& rows,
+                      const std::function<void()>& step = {});
+// Replaces a student in one transaction: drops `tableName` and every table of
+// `alsoDrop` that exists, creates `tableName` and inserts the rows. Any failure leaves
+// the file exactly as it was. Texts that cannot be stored are refused before anything
+// is written.
+bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString& tableName, const FieldRowList& rows,
+                         const QStringList& alsoDrop = {}, const std::function<void()>& step = {});

@@ -1,0 +1,73 @@
+// Answers the program's boxes from a script and records every box shown.
+#pragma once
+
+#include "app/Prompts.h"
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+
+struct ShownBox
+{
+    enum class Kind { Message, OpenFile, SaveFile, Input };
+    Kind kind = Kind::Message;
+    QString text;    // message text, or the input box's label
+    QString caption; // caption, or the dialog's title
+    Prompts::Icon icon = Prompts::Icon::None;
+    Prompts::Buttons buttons = Prompts::Buttons::Ok;
+    QString filter;
+    QString initialName;
+};
+
+class ScriptedPrompts : public Prompts
+{
+public:
+    ScriptedPrompts() { Prompts::install(this); }
+    ~ScriptedPrompts() override { Prompts::install(nullptr); }
+
+    // Answers for Yes/No boxes, in order; an unscripted question answers No.
+    QQueue<Answer> answers;
+    // Paths for file dialogs, in order; an empty path (or none left) cancels.
+    QQueue<QString> files;
+    // Texts for input boxes; none left cancels.
+    QQueue<QString> inputs;
+
+    QList<ShownBox> shown;
+
+    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) override
+    {
+        shown.append({ShownBox::Kind::Message, text, caption, icon, buttons, {}, {}});
+        if (buttons == Buttons::Ok)
+            return Answer::Ok;
+        return answers.isEmpty() ? Answer::No : answers.dequeue();
+    }
+    QString openFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
+    {
+        shown.append({ShownBox::Kind::OpenFile, {}, title, Icon::None, Buttons::Ok, filter, initial});
+        return files.isEmpty() ? QString() : files.dequeue();
+    }
+    QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
+    {
+        shown.append({ShownBox::Kind::SaveFile, {}, title, Icon::None, Buttons::Ok, filter, initial});
+        return files.isEmpty() ? QString() : files.dequeue();
+    }
+    bool inputText(QWidget*, const QString& title, const QString& label, QString& text) override
+    {
+        shown.append({ShownBox::Kind::Input, label, title, Icon::None, Buttons::Ok, {}, text});
+        if (inputs.isEmpty())
+            return false;
+        text = inputs.dequeue();
+        return true;
+    }
+
+    // Texts of the message boxes shown so far.
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const ShownBox& box : shown)
+            if (box.kind == ShownBox::Kind::Message)
+                out << box.text;
+        return out;
+    }
+    void clear() { shown.clear(); }
+};
