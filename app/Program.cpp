@@ -1,0 +1,125 @@
+#include "app/Program.h"
+
+#include "app/Prompts.h"
+#include "app/TFGlowna.h"
+#include "app/TFOProgramie.h"
+#include "app/TFWait.h"
+#include "documents/TFDaneUcznia.h"
+#include "documents/TFPotwierdzeniePrzyjUcznia.h"
+#include "documents/TFZawiadomieniePrzek.h"
+#include "platform/FileOps.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QStatusBar>
+
+#include <exception>
+
+namespace {
+
+// Reports an exception that escaped a command and lets the event loop go on.
+class GuardedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            Prompts::instance().error(nullptr, QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            Prompts::instance().error(nullptr, QStringLiteral("Nieznany błąd programu."));
+        }
+        return false;
+    }
+};
+
+// The command line as the process received it, program name first, each argument
+// as given; arguments with blanks are joined back with single blanks.
+QString commandLineOf(const QStringList& arguments)
+{
+    QStringList parts = arguments;
+    if (!parts.isEmpty() && parts.first().contains(QLatin1Char(' ')))
+        parts.first() = QLatin1Char('"') + parts.first() + QLatin1Char('"');
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+ProgramWindows::ProgramWindows() = default;
+ProgramWindows::~ProgramWindows()
+{
+    // The main window refers to the others; it goes first.
+    glowna.reset();
+}
+
+QString strFunCommandLineTail(const QString& commandLine)
+{
+    qsizetype i = 0;
+    const qsizetype n = commandLine.size();
+    auto blank = [&](qsizetype k) { return commandLine.at(k) == QLatin1Char(' ') || commandLine.at(k) == QLatin1Char('\t'); };
+    while (i < n && blank(i))
+        ++i;
+    if (i < n && commandLine.at(i) == QLatin1Char('"')) {
+        ++i;
+        while (i < n && commandLine.at(i) != QLatin1Char('"'))
+            ++i;
+        if (i < n)
+            ++i; // the closing quote
+    } else {
+        while (i < n && !blank(i))
+            ++i;
+    }
+    while (i < n && blank(i))
+        ++i;
+    return commandLine.mid(i);
+}
+
+bool bFunStartProgram(ProgramWindows& w, const QString& tail)
+{
+    w.glowna = std::make_unique<TFGlowna>();
+    w.daneUcznia = std::make_unique<TFDaneUcznia>(w.glowna.get());
+    w.wait = std::make_unique<TFWait>(w.glowna.get());
+    w.oProgramie = std::make_unique<TFOProgramie>(w.glowna.get());
+    w.potwierdzenie = std::make_unique<TFPotwierdzeniePrzyjUcznia>(w.daneUcznia.get(), w.glowna.get());
+    w.zawiadomienie = std::make_unique<TFZawiadomieniePrzek>(w.daneUcznia.get(), w.glowna.get());
+    TFGlowna::Windows windows;
+    windows.daneUcznia = w.daneUcznia.get();
+    windows.wait = w.wait.get();
+    windows.oProgramie = w.oProgramie.get();
+    windows.potwierdzenie = w.potwierdzenie.get();
+    windows.zawiadomienie = w.zawiadomienie.get();
+    w.glowna->setWindows(windows);
+
+    if (!w.glowna->FormCreate())
+        return false;
+    if (tail.size() > 5) {
+        if (FileOps::exists(tail) && w.glowna->bFunWczytajPlikSwiadectw(tail))
+            w.glowna->setOpenDocumentPath(tail);
+        else
+            w.glowna->setOpenDocumentPath(QString());
+    }
+    return true;
+}
+
+int iFunRunProgram(int argc, char** argv)
+{
+    GuardedApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Melvok - Liceum"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Melvok - Liceum"));
+
+    SingleInstance instance(QStringLiteral("MELVOK-DOKUMENTY"));
+    if (instance.acquire() == SingleInstance::State::AlreadyRunning) {
+        Prompts::instance().message(nullptr, QStringLiteral("Ten program jest już uruchomiony."),
+                                    QStringLiteral("Kopia"), Prompts::Icon::Error, Prompts::Buttons::Ok);
+        return 0;
+    }
+
+    ProgramWindows windows;
+    if (!bFunStartProgram(windows, strFunCommandLineTail(commandLineOf(QApplication::arguments()))))
+        return 0;
+    windows.glowna->showMaximized();
+    QApplication::exec();
+    return 0;
+}

@@ -1,0 +1,37 @@
+// The program's entry: one copy at a time, every window created once in a fixed
+// order, the main window's start-up, the document named on the command line.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class TFGlowna;
+class TFDaneUcznia;
+class TFWait;
+class TFOProgramie;
+class TFPotwierdzeniePrzyjUcznia;
+class TFZawiadomieniePrzek;
+
+// The windows of the program, in the order they are created.
+struct ProgramWindows
+{
+    ProgramWindows();
+    ~ProgramWindows();
+    std::unique_ptr<TFGlowna> glowna;
+    std::unique_ptr<TFDaneUcznia> daneUcznia;
+    std::unique_ptr<TFWait> wait;
+    std::unique_ptr<TFOProgramie> oProgramie;
+    std::unique_ptr<TFPotwierdzeniePrzyjUcznia> potwierdzenie;
+    std::unique_ptr<TFZawiadomieniePrzek> zawiadomienie;
+};
+
+// The command-line tail as one path: the part after the program name.
+QString strFunCommandLineTail(const QString& commandLine);
+
+// Creates the windows, runs the start-up routine and opens the document of the
+// command-line tail. False when the start-up ended the program.
+bool bFunStartProgram(ProgramWindows& windows, const QString& commandLineTail);
+
+// The whole program; returns the exit code.
+int iFunRunProgram(int argc, char** argv);

@@ -1,0 +1,644 @@
+#include "app/TFGlowna.h"
+
+#include "app/Prompts.h"
+#include "app/StudentOrder.h"
+#include "app/TFOProgramie.h"
+#include "app/TFWait.h"
+#include "app/Version.h"
+#include "documents/DocumentFile.h"
+#include "documents/DocumentForm.h"
+#include "documents/TFDaneUcznia.h"
+#include "platform/DesktopOpen.h"
+#include "storage/DataFolder.h"
+#include "storage/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+const QString TFGlowna::kTransferNotice = QStringLiteral("Zawiadomienie o przekazaniu");
+const QString TFGlowna::kAdmissionConfirmation = QStringLiteral("Potwierdzenie przyjęcia ucznia");
+
+namespace {
+
+constexpr int kTableRole = Qt::UserRole + 1;
+
+using Handler = void (TFGlowna::*)();
+
+struct MenuItem
+{
+    const char* menu;
+    const char* caption; // "-" is a separator
+    const char* objectName;
+    Handler handler;
+    bool visible = true;
+};
+
+// The main menu as the user sees it. Commands that arrive with later windows are
+// listed without a handler and stay disabled until then.
+const MenuItem kMenu[] = {
+    {"&Plik", "&Nowy plik", "Nowyplik1", &TFGlowna::NowyPlikToolButtonClick},
+    {"&Plik", "&Otwórz plik", "Otworzplik1", &TFGlowna::OtworzPlikToolButtonClick},
+    {"&Plik", "-", nullptr, nullptr},
+    {"&Plik", "Odzyskaj plik z kopi zapasowej", "Odzyskajplik1", nullptr},
+    {"&Plik", "-", nullptr, nullptr},
+    {"&Plik", "&Zapisz", "Zapisz1", &TFGlowna::Zapisz1Click},
+    {"&Plik", "Zapisz &jako", "Zapiszjako1", &TFGlowna::Zapiszjako1Click},
+    {"&Plik", "-", nullptr, nullptr},
+    {"&Plik", "&Koniec", "Koniec1", &TFGlowna::Koniec1Click},
+    {"&Plik", "Szablon danych szkoły", "Szablondanychszkoy1", nullptr, false},
+    {"&Uczniowie", "&Dodaj nowego ucznia", "Dodajnowegoucznia1", &TFGlowna::DodajUczniaToolButtonClick},
+    {"&Uczniowie", "&Edytuj dane wybranego ucznia", "Edytujdanewybranegoucznia1",
+     &TFGlowna::EdytujDaneUczniaToolButtonClick},
+    {"&Uczniowie", "&Usuń wybranego ucznia", "Usuwybranegoucznia1", &TFGlowna::UsunUczniaToolButtonClick},
+    {"Ś&wiadectwa", "&Edytuj wybrane świadectwo / dokument", "Edytujwybranewiadectwo1",
+     &TFGlowna::EdytujSwiadectwoToolButtonClick},
+    {"Ś&wiadectwa", "&Drukuj wybrane świadectwo", "Drukujwybranewiadectwo1", &TFGlowna::DrukujToolButtonClick},
+    {"U&stawienia", "Formatowanie podstawowe ( tylko zmienne )", "Formatowaniepodstawowe1", nullptr},
+    {"U&stawienia", "Formatowanie zaawansowane ( wszystkie obiekty )", "Formatowaniezaawansowane1", nullptr},
+    {"U&stawienia", "-", nullptr, nullptr},
+    {"U&stawienia", "Eksportuj ustawienia kalibracji", "Eksportujustawieniakalibracji1", nullptr},
+    {"U&stawienia", "Importuj ustawienia kalibracji", "Importujustawieniakalibracji1", nullptr},
+    {"Po&moc", "&O programie", "Oprogramie1", &TFGlowna::Oprogramie1Click},
+    {"Po&moc", "Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", nullptr},
+    {"Po&moc", "-", nullptr, nullptr},
+    {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click},
+    {"Po&moc", "-", nullptr, nullptr},
+    {"Po&moc", "&Wyślij wiadomość", "Wylijwiadomo1", &TFGlowna::KontaktButtonClick},
+    {"Po&moc", "-", nullptr, nullptr},
+    {"Po&moc", "&Logi programu", "Logiprogramu1", nullptr},
+    {"Po&moc", "-", nullptr, nullptr},
+    {"Po&moc", "Virizize Dazarododiv", "DziennikInternetowy1", &TFGlowna::DziennikInternetowy1Click},
+};
+
+const MenuItem kTreeMenu[] = {
+    {"", "Dodaj ucznia", "Dodajucznia1", &TFGlowna::DodajUczniaToolButtonClick},
+    {"", "Edytuj dane ucznia", "Edytujdaneucznia1", &TFGlowna::EdytujDaneUczniaToolButtonClick},
+    {"", "Usuń dane ucznia", "Usudaneucznia1", &TFGlowna::UsunUczniaToolButtonClick},
+    {"", "-", nullptr, nullptr},
+    {"", "Edytuj wybrane świadectwo", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
+    {"", "-", nullptr, nullptr},
+    {"", "Drukuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
+};
+
+struct ToolButton
+{
+    const char* objectName;
+    const char* hint;
+    const char* glyph;
+    QColor colour;
+    Handler handler;
+    bool gapBefore = false;
+};
+
+const ToolButton kToolButtons[] = {
+    {"NowyPlikToolButton", "Nowy plik świadectw", "N", QColor(60, 120, 200), &TFGlowna::NowyPlikToolButtonClick},
+    {"OtworzPlikToolButton", "Otwórz plik z świadectwami", "O", QColor(60, 120, 200),
+     &TFGlowna::OtworzPlikToolButtonClick},
+    {"SaveButton", "Zapisz", "Z", QColor(60, 120, 200), &TFGlowna::Zapisz1Click},
+    {"DodajUczniaToolButton", "Dodaj nowego ucznia", "+", QColor(40, 150, 70), &TFGlowna::DodajUczniaToolButtonClick,
+     true},
+    {"EdytujDaneUczniaToolButton", "Edytuj dane wybranego ucznia", "E", QColor(40, 150, 70),
+     &TFGlowna::EdytujDaneUczniaToolButtonClick},
+    {"UsunUczniaToolButton", "Usuń dane wybranego ucznia", "\u2212", QColor(190, 60, 50),
+     &TFGlowna::UsunUczniaToolButtonClick},
+    {"EdytujSwiadectwoToolButton", "Edytuj wybrane świadectwo / dokument", "\u00A7", QColor(150, 100, 30),
+     &TFGlowna::EdytujSwiadectwoToolButtonClick, true},
+    {"DrukujToolButton", "Drukuj świadectwo / dokument", "D", QColor(150, 100, 30), &TFGlowna::DrukujToolButtonClick},
+    {"PomocToolButton", "Pomoc", "?", QColor(110, 110, 110), &TFGlowna::Instrukcjaobsugi1Click, true},
+    {"KontaktButton", "Wyślij wiadomość", "@", QColor(110, 110, 110), &TFGlowna::KontaktButtonClick},
+};
+
+QIcon glyphIcon(const QString& glyph, const QColor& colour)
+{
+    QPixmap pix(32, 32);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(colour);
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(2, 2, 28, 28), 6, 6);
+    QFont f(QStringLiteral("Liberation Sans"));
+    f.setPixelSize(20);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, glyph);
+    return QIcon(pix);
+}
+
+QAction* addMenuItem(TFGlowna* window, QMenu* menu, const MenuItem& item)
+{
+    if (QString::fromLatin1(item.caption) == QLatin1String("-")) {
+        menu->addSeparator();
+        return nullptr;
+    }
+    QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+    action->setObjectName(QString::fromLatin1(item.objectName));
+    action->setVisible(item.visible);
+    if (item.handler)
+        QObject::connect(action, &QAction::triggered, window, item.handler);
+    else
+        action->setEnabled(false);
+    return action;
+}
+
+} // namespace
+
+TFGlowna::TFGlowna(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("FGlowna"));
+    setWindowTitle(Version::mainCaption());
+    buildMenus();
+    buildToolBar();
+    buildCentre();
+
+    m_timerBackup = new QTimer(this);
+    m_timerBackup->setObjectName(QStringLiteral("timerBackup"));
+    m_timerBackup->setInterval(600000);
+    m_updateTimer = new QTimer(this);
+    m_updateTimer->setObjectName(QStringLiteral("AktualizacjaTimer"));
+}
+
+TFGlowna::~TFGlowna() = default;
+
+void TFGlowna::setWindows(const Windows& windows)
+{
+    m_windows = windows;
+    if (m_windows.daneUcznia)
+        m_windows.daneUcznia->setStudentSaver(this);
+    for (DocumentForm* form : {m_windows.zawiadomienie, m_windows.potwierdzenie})
+        if (form)
+            form->setStudentSaver(this);
+}
+
+void TFGlowna::buildMenus()
+{
+    QMap<QString, QMenu*> menus;
+    for (const MenuItem& item : kMenu) {
+        const QString title = QString::fromUtf8(item.menu);
+        QMenu*& menu = menus[title];
+        if (!menu)
+            menu = menuBar()->addMenu(title);
+        addMenuItem(this, menu, item);
+    }
+    m_treeMenu = new QMenu(this);
+    m_treeMenu->setObjectName(QStringLiteral("TreeViewPopupMenu"));
+    for (const MenuItem& item : kTreeMenu)
+        addMenuItem(this, m_treeMenu, item);
+}
+
+void TFGlowna::buildToolBar()
+{
+    m_toolBar = addToolBar(QStringLiteral("Narzędzia"));
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setIconSize(QSize(32, 32));
+    for (const ToolButton& def : kToolButtons) {
+        if (def.gapBefore)
+            m_toolBar->addSeparator();
+        auto* button = new QToolButton(m_toolBar);
+        button->setObjectName(QString::fromLatin1(def.objectName));
+        const QString hint = QString::fromUtf8(def.hint);
+        button->setToolTip(hint);
+        button->setAccessibleName(hint);
+        button->setIcon(glyphIcon(QString::fromUtf8(def.glyph), def.colour));
+        button->setFixedSize(46, 38);
+        connect(button, &QToolButton::clicked, this, def.handler);
+        m_toolBar->addWidget(button);
+    }
+    // The school data template and import buttons exist but are not shown.
+    for (const auto& [name, hint] : {std::pair{"SzablonToolButton", "Szablon danych szkoły"},
+                                     std::pair{"ImportToolButton", "Importuj dane"}}) {
+        auto* hidden = new QToolButton(m_toolBar);
+        hidden->setObjectName(QString::fromLatin1(name));
+        hidden->setToolTip(QString::fromUtf8(hint));
+        hidden->setAccessibleName(QString::fromUtf8(hint));
+        m_toolBar->addWidget(hidden)->setVisible(false);
+    }
+    m_toolBar->addSeparator();
+
+    auto addBox = [this](const char* name, const char* caption, bool ticked, void (TFGlowna::*handler)()) {
+        auto* box = new QCheckBox(QString::fromUtf8(caption), m_toolBar);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setChecked(ticked);
+        box->setAccessibleName(box->text().remove(QLatin1Char('&')));
+        connect(box, &QCheckBox::clicked, this, handler);
+        return std::pair{box, m_toolBar->addWidget(box)};
+    };
+    WykreskujPusteCheckBox =
+        addBox("WykreskujPusteCheckBox", "&Wykresuj puste pola", true, &TFGlowna::WykreskujPusteCheckBoxClick).first;
+    auto [dots, dotsAction] =
+        addBox("PrintNoDotsCheckBox", "Wyłącz kropki", false, &TFGlowna::PrintNoDotsCheckBoxClick);
+    PrintNoDotsCheckBox = dots;
+    dotsAction->setVisible(false); // present for its setting, never shown
+    cbWordWrap = addBox("cbWordWrap", "O&granicz pola tekstowe", false, &TFGlowna::cbWordWrapClick).first;
+}
+
+void TFGlowna::buildCentre()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // The path of the open document stands right under the tool bar.
+    m_statusBar = new QStatusBar(central);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar"));
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusText = new QLabel(m_statusBar);
+    m_statusText->setObjectName(QStringLiteral("StatusBarText"));
+    m_statusText->setAccessibleName(QStringLiteral("Otwarty plik"));
+    m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusBar->addWidget(m_statusText, 1);
+    layout->addWidget(m_statusBar);
+
+    auto* body = new QHBoxLayout;
+    body->setSpacing(0);
+    m_tree = new QTreeWidget(central);
+    m_tree->setObjectName(QStringLiteral("TreeView"));
+    m_tree->setAccessibleName(QStringLiteral("Lista uczniów"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setFixedWidth(265);
+    m_tree->setIndentation(19);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QTreeWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_treeMenu->popup(m_tree->viewport()->mapToGlobal(pos)); });
+    // Loading on every change of the selection keeps the forms on the selected
+    // student, whether it was chosen with the mouse or the keyboard.
+    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &TFGlowna::TreeViewClick);
+    body->addWidget(m_tree);
+
+    m_pageControl = new QTabWidget(central);
+    m_pageControl->setObjectName(QStringLiteral("PageControl"));
+    m_scroll = new QScrollArea;
+    m_scroll->setObjectName(QStringLiteral("ScrollBox1"));
+    m_scroll->setAccessibleName(QStringLiteral("Podgląd dokumentu"));
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    m_image = new QLabel;
+    m_image->setObjectName(QStringLiteral("Image1"));
+    m_image->setAccessibleName(QStringLiteral("Strona dokumentu"));
+    m_scroll->setWidget(m_image);
+    m_scroll->viewport()->installEventFilter(this);
+    auto* tab = new QWidget;
+    tab->setObjectName(QStringLiteral("TabSheet1"));
+    auto* tabLayout = new QVBoxLayout(tab);
+    tabLayout->setContentsMargins(0, 0, 0, 0);
+    tabLayout->addWidget(m_scroll);
+    m_pageControl->addTab(tab, QStringLiteral("Strona 1"));
+    body->addWidget(m_pageControl, 1);
+    layout->addLayout(body, 1);
+    setCentralWidget(central);
+}
+
+QAction* TFGlowna::action(const char* objectName) const
+{
+    return findChild<QAction*>(QString::fromLatin1(objectName));
+}
+
+void TFGlowna::showError(const QString& text, const QString& caption)
+{
+    Prompts::instance().error(this, text, caption);
+}
+
+QString TFGlowna::openDocumentPath() const
+{
+    return m_statusText->text();
+}
+
+void TFGlowna::setOpenDocumentPath(const QString& path)
+{
+    m_statusText->setText(path);
+    m_statusText->repaint();
+}
+
+// ---------------------------------------------------------------- the tree
+
+QTreeWidgetItem* TFGlowna::selectedNode() const
+{
+    const QList<QTreeWidgetItem*> items = m_tree->selectedItems();
+    return items.isEmpty() ? nullptr : items.constFirst();
+}
+
+QString TFGlowna::selectedStudentCaption() const
+{
+    QTreeWidgetItem* node = selectedNode();
+    if (!node)
+        return QString();
+    return node->parent() ? node->parent()->text(0) : node->text(0);
+}
+
+QString TFGlowna::selectedStudentTable() const
+{
+    QTreeWidgetItem* node = selectedNode();
+    if (!node)
+        return QString();
+    return (node->parent() ? node->parent() : node)->data(0, kTableRole).toString();
+}
+
+QString TFGlowna::selectedDocumentCaption() const
+{
+    QTreeWidgetItem* node = selectedNode();
+    return node && node->parent() ? node->text(0) : QString();
+}
+
+void TFGlowna::vFunRefreshStudentList()
+{
+    const QString path = strFunGetTmpFilePath(m_buf);
+    if (!QFileInfo::exists(path))
+        return;
+    QList<StudentListEntry> students;
+    if (!bFunGetStudentsList(m_buf, path, students)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów"));
+        return;
+    }
+    vFunSortStudents(students);
+    m_students = students;
+
+    const QSignalBlocker blocker(m_tree);
+    m_tree->setUpdatesEnabled(false);
+    m_tree->clear();
+    QList<QTreeWidgetItem*> roots;
+    roots.reserve(students.size());
+    for (const StudentListEntry& s : std::as_const(students)) {
+        auto* node = new QTreeWidgetItem(QStringList{s.displayName});
+        node->setData(0, kTableRole, s.tableName);
+        node->addChild(new QTreeWidgetItem(QStringList{kTransferNotice}));
+        node->addChild(new QTreeWidgetItem(QStringList{kAdmissionConfirmation}));
+        roots.append(node);
+    }
+    m_tree->addTopLevelItems(roots);
+    m_tree->setUpdatesEnabled(true);
+}
+
+void TFGlowna::vFunUpdateStudentMenuItems()
+{
+    const bool student = !selectedStudentCaption().isEmpty();
+    const bool document = !selectedDocumentCaption().isEmpty();
+    action("Edytujdaneucznia1")->setEnabled(student);
+    action("Usudaneucznia1")->setEnabled(student);
+    action("Edytujdokument1")->setEnabled(document);
+    action("Drukujwybranewiadectwo2")->setEnabled(document);
+}
+
+bool TFGlowna::selectDocument(const QString& tableName, const QString& documentCaption)
+{
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* student = m_tree->topLevelItem(i);
+        if (student->data(0, kTableRole).toString() != tableName)
+            continue;
+        for (int j = 0; j < student->childCount(); ++j) {
+            if (student->child(j)->text(0) == documentCaption) {
+                m_tree->setCurrentItem(student->child(j));
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void TFGlowna::TreeViewClick()
+{
+    if (selectedStudentCaption().isEmpty()) {
+        vFunUpdateStudentMenuItems();
+        return;
+    }
+    m_fieldRows.clear();
+    if (!bFunLoadStudent(selectedStudentTable()))
+        return;
+    const QString document = selectedDocumentCaption();
+    if (document == kTransferNotice)
+        vFunDrawPage(m_windows.zawiadomienie, false, 0, 1);
+    else if (document == kAdmissionConfirmation)
+        vFunDrawPage(m_windows.potwierdzenie, false, 1, 1);
+    vFunUpdateStudentMenuItems();
+}
+
+// ---------------------------------------------------------------- binding
+
+bool TFGlowna::bFunSaveStudent(const QString& previousTableName)
+{
+    TFWait* wait = m_windows.wait;
+    if (wait)
+        wait->showAndPaint();
+    const QString path = strFunGetTmpFilePath(m_buf);
+    m_fieldRows.clear();
+    m_windows.daneUcznia->CollectFields(m_fieldRows);
+    m_windows.zawiadomienie->CollectFields(m_fieldRows);
+    m_windows.potwierdzenie->CollectFields(m_fieldRows);
+    if (wait) {
+        wait->ProgressBar1->setRange(0, int(m_fieldRows.size()));
+        wait->ProgressBar1->setValue(0);
+        wait->repaint();
+    }
+    const auto* pesel = m_windows.daneUcznia->findChild<QLineEdit*>(QStringLiteral("NrPesel_DATA_EDIT"));
+    const QString tableName = QStringLiteral("PESEL") + (pesel ? pesel->text() : QString());
+    QStringList alsoDrop;
+    if (!previousTableName.isEmpty() && previousTableName != tableName)
+        alsoDrop << previousTableName;
+    const bool stored = bFunReplaceCertData(m_buf, path, tableName, m_fieldRows, alsoDrop, [wait] {
+        if (wait)
+            wait->ProgressBar1->setValue(wait->ProgressBar1->value() + 1);
+    });
+    if (wait)
+        wait->close();
+    if (!stored) {
+        showError(QStringLiteral("Błąd zapisu danych.\n\n") + m_buf.text());
+        return false;
+    }
+    vFunRefreshStudentList();
+    return true;
+}
+
+bool TFGlowna::bFunLoadStudent(const QString& tableName)
+{
+    const QString path = strFunGetTmpFilePath(m_buf);
+    m_fieldRows.clear();
+    if (!bFunLoadCertData(m_buf, path, tableName, m_fieldRows)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania danych.\n\n") + m_buf.text());
+        return false;
+    }
+    m_windows.daneUcznia->FillFields(m_fieldRows);
+    m_windows.zawiadomienie->FillFields(m_fieldRows);
+    m_windows.potwierdzenie->FillFields(m_fieldRows);
+    return true;
+}
+
+void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages)
+{
+    // The page renderer draws the calibrated document here. Until then the preview
+    // shows the blank A4 page the document will be printed on.
+    Q_UNUSED(form);
+    Q_UNUSED(documentType);
+    Q_UNUSED(pages);
+    m_printing = printing;
+    m_pagePicture = QPicture();
+    QPainter painter(&m_pagePicture);
+    painter.fillRect(QRect(0, 0, 885, 1314), Qt::white);
+    painter.end();
+    QPixmap page(885, 1314);
+    page.fill(Qt::white);
+    m_image->setPixmap(page);
+    m_image->resize(page.size());
+}
+
+// ---------------------------------------------------------------- commands
+
+void TFGlowna::DodajUczniaToolButtonClick()
+{
+    m_unsavedChanges = true;
+    m_windows.daneUcznia->EditMode = false;
+    m_windows.daneUcznia->ClearFields();
+    m_windows.zawiadomienie->ClearFields();
+    m_windows.potwierdzenie->ClearFields();
+    m_windows.daneUcznia->exec();
+    vFunRefreshStudentList();
+}
+
+void TFGlowna::EdytujDaneUczniaToolButtonClick()
+{
+    m_unsavedChanges = true;
+    if (selectedStudentCaption().isEmpty()) {
+        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"), QStringLiteral("Brak wyboru"),
+                                    Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        return;
+    }
+    m_windows.daneUcznia->OldTableName = selectedStudentTable();
+    m_windows.daneUcznia->EditMode = true;
+    m_windows.daneUcznia->exec();
+}
+
+void TFGlowna::UsunUczniaToolButtonClick()
+{
+    m_unsavedChanges = true;
+    const QString caption = selectedStudentCaption();
+    if (caption.isEmpty()) {
+        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"), QStringLiteral("Brak wyboru"),
+                                    Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        return;
+    }
+    const QString table = selectedStudentTable();
+    if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \n") + caption,
+                                     QStringLiteral("Usuń"), Prompts::Icon::Warning)) {
+        // Exactly the selected student: a namesake has a table of its own.
+        bFunDeleteTable(m_buf, strFunGetTmpFilePath(m_buf), table);
+    }
+    vFunRefreshStudentList();
+}
+
+void TFGlowna::EdytujSwiadectwoToolButtonClick()
+{
+    int createTemplate = 0;
+    if (!bFunSqlGetSettingsValue(m_buf, QStringLiteral("create_school_data_template"), createTemplate)) {
+        showError(QStringLiteral("Błąd uzyskania zmiennej z pliku ustawień"));
+        return;
+    }
+    // The template question is asked once the school data template form is part of
+    // the program; until then it could lead nowhere.
+    m_unsavedChanges = true;
+    const QString table = selectedStudentTable();
+    const QString document = selectedDocumentCaption();
+    if (document.isEmpty()) {
+        Prompts::instance().message(this, QStringLiteral("Nie wybrano świadectwa z listy"),
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        return;
+    }
+    DocumentForm* form = document == kTransferNotice ? m_windows.zawiadomienie : m_windows.potwierdzenie;
+    form->exec();
+    // Selecting the document again reloads the student: what Cancel left is dropped.
+    if (!selectDocument(table, document))
+        m_tree->clearSelection();
+    else
+        TreeViewClick();
+}
+
+void TFGlowna::DrukujToolButtonClick()
+{
+    const QString document = selectedDocumentCaption();
+    if (document.isEmpty()) {
+        Prompts::instance().message(this, QStringLiteral("Zaznacz świadectwo które chciesz wydrukować"),
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        return;
+    }
+    if (document == kTransferNotice)
+        vFunDrawPage(m_windows.zawiadomienie, true, 0, 1);
+    else
+        vFunDrawPage(m_windows.potwierdzenie, true, 1, 1);
+    // The print dialog takes the page from here once it is part of the program.
+    m_printing = false;
+}
+
+void TFGlowna::optionClicked(QCheckBox* box, const char* key)
+{
+    bFunSqlSettingWriteValue(m_buf, QString::fromLatin1(key), box->isChecked() ? 1 : 0);
+    TreeViewClick();
+}
+
+void TFGlowna::WykreskujPusteCheckBoxClick()
+{
+    optionClicked(WykreskujPusteCheckBox, "strike_empty_fields");
+}
+
+void TFGlowna::PrintNoDotsCheckBoxClick()
+{
+    optionClicked(PrintNoDotsCheckBox, "print_without_dots");
+}
+
+void TFGlowna::cbWordWrapClick()
+{
+    optionClicked(cbWordWrap, "word_wrap");
+}
+
+void TFGlowna::FormMouseWheel(int delta)
+{
+    QScrollBar* bar = m_scroll->verticalScrollBar();
+    bar->setValue(bar->value() - delta);
+}
+
+bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Wheel) {
+        FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFGlowna::Instrukcjaobsugi1Click()
+{
+    DesktopOpen::open(QUrl::fromLocalFile(strFunGetProgramDirPath() + QStringLiteral("/Zoravavivo.chm")));
+}
+
+void TFGlowna::KontaktButtonClick()
+{
+    DesktopOpen::open(QUrl(QString::fromLatin1(Maker::contactPage)));
+}
+
+void TFGlowna::DziennikInternetowy1Click()
+{
+    DesktopOpen::open(QUrl(QString::fromLatin1(Maker::webPage)));
+}
+
+void TFGlowna::Oprogramie1Click()
+{
+    if (m_windows.oProgramie)
+        m_windows.oProgramie->exec();
+}

@@ -1,0 +1,154 @@
+// The main window: tool bar, the path of the open document, the student tree and the
+// preview of the selected document; the commands on students, documents and files.
+#pragma once
+
+#include "documents/StudentSaver.h"
+#include "storage/FieldRow.h"
+#include "storage/MessageBuffer.h"
+
+#include <QMainWindow>
+#include <QPicture>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class DocumentForm;
+class TFDaneUcznia;
+class TFOProgramie;
+class TFWait;
+
+class TFGlowna : public QMainWindow, public StudentSaver
+{
+    Q_OBJECT
+public:
+    explicit TFGlowna(QWidget* parent = nullptr);
+    ~TFGlowna() override;
+
+    // The other windows, created once at start in the program's fixed order.
+    struct Windows
+    {
+        TFDaneUcznia* daneUcznia = nullptr;
+        TFWait* wait = nullptr;
+        TFOProgramie* oProgramie = nullptr;
+        DocumentForm* potwierdzenie = nullptr;
+        DocumentForm* zawiadomienie = nullptr;
+    };
+    void setWindows(const Windows& windows);
+
+    // Start-up routine; false when a fatal error closed the window.
+    bool FormCreate();
+
+    // Document file life cycle.
+    bool bFunWczytajPlikSwiadectw(const QString& path);
+    bool bFunZapiszIstniejacyPlikSwiadectw();
+    bool bFunZapiszNowyPlikSwiadectw();
+    void vFunReset();
+
+    // The student list and tree.
+    void vFunRefreshStudentList();
+    void vFunUpdateStudentMenuItems();
+    bool bFunLoadStudent(const QString& tableName);
+    bool bFunSaveStudent(const QString& previousTableName = QString()) override;
+
+    // Preview of a document form; filled in by the page renderer.
+    void vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages);
+
+    // State.
+    QString openDocumentPath() const;
+    void setOpenDocumentPath(const QString& path);
+    bool unsavedChanges() const { return m_unsavedChanges; }
+    void setUnsavedChanges(bool on) { m_unsavedChanges = on; }
+    bool closeWithoutQuestions() const { return m_closeWithoutQuestions; }
+    void setCloseWithoutQuestions(bool on) { m_closeWithoutQuestions = on; }
+    bool printing() const { return m_printing; }
+    MessageBuffer& messageBuffer() { return m_buf; }
+    const QList<StudentListEntry>& students() const { return m_students; }
+
+    QString selectedStudentCaption() const;
+    QString selectedStudentTable() const;
+    QString selectedDocumentCaption() const;
+    // Selects the document node of the student stored under `tableName`.
+    bool selectDocument(const QString& tableName, const QString& documentCaption);
+
+    QTreeWidget* treeView() const { return m_tree; }
+    QScrollArea* scrollBox() const { return m_scroll; }
+    const QPicture& pagePicture() const { return m_pagePicture; }
+
+    static const QString kTransferNotice;    // "Zawiadomienie o przekazaniu"
+    static const QString kAdmissionConfirmation; // "Potwierdzenie przyjęcia ucznia"
+
+public Q_SLOTS:
+    // File commands.
+    void NowyPlikToolButtonClick();
+    void OtworzPlikToolButtonClick();
+    void Zapisz1Click();
+    void Zapiszjako1Click();
+    void Koniec1Click();
+    // Students and documents.
+    void DodajUczniaToolButtonClick();
+    void EdytujDaneUczniaToolButtonClick();
+    void UsunUczniaToolButtonClick();
+    void EdytujSwiadectwoToolButtonClick();
+    void DrukujToolButtonClick();
+    void TreeViewClick();
+    // Options.
+    void WykreskujPusteCheckBoxClick();
+    void PrintNoDotsCheckBoxClick();
+    void cbWordWrapClick();
+    // Help menu.
+    void Instrukcjaobsugi1Click();
+    void KontaktButtonClick();
+    void Oprogramie1Click();
+    void DziennikInternetowy1Click();
+    // Moves the preview by a wheel turn (delta as the system reports it).
+    void FormMouseWheel(int delta);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildCentre();
+    QAction* action(const char* objectName) const;
+    void optionClicked(QCheckBox* box, const char* key);
+    void showError(const QString& text, const QString& caption = QStringLiteral("Błąd"));
+    QTreeWidgetItem* selectedNode() const;
+
+    MessageBuffer m_buf;
+    Windows m_windows;
+    QList<StudentListEntry> m_students;
+    FieldRowList m_fieldRows;
+    QPicture m_pagePicture;
+    bool m_unsavedChanges = false;
+    bool m_closeWithoutQuestions = false;
+    bool m_printing = false;
+    QString m_saveDialogName = QStringLiteral("nowy");
+
+    QToolBar* m_toolBar = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QLabel* m_statusText = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QMenu* m_treeMenu = nullptr;
+    QTabWidget* m_pageControl = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QLabel* m_image = nullptr;
+    QTimer* m_timerBackup = nullptr;
+    QTimer* m_updateTimer = nullptr;
+
+public:
+    QCheckBox* WykreskujPusteCheckBox = nullptr;
+    QCheckBox* PrintNoDotsCheckBox = nullptr;
+    QCheckBox* cbWordWrap = nullptr;
+};

@@ -1,0 +1,247 @@
+// The main window's start-up and the life cycle of the open document file: every
+// edit goes to the working copy, and only Save and Save as write the document file.
+#include "app/TFGlowna.h"
+
+#include "app/Prompts.h"
+#include "app/Version.h"
+#include "documents/DocumentForm.h"
+#include "platform/FileOps.h"
+#include "storage/DataFolder.h"
+#include "storage/EventLog.h"
+#include "storage/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+const QString kDocumentFilter = QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc");
+}
+
+bool TFGlowna::FormCreate()
+{
+    if (!bFunCheckFilesDir(m_buf)) {
+        showError(QStringLiteral("Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n\n") + m_buf.text());
+        m_closeWithoutQuestions = true;
+        close();
+        return false;
+    }
+    setWindowTitle(Version::mainCaption());
+
+    int importAlert = 0;
+    if (!bFunSqlGetSettingsValue(m_buf, QStringLiteral("import_alert"), importAlert)) {
+        showError(QStringLiteral("Błąd podczas próby odczytania ustawień.\n\n") + m_buf.text());
+        m_closeWithoutQuestions = true;
+        close();
+        return false;
+    }
+    if (importAlert != 0) {
+        Prompts::instance().message(this,
+                                    QStringLiteral("UWAGA !!!\n\nNastąpiła zmiana w plikach przechowujących dane. "
+                                                   "Stare pliki można wczytać poprzez funkcję import w menu plik."),
+                                    QString(), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        bFunSqlSettingWriteValue(m_buf, QStringLiteral("import_alert"), 0);
+    }
+
+    for (const auto& [box, key] : {std::pair{WykreskujPusteCheckBox, "strike_empty_fields"},
+                                   std::pair{PrintNoDotsCheckBox, "print_without_dots"},
+                                   std::pair{cbWordWrap, "word_wrap"}}) {
+        int value = 0;
+        MessageBuffer quiet; // a failed read here is not reported
+        if (bFunSqlGetSettingsValue(quiet, QString::fromLatin1(key), value))
+            box->setChecked(value != 0);
+    }
+
+    vFunDrawPage(m_windows.zawiadomienie, false, 0, 1);
+    m_closeWithoutQuestions = false;
+    m_unsavedChanges = false;
+    vFunUpdateStudentMenuItems();
+    bFunDeleteTmpFile(m_buf);
+    return true;
+}
+
+bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
+{
+    if (!bFunDeleteTmpFile(m_buf)) {
+        showError(m_buf.text());
+        return false;
+    }
+    const QString tmp = strFunGetTmpFilePath(m_buf);
+    if (const int err = FileOps::copyFile(path, tmp, false); err != 0) {
+        m_buf.reset();
+        m_buf << "Błąd kopiowania pliku\nz :" << path << "\ndo :" << tmp << "\nKod błędu: " << err
+              << "\nDane świadectw nie zostały wczytane.";
+        vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
+        showError(m_buf.text());
+        return false;
+    }
+    if (!bFunSetFileNormal(path)) {
+        m_buf.reset();
+        m_buf << "Uwaga\nJeśli plik posiada atrybut \"tylko do odczytu\" zapis danych nie będzie możliwy."
+              << "\nKod: " << iFunLastFileError();
+        vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
+        Prompts::instance().message(this, m_buf.text(), QStringLiteral("Uwaga"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+    }
+    if (!bFunSetFileNormal(tmp)) {
+        m_buf.reset();
+        m_buf << "Błąd podczas próby sprawdzenia atrybutów pliku.\n" << tmp
+              << "\nJeśli plik posiada atrybut \"tylko do odczytu\" zapis danych nie będzie możliwy."
+              << "\nKod błędu: " << iFunLastFileError();
+        vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
+        showError(m_buf.text());
+    }
+    vFunRefreshStudentList();
+    return true;
+}
+
+bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
+{
+    const QString target = openDocumentPath();
+    if (!bFunSetFileNormal(target)) {
+        m_buf.reset();
+        m_buf << "Błąd podczas próby sprawdzenia atrybutów pliku\n" << target
+              << "\nJeśli plik ma atrybut \"tylko do odczytu\"\nzapis danych nie będzie możliwy.\nKod błędu: "
+              << iFunLastFileError();
+        vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
+        Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+    }
+    // Without a working copy the copy fails and the document file stays as it is.
+    const QString tmp = strFunGetTmpFilePath(m_buf);
+    if (const int err = FileOps::copyFile(tmp, target, false); err != 0) {
+        m_buf.reset();
+        m_buf << "Błąd kopiowania pliku z\n" << tmp << "\ndo:\n" << target << "\nKod błędu: " << err
+              << "\n\nDane nie zostały zapisane.";
+        vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
+        showError(m_buf.text());
+        return false;
+    }
+    return true;
+}
+
+bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
+{
+    const QString target = Prompts::instance().saveFileName(this, QStringLiteral("Zapisz"), kDocumentFilter,
+                                                            m_saveDialogName);
+    if (target.isEmpty())
+        return false;
+    m_saveDialogName = target;
+    if (FileOps::exists(target) &&
+        !Prompts::instance().askYesNo(this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"),
+                                      QStringLiteral("Zapisz"))) {
+        return false;
+    }
+    if (FileOps::exists(target) && !bFunSetFileNormal(target)) {
+        m_buf.reset();
+        m_buf << "Funkcja: vFunZapiszNowyPlikSwiadectw()\n\n"
+              << "Błąd podczas próby sprawdzenia atrybutów pliku\n" << target
+              << "\nJeśli plik ma atrybut \"tylko do odczytu\"\nzapis danych nie będzie możliwy.\nKod błędu: "
+              << iFunLastFileError();
+        vFunLogError(m_buf, QStringLiteral("bFunZapiszNowyPlikSwiadectw()"));
+        Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+    }
+    const QString tmp = strFunGetTmpFilePath(m_buf);
+    if (!FileOps::exists(tmp))
+        FileOps::touch(tmp);
+    if (const int err = FileOps::copyFile(tmp, target, false); err != 0) {
+        m_buf.reset();
+        m_buf << "Funkcja: vFunZapiszNowyPlikSwiadectw()\n\n"
+              << "Błąd podczas próby kopiowania pliku\nz\n" << tmp << "\ndo\n" << target << "\nKod błędu: " << err
+              << "\n\nDane nie zostały zapisane.";
+        vFunLogError(m_buf, QStringLiteral("bFunZapiszNowyPlikSwiadectw()"));
+        Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+        return false;
+    }
+    setOpenDocumentPath(target);
+    return true;
+}
+
+void TFGlowna::vFunReset()
+{
+    {
+        const QSignalBlocker blocker(m_tree);
+        m_tree->clear();
+    }
+    m_students.clear();
+    setOpenDocumentPath(QString());
+    bFunDeleteTmpFile(m_buf);
+    m_windows.zawiadomienie->ClearFields();
+    m_windows.potwierdzenie->ClearFields();
+    vFunDrawPage(m_windows.zawiadomienie, false, 0, 1);
+    vFunUpdateStudentMenuItems();
+}
+
+void TFGlowna::NowyPlikToolButtonClick()
+{
+    if (m_unsavedChanges &&
+        Prompts::instance().askYesNo(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QStringLiteral("Edycja"))) {
+        const bool saved = FileOps::exists(openDocumentPath()) ? bFunZapiszIstniejacyPlikSwiadectw()
+                                                                : bFunZapiszNowyPlikSwiadectw();
+        if (!saved)
+            return;
+        m_unsavedChanges = false;
+    }
+    vFunReset();
+}
+
+void TFGlowna::OtworzPlikToolButtonClick()
+{
+    if (m_unsavedChanges && Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
+                                                        Prompts::Icon::None, Prompts::Buttons::YesNo) ==
+                                Prompts::Answer::Yes)
+        Zapisz1Click();
+    const QString path =
+        Prompts::instance().openFileName(this, QStringLiteral("Wczytaj plik"), kDocumentFilter, QString());
+    if (path.isEmpty())
+        return;
+    if (bFunWczytajPlikSwiadectw(path)) {
+        setOpenDocumentPath(path);
+        return;
+    }
+    setOpenDocumentPath(QString());
+    bFunDeleteTmpFile(m_buf);
+    const QSignalBlocker blocker(m_tree);
+    m_tree->clear();
+    m_students.clear();
+}
+
+void TFGlowna::Zapisz1Click()
+{
+    const bool saved = FileOps::exists(openDocumentPath()) ? bFunZapiszIstniejacyPlikSwiadectw()
+                                                            : bFunZapiszNowyPlikSwiadectw();
+    // Only a save that reached the disk clears the flag, so closing still asks.
+    if (saved)
+        m_unsavedChanges = false;
+}
+
+void TFGlowna::Zapiszjako1Click()
+{
+    bFunZapiszNowyPlikSwiadectw();
+}
+
+void TFGlowna::Koniec1Click()
+{
+    m_closeWithoutQuestions = false;
+    close();
+}
+
+void TFGlowna::closeEvent(QCloseEvent* event)
+{
+    if (m_closeWithoutQuestions) {
+        event->accept();
+        return;
+    }
+    if (m_unsavedChanges && Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
+                                                        Prompts::Icon::None, Prompts::Buttons::YesNo) ==
+                                Prompts::Answer::Yes)
+        Zapisz1Click();
+    if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz zakończyć pracę ?"),
+                                     QStringLiteral("Koniec")))
+        event->accept();
+    else
+        event->ignore();
+}

@@ -1,0 +1,260 @@
+// The data folder, the start-up check of required files and the small file
+// operations: what a user meets on a new installation, after an update, and in the
+// backup folder.
+#include "platform/FileOps.h"
+#include "storage/DataFolder.h"
+#include "storage/EventLog.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <cerrno>
+
+class TestDataFolder : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void loginNameFolding_data();
+    void loginNameFolding();
+    void dataFolderIsCreatedBelowTheDesktopDataFolder();
+    void requiredFilesAreCopiedOnce();
+    void updatedFileReplacesTheUsersCopyOnce();
+    void missingSourceStopsTheCheck();
+    void missingCatalogue();
+    void readOnlyCatalogueWithNothingToUpdate();
+    void unwritableDataRoot();
+    void deletingTheWorkingCopy();
+    void copyReportsTheSystemError();
+    void failedCopyLeavesTheTargetWhole();
+    void backupsKeepTheTenGreatestNames();
+    void setFileNormal();
+};
+
+void TestDataFolder::loginNameFolding_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("capitals") << "Ściółka Żółta" << "Sciolka Zolta";
+    QTest::newRow("lower") << "żuraw" << "zuraw";
+    QTest::newRow("all letters") << "ĄąĆćĘęŁłŃńÓóŚśŹźŻż" << "AaCcEeLlNnOoSsZzZz";
+    QTest::newRow("other letters stay") << "Müller-ü" << "Müller-ü";
+}
+
+void TestDataFolder::loginNameFolding()
+{
+    QFETCH(QString, login);
+    QFETCH(QString, folder);
+    QCOMPARE(strFunPlainLoginName(login), folder);
+    TestEnvironment env(false, login);
+    QCOMPARE(env.dataDir(), env.appDataRoot() + QStringLiteral("/Melvok-Dokumenty/") + folder);
+}
+
+void TestDataFolder::dataFolderIsCreatedBelowTheDesktopDataFolder()
+{
+    TestEnvironment env(false);
+    QDir(env.appDataRoot()).removeRecursively(); // a new account has no data folder yet
+    MessageBuffer buf;
+    const QString dir = strFunGetMainDirPath(buf);
+    QCOMPARE(dir, env.appDataRoot() + QStringLiteral("/Melvok-Dokumenty/sekretariat"));
+    QVERIFY(QFileInfo(dir).isDir());
+    QCOMPARE(strFunGetTmpFilePath(buf), dir + QStringLiteral("/data_tmp.sqtmp"));
+    QCOMPARE(strFunGetBackupDirPath(buf), dir + QStringLiteral("/backup/"));
+    QCOMPARE(strFunGetSettingsFilePath(buf, true), env.programDir() + QStringLiteral("/ustawienia.sqset"));
+    QVERIFY(buf.text().isEmpty());
+}
+
+void TestDataFolder::requiredFilesAreCopiedOnce()
+{
+    TestEnvironment env;
+    QVERIFY2(env.installDataFolder(), qPrintable(env.buf.text()));
+    for (const char* folder : {"backup", "aktualizacja", "grafika"})
+        QVERIFY(QFileInfo(env.dataFile(QString::fromLatin1(folder))).isDir());
+    const QString settings = env.dataFile(QStringLiteral("ustawienia.sqset"));
+    QVERIFY(QFile::exists(settings));
+    // The user's own copy (with a changed option) is left alone at the next start.
+    RawSql::exec(settings, "update settings set int_value=7 where name='word_wrap'");
+    QVERIFY(env.installDataFolder());
+    QCOMPARE(RawSql::column(settings, "select int_value from settings where name='word_wrap'"),
+             QList<QByteArray>{"7"});
+}
+
+void TestDataFolder::updatedFileReplacesTheUsersCopyOnce()
+{
+    TestEnvironment env;
+    QVERIFY(env.installDataFolder());
+    const QString catalogue = env.programDir() + QStringLiteral("/pliki_kat.sqset");
+    const QString settings = env.dataFile(QStringLiteral("ustawienia.sqset"));
+    RawSql::exec(settings, "update settings set int_value=7 where name='word_wrap'");
+    RawSql::exec(catalogue, "update files set `update`=1 where name='ustawienia.sqset'");
+    QVERIFY(env.installDataFolder());
+    QCOMPARE(RawSql::column(settings, "select int_value from settings where name='word_wrap'"),
+             QList<QByteArray>{"0"});
+    QCOMPARE(RawSql::column(catalogue, "select `update` from files where name='ustawienia.sqset'"),
+             QList<QByteArray>{"0"});
+    // Acted on at one start only.
+    RawSql::exec(settings, "update settings set int_value=7 where name='word_wrap'");
+    QVERIFY(env.installDataFolder());
+    QCOMPARE(RawSql::column(settings, "select int_value from settings where name='word_wrap'"),
+             QList<QByteArray>{"7"});
+}
+
+void TestDataFolder::missingSourceStopsTheCheck()
+{
+    TestEnvironment env;
+    const QString catalogue = env.programDir() + QStringLiteral("/pliki_kat.sqset");
+    RawSql::exec(catalogue, "insert into files values('brak.sqset', 0); insert into files values('later.sqset', 1);");
+    QVERIFY(!env.installDataFolder());
+    const QString data = env.dataDir();
+    QCOMPARE(env.buf.text(), QStringLiteral("Błąd podczas kopiowania pliku.\n\nZ: ") + env.programDir() +
+                                 QStringLiteral("/brak.sqset\ndo: ") + data +
+                                 QStringLiteral("/brak.sqset\n\n Kod błędu: ") + QString::number(ENOENT));
+    // Rows after the failing one are not handled and keep their flag.
+    QCOMPARE(RawSql::column(catalogue, "select `update` from files where name='later.sqset'"),
+             QList<QByteArray>{"1"});
+    QList<LogEntry> log;
+    QVERIFY(bFunSqlGetLogsData(env.buf, log));
+    QCOMPARE(log.last().fun, QStringLiteral("bFunCopyFile()"));
+}
+
+void TestDataFolder::missingCatalogue()
+{
+    TestEnvironment env(false);
+    QVERIFY(!env.installDataFolder());
+    QCOMPARE(env.buf.text(), QStringLiteral("Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n"
+                                            "Plik nie istnieje: ") +
+                                 env.programDir() + QStringLiteral("/pliki_kat.sqset"));
+    // And a catalogue that is not a database at all.
+    QFile junk(env.programDir() + QStringLiteral("/pliki_kat.sqset"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    QVERIFY(!env.installDataFolder());
+    QCOMPARE(env.buf.text(), QStringLiteral("Sql exception: UNKNOWN_ERROR"));
+}
+
+void TestDataFolder::readOnlyCatalogueWithNothingToUpdate()
+{
+    if (geteuid() == 0)
+        QSKIP("root writes read-only files");
+    TestEnvironment env;
+    QFile(env.programDir() + QStringLiteral("/pliki_kat.sqset")).setPermissions(QFileDevice::ReadOwner);
+    QVERIFY2(env.installDataFolder(), qPrintable(env.buf.text()));
+}
+
+void TestDataFolder::unwritableDataRoot()
+{
+    TestEnvironment env;
+    // A file where the program's folder should be.
+    QFile blocker(env.appDataRoot() + QStringLiteral("/Melvok-Dokumenty"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    MessageBuffer buf;
+    QCOMPARE(strFunGetMainDirPath(buf), QString());
+    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas tworzenia katalogu:\n") + env.appDataRoot() +
+                             QStringLiteral("/Melvok-Dokumenty\nKod błędu: ") + QString::number(EEXIST));
+    QVERIFY(!env.installDataFolder());
+}
+
+void TestDataFolder::deletingTheWorkingCopy()
+{
+    TestEnvironment env;
+    MessageBuffer buf;
+    QVERIFY(bFunDeleteTmpFile(buf)); // nothing to delete
+    QVERIFY(buf.text().isEmpty());
+    const QString tmp = strFunGetTmpFilePath(buf);
+    QVERIFY(FileOps::touch(tmp) == 0);
+    QVERIFY(bFunDeleteTmpFile(buf));
+    QVERIFY(!QFile::exists(tmp));
+    if (geteuid() != 0) {
+        FileOps::touch(tmp);
+        QFile::setPermissions(env.dataDir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QVERIFY(!bFunDeleteTmpFile(buf));
+        QFile::setPermissions(env.dataDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(buf.text().endsWith(QStringLiteral("\n\nOdmowa dostępu. Sprawdź czy posiadasz dostateczne uprawnienia "
+                                                   "lub uruchom program jako administrator.")));
+    }
+}
+
+void TestDataFolder::copyReportsTheSystemError()
+{
+    TestEnvironment env;
+    MessageBuffer buf;
+    const QString source = env.root() + QStringLiteral("/a.txt");
+    const QString target = env.root() + QStringLiteral("/b.txt");
+    QFile f(source);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("one");
+    f.close();
+    QVERIFY(bFunCopyFile(buf, source, target, true));
+    QVERIFY(!bFunCopyFile(buf, source, target, true)); // fail-if-exists
+    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas kopiowania pliku.\n\nZ: ") + source + QStringLiteral("\ndo: ") +
+                             target + QStringLiteral("\n\n Kod błędu: ") + QString::number(EEXIST));
+    QVERIFY(bFunCopyFile(buf, source, target, false));
+    QCOMPARE(QDir(env.root()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary file left
+}
+
+void TestDataFolder::failedCopyLeavesTheTargetWhole()
+{
+    TestEnvironment env;
+    const QString source = env.root() + QStringLiteral("/big.sqdoc");
+    const QString target = env.root() + QStringLiteral("/saved.sqdoc");
+    QFile s(source), t(target);
+    QVERIFY(s.open(QIODevice::WriteOnly) && t.open(QIODevice::WriteOnly));
+    s.write(QByteArray(300000, 'n'));
+    t.write(QByteArray(1000, 'o'));
+    s.close();
+    t.close();
+    FileOps::failCopiesAfter(100000, ENOSPC); // the disk fills up part-way
+    const int err = FileOps::copyFile(source, target, false);
+    FileOps::failCopiesAfter(-1, 0);
+    QCOMPARE(err, ENOSPC);
+    QVERIFY(t.open(QIODevice::ReadOnly));
+    QCOMPARE(t.readAll(), QByteArray(1000, 'o'));
+    QCOMPARE(QDir(env.root()).entryList({QStringLiteral(".*saved*")}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestDataFolder::backupsKeepTheTenGreatestNames()
+{
+    TestEnvironment env;
+    QVERIFY(env.installDataFolder());
+    MessageBuffer buf;
+    FileOps::touch(strFunGetTmpFilePath(buf));
+    const QString backup = strFunGetBackupDirPath(buf);
+    // Nine older backups and a foreign file that sorts before them all.
+    for (int day = 1; day <= 9; ++day)
+        FileOps::touch(backup + QStringLiteral("2024-03-0%1_081502.sqdoc").arg(day));
+    FileOps::touch(backup + QStringLiteral("1999-notatka.txt"));
+
+    FixedClock clock(QDateTime(QDate(2024, 3, 10), QTime(8, 15, 2), Qt::LocalTime).toUTC());
+    Clock::install(&clock);
+    vFunBackupWorkingCopy(buf);
+    QStringList names = QDir(backup).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(names.size(), 10);
+    QVERIFY(names.contains(QStringLiteral("2024-03-10_081502.sqdoc")));
+    QVERIFY(!names.contains(QStringLiteral("1999-notatka.txt")));
+
+    clock.utc = clock.utc.addDays(1);
+    vFunBackupWorkingCopy(buf);
+    Clock::install(nullptr);
+    names = QDir(backup).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(names.size(), 10);
+    QCOMPARE(names.first(), QStringLiteral("2024-03-02_081502.sqdoc")); // the oldest went first
+    QCOMPARE(names.last(), QStringLiteral("2024-03-11_081502.sqdoc"));
+}
+
+void TestDataFolder::setFileNormal()
+{
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/ro.sqdoc");
+    QVERIFY(!bFunSetFileNormal(path));
+    QCOMPARE(iFunLastFileError(), ENOENT);
+    FileOps::touch(path);
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    QVERIFY(bFunSetFileNormal(path));
+    QVERIFY(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
+}
+
+QTEST_GUILESS_MAIN(TestDataFolder)
+#include "tst_data_folder.moc"
