@@ -48,11 +48,7 @@ QString commandLineOf(const QStringList& arguments)
 } // namespace
 
 ProgramWindows::ProgramWindows() = default;
-ProgramWindows::~ProgramWindows()
-{
-    // The main window refers to the others; it goes first.
-    glowna.reset();
-}
+ProgramWindows::~ProgramWindows() = default;
 
 QString strFunCommandLineTail(const QString& commandLine)
 {
@@ -79,17 +75,17 @@ QString strFunCommandLineTail(const QString& commandLine)
 bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
-    w.daneUcznia = std::make_unique<TFDaneUcznia>(w.glowna.get());
-    w.wait = std::make_unique<TFWait>(w.glowna.get());
-    w.oProgramie = std::make_unique<TFOProgramie>(w.glowna.get());
-    w.potwierdzenie = std::make_unique<TFPotwierdzeniePrzyjUcznia>(w.daneUcznia.get(), w.glowna.get());
-    w.zawiadomienie = std::make_unique<TFZawiadomieniePrzek>(w.daneUcznia.get(), w.glowna.get());
+    w.daneUcznia = new TFDaneUcznia(w.glowna.get());
+    w.wait = new TFWait(w.glowna.get());
+    w.oProgramie = new TFOProgramie(w.glowna.get());
+    w.potwierdzenie = new TFPotwierdzeniePrzyjUcznia(w.daneUcznia, w.glowna.get());
+    w.zawiadomienie = new TFZawiadomieniePrzek(w.daneUcznia, w.glowna.get());
     TFGlowna::Windows windows;
-    windows.daneUcznia = w.daneUcznia.get();
-    windows.wait = w.wait.get();
-    windows.oProgramie = w.oProgramie.get();
-    windows.potwierdzenie = w.potwierdzenie.get();
-    windows.zawiadomienie = w.zawiadomienie.get();
+    windows.daneUcznia = w.daneUcznia;
+    windows.wait = w.wait;
+    windows.oProgramie = w.oProgramie;
+    windows.potwierdzenie = w.potwierdzenie;
+    windows.zawiadomienie = w.zawiadomienie;
     w.glowna->setWindows(windows);
 
     if (!w.glowna->FormCreate())

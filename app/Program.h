@@ -13,17 +13,18 @@ class TFOProgramie;
 class TFPotwierdzeniePrzyjUcznia;
 class TFZawiadomieniePrzek;
 
-// The windows of the program, in the order they are created.
+// The windows of the program, in the order they are created. The main window owns
+// the others (they are its children), so they live exactly as long as it does.
 struct ProgramWindows
 {
     ProgramWindows();
     ~ProgramWindows();
     std::unique_ptr<TFGlowna> glowna;
-    std::unique_ptr<TFDaneUcznia> daneUcznia;
-    std::unique_ptr<TFWait> wait;
-    std::unique_ptr<TFOProgramie> oProgramie;
-    std::unique_ptr<TFPotwierdzeniePrzyjUcznia> potwierdzenie;
-    std::unique_ptr<TFZawiadomieniePrzek> zawiadomienie;
+    TFDaneUcznia* daneUcznia = nullptr;
+    TFWait* wait = nullptr;
+    TFOProgramie* oProgramie = nullptr;
+    TFPotwierdzeniePrzyjUcznia* potwierdzenie = nullptr;
+    TFZawiadomieniePrzek* zawiadomienie = nullptr;
 };
 
 // The command-line tail as one path: the part after the program name.

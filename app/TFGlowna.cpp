@@ -181,8 +181,10 @@ TFGlowna::~TFGlowna() = default;
 void TFGlowna::setWindows(const Windows& windows)
 {
     m_windows = windows;
-    if (m_windows.daneUcznia)
+    if (m_windows.daneUcznia) {
         m_windows.daneUcznia->setStudentSaver(this);
+        m_windows.daneUcznia->setMessageBuffer(&m_buf);
+    }
     for (DocumentForm* form : {m_windows.zawiadomienie, m_windows.potwierdzenie})
         if (form)
             form->setStudentSaver(this);

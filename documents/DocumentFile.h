@@ -14,9 +14,12 @@ class CppSQLite3Query;
 // 1 the table exists, 0 it does not, -1 failure. With `create` a missing file is
 // created empty first.
 int iFunCheckIsStudentExists(MessageBuffer& buf, const QString& path, const QString& tableName, bool create);
-// Appends the names of all schema objects, in catalogue order.
+// Appends the names of all schema objects, in catalogue order. A database error is
+// not reported here: the CppSQLite3Exception reaches the caller (the connection is
+// closed first).
 bool bFunGetTableList(MessageBuffer& buf, const QString& path, QStringList& names);
-// Appends one entry per catalogue object, in catalogue order.
+// Appends one entry per table, in catalogue order (the order of creation). A table
+// without the surname or first-name row is listed under its table name.
 bool bFunGetStudentsList(MessageBuffer& buf, const QString& path, QList<StudentListEntry>& list);
 bool bFunGetValue(MessageBuffer& buf, const CppSQLite3Query& query, const char* column, QString& value);
 // Appends the table's rows in stored order.

@@ -1,0 +1,352 @@
+#include "documents/DocumentFile.h"
+
+#include "platform/FileOps.h"
+#include "storage/CppSQLite3.h"
+#include "storage/SqlText.h"
+
+namespace {
+
+const QString kMissingFile = QStringLiteral("Plik nie istnieje: \n");
+
+QString createStatement(const QString& tableName)
+{
+    return QStringLiteral("create table `") + SqlText::ident(tableName) +
+           QStringLiteral("`( id TEXT, comp_name TEXT, value TEXT )");
+}
+
+QString dropStatement(const QString& tableName)
+{
+    return QStringLiteral("drop table `") + SqlText::ident(tableName) + QStringLiteral("`");
+}
+
+QString insertStatement(const QString& tableName, const FieldRow& row)
+{
+    return QStringLiteral("insert into `") + SqlText::ident(tableName) +
+           QStringLiteral("`( id, comp_name, value ) values( '") + SqlText::quote(row.id) +
+           QStringLiteral("', '") + SqlText::quote(row.compName) + QStringLiteral("', '") +
+           SqlText::quote(row.value) + QStringLiteral("' )");
+}
+
+// The statements of one save, encoded before the file is touched so that a text that
+// cannot be stored leaves the file as it was.
+struct EncodedSave {
+    QByteArray create;
+    QList<QByteArray> inserts;
+    QStringList insertTexts; // for the message of an insert that stored nothing
+};
+
+EncodedSave encodeSave(const QString& tableName, const FieldRowList& rows)
+{
+    EncodedSave out;
+    out.create = SqlText::bytes(createStatement(tableName));
+    out.inserts.reserve(rows.size());
+    out.insertTexts.reserve(rows.size());
+    for (const FieldRow& row : rows) {
+        QString text = insertStatement(tableName, row);
+        out.inserts.append(SqlText::bytes(text));
+        out.insertTexts.append(std::move(text));
+    }
+    return out;
+}
+
+// Closing a connection inside a transaction discards it; the explicit rollback only
+// makes that independent of whether the close succeeds.
+void rollbackAndClose(CppSQLite3DB& db)
+{
+    if (db.isOpen()) {
+        try {
+            db.runStatement("rollback transaction;");
+        } catch (const CppSQLite3Exception&) {
+            // No transaction was open, or it is already gone.
+        }
+    }
+    SqlText::closeQuietly(db);
+}
+
+// A stored table name placed between backquotes.
+QByteArray identBytes(const QByteArray& stored)
+{
+    QByteArray out = stored;
+    out.replace('`', "``");
+    return out;
+}
+
+// The `value` of the first row of `sql`'s result; false when there is no row. A table
+// that cannot answer the question (a foreign table without these columns, a module
+// that is not available) has no such row either; other failures (a locked or damaged
+// file) are real errors and pass on.
+bool readNameRow(CppSQLite3DB& db, const QByteArray& sql, QString& value)
+{
+    CppSQLite3Query q;
+    try {
+        q = db.runQuery(sql);
+        if (q.atEnd())
+            return false;
+        value = SqlText::text(q.textOf("value", ""));
+        q.release();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        if (e.code() == SQLITE_ERROR || e.code() == CPPSQLITE_ERROR)
+            return false;
+        throw;
+    }
+}
+
+} // namespace
+
+int iFunCheckIsStudentExists(MessageBuffer& buf, const QString& path, const QString& tableName, bool create)
+{
+    const QString label = QStringLiteral("iFunCheckIsStudentExists");
+    CppSQLite3DB db;
+    try {
+        const QByteArray name = SqlText::bytes(tableName);
+        if (create && !FileOps::exists(path)) {
+            // A new working copy is an empty database file.
+            db.openFile(path);
+            db.closeFile();
+        }
+        if (!FileOps::exists(path)) {
+            SqlText::fail(buf, kMissingFile + path, label);
+            return -1;
+        }
+        db.openFile(path);
+        const bool exists = db.hasTable(name);
+        db.closeFile();
+        return exists ? 1 : 0;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::closeQuietly(db);
+        SqlText::fail(buf, e, QStringLiteral("SQLite exception: \n"), label);
+        return -1;
+    }
+}
+
+bool bFunGetTableList(MessageBuffer& buf, const QString& path, QStringList& names)
+{
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, QStringLiteral("Plik nie istnieje: \n:") + path,
+                             QStringLiteral("bFunGetTableList"));
+    CppSQLite3DB db;
+    CppSQLite3Query q;
+    try {
+        db.openFile(path);
+        q = db.runQuery("select * from sqlite_master");
+        while (!q.atEnd()) {
+            names.append(SqlText::text(q.textOf("name", "")));
+            q.next();
+        }
+        q.release();
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception&) {
+        // The caller reports a failed listing; the connection must not outlive it.
+        SqlText::cleanUp(q, db);
+        throw;
+    }
+}
+
+bool bFunGetStudentsList(MessageBuffer& buf, const QString& path, QList<StudentListEntry>& list)
+{
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, QStringLiteral("Plik nie istnieje: \n:") + path,
+                             QStringLiteral("bFunGetTableList"));
+
+    CppSQLite3DB db;
+    CppSQLite3Query q;
+    try {
+        db.openFile(path);
+        // One read transaction for the whole listing: the file is locked once instead
+        // of twice per student, and all names come from one state of the file.
+        db.runStatement("begin transaction;");
+        // Only tables can hold students; views, indexes and triggers of a foreign file
+        // are no entries. The names stay bytes: they address the tables as stored.
+        QList<QByteArray> tables;
+        q = db.runQuery("select name from sqlite_master where type='table'");
+        while (!q.atEnd()) {
+            tables.append(QByteArray(q.textAt(0, "")));
+            q.next();
+        }
+        q.release();
+
+        list.reserve(list.size() + tables.size());
+        for (const QByteArray& table : std::as_const(tables)) {
+            const QByteArray from =
+                "select * from `" + identBytes(table) + "` where `id`='DANE UCZNIA' and `comp_name`=";
+            QString surname;
+            QString firstName;
+            const bool hasSurname = readNameRow(db, from + "'Nazwisko_DATA_EDIT'", surname);
+            const bool hasFirstName = readNameRow(db, from + "'Imie_DATA_EDIT'", firstName);
+
+            StudentListEntry entry;
+            entry.tableName = SqlText::text(table.constData());
+            // Something that is not a student (a foreign table, the empty table of an
+            // interrupted save) is still listed, so that it can be seen and deleted.
+            entry.displayName =
+                hasSurname && hasFirstName ? surname + QLatin1Char(' ') + firstName : entry.tableName;
+            list.append(std::move(entry));
+        }
+        db.runStatement("commit transaction;");
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::cleanUp(q, db);
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"),
+                             QStringLiteral("bFunGetStudentsList"));
+    }
+}
+
+bool bFunGetValue(MessageBuffer& buf, const CppSQLite3Query& query, const char* column, QString& value)
+{
+    try {
+        value = SqlText::text(query.textOf(column, ""));
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"), QStringLiteral("bFunGetValue"));
+    }
+}
+
+bool bFunLoadCertData(MessageBuffer& buf, const QString& path, const QString& tableName, FieldRowList& rows)
+{
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, kMissingFile + path, QStringLiteral("bFunLoadCertData"));
+    CppSQLite3DB db;
+    CppSQLite3Query q;
+    try {
+        const QByteArray name = SqlText::bytes(tableName);
+        const QByteArray select = SqlText::bytes(QStringLiteral("select * from `") +
+                                                 SqlText::ident(tableName) + QStringLiteral("` where 1"));
+        db.openFile(path);
+        if (!db.hasTable(name)) {
+            db.closeFile();
+            return SqlText::fail(buf, QStringLiteral("Tablica nie istnieje: \n") + tableName,
+                                 QStringLiteral("bFunLoadCertData"));
+        }
+        q = db.runQuery(select);
+        while (!q.atEnd()) {
+            // A column that cannot be read leaves its text empty; the row still counts.
+            FieldRow row;
+            bFunGetValue(buf, q, "id", row.id);
+            bFunGetValue(buf, q, "comp_name", row.compName);
+            bFunGetValue(buf, q, "value", row.value);
+            rows.append(std::move(row));
+            q.next();
+        }
+        q.release();
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::cleanUp(q, db);
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"),
+                             QStringLiteral("bFunLoadCertData()"));
+    }
+}
+
+bool bFunDeleteTable(MessageBuffer& buf, const QString& path, const QString& tableName)
+{
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, kMissingFile + path, QStringLiteral("bFunDeleteTable"));
+    CppSQLite3DB db;
+    try {
+        const QByteArray name = SqlText::bytes(tableName);
+        const QByteArray drop = SqlText::bytes(dropStatement(tableName));
+        db.openFile(path);
+        if (db.hasTable(name))
+            db.runStatement(drop);
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::closeQuietly(db);
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"),
+                             QStringLiteral("bFunDeleteTable()"));
+    }
+}
+
+bool bFunSaveCertData(MessageBuffer& buf, const QString& path, const QString& tableName,
+                      const FieldRowList& rows, const std::function<void()>& step)
+{
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, kMissingFile + path, QStringLiteral("bFunSaveCertData()"));
+    CppSQLite3DB db;
+    try {
+        const QByteArray name = SqlText::bytes(tableName);
+        const EncodedSave save = encodeSave(tableName, rows);
+        db.openFile(path);
+        if (db.hasTable(name)) {
+            db.closeFile();
+            return SqlText::fail(buf, QStringLiteral("Tablica już istnieje: ") + tableName,
+                                 QStringLiteral("bFunSaveCertData()"));
+        }
+        db.runStatement(save.create);
+        db.runStatement("begin transaction;");
+        for (qsizetype i = 0; i < save.inserts.size(); ++i) {
+            if (db.runStatement(save.inserts.at(i)) == 0) {
+                db.runStatement("commit transaction;");
+                db.closeFile();
+                return SqlText::fail(
+                    buf, QStringLiteral("Błąd dodania wpisu do bazy:\n") + save.insertTexts.at(i), QString());
+            }
+            if (step)
+                step();
+        }
+        db.runStatement("commit transaction;");
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        rollbackAndClose(db);
+        return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "),
+                             QStringLiteral("bFunSqlSaveCertData()"));
+    }
+}
+
+bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString& tableName,
+                         const FieldRowList& rows, const QStringList& alsoDrop,
+                         const std::function<void()>& step)
+{
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, kMissingFile + path, QStringLiteral("bFunSaveCertData()"));
+    CppSQLite3DB db;
+    try {
+        // Everything is encoded first: a text that cannot be stored changes nothing.
+        QStringList dropNames;
+        dropNames.reserve(alsoDrop.size() + 1);
+        dropNames.append(tableName);
+        for (const QString& name : alsoDrop)
+            if (!dropNames.contains(name))
+                dropNames.append(name);
+        QList<QByteArray> dropNameBytes;
+        QList<QByteArray> drops;
+        for (const QString& name : std::as_const(dropNames)) {
+            dropNameBytes.append(SqlText::bytes(name));
+            drops.append(SqlText::bytes(dropStatement(name)));
+        }
+        const EncodedSave save = encodeSave(tableName, rows);
+
+        db.openFile(path);
+        // Asked before the transaction starts, so that its first statement is a write
+        // and a file locked by another process is waited for, not failed at once.
+        QList<QByteArray> toDrop;
+        for (qsizetype i = 0; i < dropNameBytes.size(); ++i)
+            if (db.hasTable(dropNameBytes.at(i)))
+                toDrop.append(drops.at(i));
+
+        db.runStatement("begin transaction;");
+        for (const QByteArray& drop : std::as_const(toDrop))
+            db.runStatement(drop);
+        db.runStatement(save.create);
+        for (qsizetype i = 0; i < save.inserts.size(); ++i) {
+            if (db.runStatement(save.inserts.at(i)) == 0) {
+                rollbackAndClose(db);
+                return SqlText::fail(
+                    buf, QStringLiteral("Błąd dodania wpisu do bazy:\n") + save.insertTexts.at(i), QString());
+            }
+            if (step)
+                step();
+        }
+        db.runStatement("commit transaction;");
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        rollbackAndClose(db);
+        return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "),
+                             QStringLiteral("bFunSqlSaveCertData()"));
+    }
+}

@@ -1,0 +1,184 @@
+#include "documents/DocumentForm.h"
+
+#include "documents/FormBinding.h"
+#include "documents/StudentSaver.h"
+#include "documents/TFDaneUcznia.h"
+
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ClientWidth = 745;
+constexpr int ClientHeight = 727;
+constexpr int PanelHeight = 41;
+// The screen page keeps the proportions of an A4 sheet and fits the width of the form.
+constexpr int PageWidth = 700;
+constexpr int PageHeight = 990;
+
+// After every field of the page in the tab order.
+constexpr ComponentEntry Panel[] = {
+    {.name = "OKButton",
+     .kind = ComponentKind::Button,
+     .text = "OK",
+     .left = 560,
+     .top = 8,
+     .width = 80,
+     .height = 25,
+     .tab = 1000},
+    {.name = "CancelButton",
+     .kind = ComponentKind::Button,
+     .text = "Anuluj",
+     .left = 650,
+     .top = 8,
+     .width = 80,
+     .height = 25,
+     .tab = 1001},
+};
+
+} // namespace
+
+DocumentForm::DocumentForm(TFDaneUcznia* student, const QString& caption,
+                           std::span<const ComponentEntry> page, QWidget* parent)
+    : QDialog(parent), m_student(student)
+{
+    setWindowTitle(caption);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(ClientWidth, ClientHeight);
+
+    auto* pageControl = new QTabWidget(this);
+    pageControl->setObjectName(QStringLiteral("PageControl"));
+    auto* scrollBox = new QScrollArea;
+    scrollBox->setObjectName(QStringLiteral("ScrollBox1"));
+    pageControl->addTab(scrollBox, QStringLiteral("Strona 1"));
+
+    auto* sheet = new QWidget;
+    sheet->setObjectName(QStringLiteral("Page"));
+    sheet->setFixedSize(PageWidth, PageHeight);
+    sheet->setAutoFillBackground(true);
+    QPalette paper = sheet->palette();
+    paper.setColor(QPalette::Window, Qt::white);
+    sheet->setPalette(paper);
+    m_page = FormTable::build(sheet, page);
+    m_components = FormTable::widgets(m_page);
+    scrollBox->setWidget(sheet);
+    scrollBox->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedHeight(PanelHeight);
+    const QList<BuiltComponent> buttons = FormTable::build(panel, Panel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pageControl);
+    layout->addWidget(panel);
+
+    FormTable::applyTabOrder(m_page + buttons);
+
+    auto* ok = qobject_cast<QPushButton*>(buttons.at(0).widget);
+    auto* cancel = qobject_cast<QPushButton*>(buttons.at(1).widget);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &DocumentForm::OKButtonClick);
+    connect(cancel, &QPushButton::clicked, this, &DocumentForm::CancelButtonClick);
+}
+
+QWidget* DocumentForm::component(const QString& name) const
+{
+    return FormBinding::find(m_components, name);
+}
+
+QString DocumentForm::componentText(const QString& name) const
+{
+    const QWidget* found = component(name);
+    return found ? FormBinding::text(found) : QString();
+}
+
+void DocumentForm::CollectFields(FieldRowList& rows) const
+{
+    FormBinding::collect(m_components, sectionId(), rows);
+}
+
+void DocumentForm::ClearFields()
+{
+    FormBinding::clear(m_components,
+                       {QStringLiteral("_STR1_DATA_EDIT"), QStringLiteral("_STR2_DATA_EDIT"),
+                        QStringLiteral("_STR1_DATA_COMBOBOX"), QStringLiteral("_STR2_DATA_COMBOBOX")});
+}
+
+void DocumentForm::FillFields(const FieldRowList& rows)
+{
+    ClearFields();
+    const QString section = sectionId();
+    for (const FieldRow& row : rows) {
+        if (row.id != section || !FormBinding::isBound(row.compName))
+            continue;
+        if (QWidget* field = component(row.compName))
+            FormBinding::setText(field, row.value);
+    }
+    if (!m_student)
+        return;
+    // The student's own data always comes from the student form, so a changed name or
+    // PESEL reaches the document whatever the stored row says.
+    const QString copies[][2] = {
+        {QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"),
+         m_student->fieldText(QStringLiteral("Imie_DATA_EDIT")) + QLatin1Char(' ') +
+             m_student->fieldText(QStringLiteral("Nazwisko_DATA_EDIT"))},
+        {QStringLiteral("ZMIENNA_UrodzDnia_STR1_DATA_EDIT"),
+         m_student->fieldText(QStringLiteral("UrodzonyDnia_DATA_EDIT"))},
+        {QStringLiteral("ZMIENNA_UrodzRok_STR1_DATA_EDIT"),
+         m_student->fieldText(QStringLiteral("UrodzonyRok_DATA_COMBOBOX"))},
+        {QStringLiteral("ZMIENNA_PESEL_STR1_DATA_EDIT"),
+         m_student->fieldText(QStringLiteral("NrPesel_DATA_EDIT"))},
+    };
+    for (const auto& [name, value] : copies)
+        if (QWidget* field = component(name))
+            FormBinding::setText(field, value);
+}
+
+void DocumentForm::FillSampleValues()
+{
+    for (const BuiltComponent& built : std::as_const(m_page))
+        if (built.entry->sample)
+            FormBinding::setText(built.widget, QString::fromUtf8(built.entry->sample));
+}
+
+void DocumentForm::FormShow()
+{
+    const QScreen* where = screen();
+    if (!where)
+        return;
+    const QRect area = where->geometry();
+    // The whole window, title bar included, is 50 pixels shorter than the screen (the
+    // frame reads as zero until the window manager has framed the window once).
+    const int frame = frameGeometry().height() - geometry().height();
+    setFixedSize(ClientWidth, area.height() - 50 - frame);
+    QRect outer = frameGeometry();
+    outer.moveCenter(area.center());
+    move(outer.topLeft());
+}
+
+void DocumentForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void DocumentForm::OKButtonClick()
+{
+    // The save stores all three forms and shows its own failure message; the form
+    // stays open so that the user can try again.
+    if (m_saver && m_saver->bFunSaveStudent())
+        accept();
+}
+
+void DocumentForm::CancelButtonClick()
+{
+    reject();
+}

@@ -1,0 +1,313 @@
+#include "documents/TFDaneUcznia.h"
+
+#include "app/Prompts.h"
+#include "documents/DocumentFile.h"
+#include "documents/FormBinding.h"
+#include "documents/StudentSaver.h"
+#include "storage/DataFolder.h"
+#include "storage/Templates.h"
+
+#include <QCollator>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include <algorithm>
+
+namespace {
+
+const QString FirstNameField = QStringLiteral("Imie_DATA_EDIT");
+const QString SexField = QStringLiteral("Plec_DATA_COMBOBOX");
+const QString BirthYearField = QStringLiteral("UrodzonyRok_DATA_COMBOBOX");
+const QString TownField = QStringLiteral("UrodzonyMiasto_DATA_COMBOBOX");
+const QString ProvinceField = QStringLiteral("UrodzonyWoj_DATA_COMBOBOX");
+const QString SurnameField = QStringLiteral("Nazwisko_DATA_EDIT");
+const QString PeselField = QStringLiteral("NrPesel_DATA_EDIT");
+const QString Male = QStringLiteral("mężczyzna");
+
+constexpr int LabelLeft = 16;
+constexpr int FieldLeft = 200;
+constexpr int FieldWidth = 250;
+// One line per field, top to bottom in tab order.
+constexpr int lineTop(int tab)
+{
+    return 16 + 32 * (tab - 1);
+}
+
+// The label of a field, on the left of the field's line.
+constexpr ComponentEntry caption(const char* name, const char* text, int tab, const char* field)
+{
+    return {.name = name,
+            .kind = ComponentKind::Label,
+            .text = text,
+            .left = LabelLeft,
+            .top = lineTop(tab) + 4,
+            .buddy = field};
+}
+
+constexpr ComponentEntry edit(const char* name, int tab, int limit)
+{
+    return {.name = name,
+            .kind = ComponentKind::Edit,
+            .left = FieldLeft,
+            .top = lineTop(tab),
+            .width = FieldWidth,
+            .tab = tab,
+            .limit = limit};
+}
+
+constexpr ComponentEntry list(const char* name, ComponentKind kind, int tab, const char* items = nullptr)
+{
+    return {.name = name,
+            .kind = kind,
+            .left = FieldLeft,
+            .top = lineTop(tab),
+            .width = FieldWidth,
+            .tab = tab,
+            .items = items};
+}
+
+constexpr ComponentEntry button(const char* name, const char* text, int left, int tab)
+{
+    return {.name = name,
+            .kind = ComponentKind::Button,
+            .text = text,
+            .left = left,
+            .top = lineTop(10) + 8,
+            .width = 85,
+            .height = 27,
+            .tab = tab};
+}
+
+// Each field follows the label that names it; the fields alone are the component order
+// of the stored rows.
+constexpr ComponentEntry Layout[] = {
+    caption("ImieLabel", "&imię", 2, "Imie_DATA_EDIT"),
+    edit("Imie_DATA_EDIT", 2, 48),
+    caption("UrodzonyDniaLabel", "urodzony &dnia", 4, "UrodzonyDnia_DATA_EDIT"),
+    edit("UrodzonyDnia_DATA_EDIT", 4, 46),
+    caption("PlecLabel", "&płeć", 3, "Plec_DATA_COMBOBOX"),
+    list("Plec_DATA_COMBOBOX", ComponentKind::PickList, 3, "kobieta|mężczyzna"),
+    caption("UrodzonyRokLabel", "urodzony w &roku", 5, "UrodzonyRok_DATA_COMBOBOX"),
+    list("UrodzonyRok_DATA_COMBOBOX", ComponentKind::ComboBox, 5,
+         "1996 r.|1997 r.|1998 r.|1999 r.|2000 r.|2001 r.|2002 r.|2003 r."),
+    caption("UrodzonyMiastoLabel", "urodzony w (&miasto)", 6, "UrodzonyMiasto_DATA_COMBOBOX"),
+    list("UrodzonyMiasto_DATA_COMBOBOX", ComponentKind::SortedComboBox, 6),
+    caption("UrodzonyWojLabel", "urodzony (&województwo)", 7, "UrodzonyWoj_DATA_COMBOBOX"),
+    list("UrodzonyWoj_DATA_COMBOBOX", ComponentKind::SortedComboBox, 7),
+    caption("NazwiskoLabel", "&nazwisko", 1, "Nazwisko_DATA_EDIT"),
+    edit("Nazwisko_DATA_EDIT", 1, 48),
+    caption("NrPeselLabel", "numer P&ESEL", 9, "NrPesel_DATA_EDIT"),
+    edit("NrPesel_DATA_EDIT", 9, 30),
+    caption("NrDziennikaLabel", "nr &ucznia na świadectwie", 8, "NrDziennika_DATA_EDIT"),
+    edit("NrDziennika_DATA_EDIT", 8, 48),
+    button("OKButton", "OK", 270, 10),
+    button("AnulujButton", "Anuluj", 365, 11),
+};
+
+constexpr int FormWidth = 470;
+constexpr int FormHeight = lineTop(10) + 8 + 27 + 16;
+
+bool isAsciiLetterOrDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z');
+}
+
+// Town and province lists read in Polish alphabetical order, Ł after L.
+void sortPolish(QStringList& names)
+{
+    QCollator collator(QLocale(QLocale::Polish, QLocale::Poland));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(names.begin(), names.end(), collator);
+}
+
+} // namespace
+
+TFDaneUcznia::TFDaneUcznia(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FDaneUcznia"));
+    setWindowTitle(QStringLiteral("Dane ucznia"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(FormWidth, FormHeight);
+
+    const QList<BuiltComponent> built = FormTable::build(this, Layout);
+    FormTable::applyTabOrder(built);
+    m_components = FormTable::widgets(built);
+
+    auto* ok = qobject_cast<QPushButton*>(component(QStringLiteral("OKButton")));
+    auto* cancel = qobject_cast<QPushButton*>(component(QStringLiteral("AnulujButton")));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &TFDaneUcznia::OKButtonClick);
+    connect(cancel, &QPushButton::clicked, this, &TFDaneUcznia::AnulujButtonClick);
+}
+
+QWidget* TFDaneUcznia::component(const QString& name) const
+{
+    return FormBinding::find(m_components, name);
+}
+
+QString TFDaneUcznia::fieldText(const QString& compName) const
+{
+    const QWidget* field = component(compName);
+    return field ? FormBinding::text(field) : QString();
+}
+
+void TFDaneUcznia::CollectFields(FieldRowList& rows) const
+{
+    FormBinding::collect(m_components, SectionId, rows);
+}
+
+void TFDaneUcznia::ClearFields()
+{
+    const QString year = fieldText(BirthYearField);
+    const QString town = fieldText(TownField);
+    const QString province = fieldText(ProvinceField);
+    FormBinding::clear(m_components, {FormBinding::EditToken, FormBinding::ComboToken});
+    FormBinding::setText(component(BirthYearField), year);
+    FormBinding::setText(component(TownField), town);
+    FormBinding::setText(component(ProvinceField), province);
+}
+
+void TFDaneUcznia::FillFields(const FieldRowList& rows)
+{
+    ClearFields();
+    for (const FieldRow& row : rows) {
+        if (row.id != SectionId)
+            continue;
+        QWidget* field = component(row.compName);
+        if (!field)
+            continue;
+        if (row.compName.contains(FormBinding::EditToken) || row.compName.contains(FormBinding::MemoToken))
+            FormBinding::setText(field, row.value);
+        if (row.compName.contains(FormBinding::ComboToken)) {
+            auto* combo = qobject_cast<QComboBox*>(field);
+            if (combo && row.compName.contains(SexField))
+                combo->setCurrentIndex(row.value == Male ? 1 : 0);
+            else
+                FormBinding::setText(field, row.value);
+        }
+    }
+}
+
+void TFDaneUcznia::FormShow()
+{
+    struct Dictionary {
+        const QString& field;
+        bool (*load)(MessageBuffer&, QStringList&);
+        QString failure;
+    };
+    const Dictionary dictionaries[] = {
+        {TownField, bFunStudentDataLoadCityList,
+         QStringLiteral("Błąd podczas próby wczytania listy miast.\n")},
+        {ProvinceField, bFunStudentDataLoadProvinceList,
+         QStringLiteral("Błąd podczas próby wczytania listy województw.\n")},
+    };
+    for (const Dictionary& dictionary : dictionaries) {
+        auto* combo = qobject_cast<QComboBox*>(component(dictionary.field));
+        QStringList names;
+        if (!dictionary.load(*m_buf, names)) {
+            // The list keeps the items it held.
+            Prompts::instance().error(this, dictionary.failure + m_buf->text());
+            continue;
+        }
+        sortPolish(names);
+        const QString standing = combo->currentText();
+        combo->clear();
+        combo->addItems(names);
+        FormBinding::setText(combo, standing);
+    }
+}
+
+void TFDaneUcznia::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+bool TFDaneUcznia::requireFilled(const QString& compName, const QString& message)
+{
+    if (!fieldText(compName).isEmpty())
+        return true;
+    Prompts::instance().message(this, message, QStringLiteral("Brak danych"), Prompts::Icon::Warning,
+                                Prompts::Buttons::Ok);
+    component(compName)->setFocus();
+    return false;
+}
+
+void TFDaneUcznia::OKButtonClick()
+{
+    // The dictionaries learn the typed place names whatever the checks below decide.
+    bFunStudentDataAddCity(*m_buf, fieldText(TownField));
+    bFunStudentDataAddProvince(*m_buf, fieldText(ProvinceField));
+
+    if (!requireFilled(SurnameField, QStringLiteral("Nazwisko ucznia jest wymagane")) ||
+        !requireFilled(FirstNameField, QStringLiteral("Imię ucznia jest wymagane")))
+        return;
+    auto* sex = qobject_cast<QComboBox*>(component(SexField));
+    if (sex->currentIndex() < 0) {
+        Prompts::instance().message(this, QStringLiteral("Płeć ucznia jest wymagana"),
+                                    QStringLiteral("Brak danych"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+        sex->setFocus();
+        return;
+    }
+
+    // The PESEL becomes part of a table name, which is never escaped.
+    const QString pesel = fieldText(PeselField);
+    if (!std::all_of(pesel.cbegin(), pesel.cend(), isAsciiLetterOrDigit)) {
+        Prompts::instance().message(
+            this, QStringLiteral("Numer PESEL nie jest prawidłowy lub zawiera nie dozwolone znaki"),
+            QStringLiteral("Brak danych"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        component(PeselField)->setFocus();
+        return;
+    }
+
+    for (const QString& name : {FirstNameField, SurnameField}) {
+        QString text = fieldText(name);
+        if (!text.isEmpty() && text.front() >= u'a' && text.front() <= u'z') {
+            text[0] = text.front().toUpper();
+            FormBinding::setText(component(name), text);
+        }
+    }
+
+    if (saveStudent())
+        accept();
+}
+
+bool TFDaneUcznia::saveStudent()
+{
+    const QString tableName = QStringLiteral("PESEL") + fieldText(PeselField);
+    // Storing under a table that another student holds replaces that student, so it
+    // is asked first; an edited student keeping its PESEL replaces only itself.
+    if (!EditMode || tableName != OldTableName) {
+        const QString path = strFunGetTmpFilePath(*m_buf);
+        switch (iFunCheckIsStudentExists(*m_buf, path, tableName, true)) {
+        case 0:
+            break;
+        case 1:
+            if (!Prompts::instance().askYesNo(
+                    this,
+                    QStringLiteral(
+                        "Uczeń o tym numerze PESEL już istnieje, czy chcesz nadpisać dane tego ucznia ?"),
+                    QStringLiteral("Zapis"), Prompts::Icon::Warning))
+                return false;
+            break;
+        default:
+            Prompts::instance().error(this, QStringLiteral("Błąd zapisu danych.\n\n") + m_buf->text());
+            return false;
+        }
+    }
+    if (!m_saver)
+        return false;
+    // The saver drops the previous table and writes the new one together, so a failed
+    // save leaves the edited student as it was.
+    return m_saver->bFunSaveStudent(EditMode ? OldTableName : QString());
+}
+
+void TFDaneUcznia::AnulujButtonClick()
+{
+    reject();
+}

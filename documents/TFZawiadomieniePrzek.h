@@ -1,0 +1,16 @@
+// The notice that a student is transferred to another school.
+#pragma once
+
+#include "documents/DocumentForm.h"
+
+class TFZawiadomieniePrzek : public DocumentForm
+{
+    Q_OBJECT
+
+public:
+    static inline const QString SectionId = QStringLiteral("ZAWIADOMIENIE_O_PRZEKAZANIU");
+
+    explicit TFZawiadomieniePrzek(TFDaneUcznia* student, QWidget* parent = nullptr);
+
+    QString sectionId() const override { return SectionId; }
+};

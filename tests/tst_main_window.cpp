@@ -1,0 +1,651 @@
+// The main window as a secretary uses it: start-up, the student tree, the commands
+// on students and documents, and the life of the open document file.
+#include "app/Program.h"
+#include "app/StudentOrder.h"
+#include "app/TFGlowna.h"
+#include "documents/TFDaneUcznia.h"
+#include "documents/TFPotwierdzeniePrzyjUcznia.h"
+#include "documents/TFZawiadomieniePrzek.h"
+#include "platform/FileOps.h"
+#include "storage/DataFolder.h"
+#include "storage/SettingsStore.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <cerrno>
+#include <functional>
+
+namespace {
+
+struct Student
+{
+    QString surname, firstName, pesel;
+    QString sex = QStringLiteral("kobieta");
+};
+
+template <class T> T* child(QObject* parent, const char* name)
+{
+    T* w = parent->findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no component %s", name);
+    return w;
+}
+
+// Runs `action` once the modal window that the next call opens is up. A window that
+// a failed check left open is closed, so the test goes on instead of hanging.
+void whenModal(std::function<void(QWidget*)> action)
+{
+    QTimer::singleShot(0, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        QVERIFY(modal);
+        action(modal);
+        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible())
+            dialog->reject();
+    });
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<ScriptedPrompts> prompts;
+    std::unique_ptr<ProgramWindows> w;
+    TFGlowna* main() { return w->glowna.get(); }
+
+    void start(const QString& tail = QString())
+    {
+        w = std::make_unique<ProgramWindows>();
+        QVERIFY(bFunStartProgram(*w, tail));
+    }
+    // Adds a student through the student form, as the user would.
+    void addStudent(const Student& s, QList<Prompts::Answer> answers = {})
+    {
+        for (auto a : answers)
+            prompts->answers.enqueue(a);
+        whenModal([s](QWidget* form) {
+            child<QLineEdit>(form, "Nazwisko_DATA_EDIT")->setText(s.surname);
+            child<QLineEdit>(form, "Imie_DATA_EDIT")->setText(s.firstName);
+            child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(s.pesel);
+            auto* sex = child<QComboBox>(form, "Plec_DATA_COMBOBOX");
+            sex->setCurrentIndex(sex->findText(s.sex));
+            child<QPushButton>(form, "OKButton")->click();
+            if (form->isVisible()) // refused: leave it the way a user gives up
+                child<QPushButton>(form, "AnulujButton")->click();
+        });
+        main()->DodajUczniaToolButtonClick();
+    }
+    QStringList treeCaptions()
+    {
+        QStringList out;
+        for (int i = 0; i < main()->treeView()->topLevelItemCount(); ++i)
+            out << main()->treeView()->topLevelItem(i)->text(0);
+        return out;
+    }
+    QTreeWidgetItem* node(int student, int document = -1)
+    {
+        QTreeWidgetItem* s = main()->treeView()->topLevelItem(student);
+        return document < 0 ? s : s->child(document);
+    }
+    QString tmpPath() { return strFunGetTmpFilePath(env->buf); }
+    QString writeDocument(const QString& name, const QByteArray& sql)
+    {
+        const QString path = env->root() + QLatin1Char('/') + name;
+        RawSql::exec(path, sql);
+        return path;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        prompts = std::make_unique<ScriptedPrompts>();
+    }
+    void cleanup()
+    {
+        if (w && w->glowna)
+            w->glowna->setCloseWithoutQuestions(true);
+        w.reset();
+        prompts.reset();
+        env.reset();
+    }
+
+    void commandLineTail_data();
+    void commandLineTail();
+    void startUp();
+    void startUpShowsTheImportNoticeOnce();
+    void startUpEndsWithoutCatalogue();
+    void commandLineDocument();
+    void polishSortOrder();
+    void addStudentsAndStoreAllRows();
+    void namesakesAreToldApart();
+    void editStudentChangingPesel();
+    void editStudentOntoAnotherPesel();
+    void documentFormsCopyTheStudent();
+    void keyboardSelectionLoadsTheStudent();
+    void commandsWithoutSelection();
+    void saveCancelledKeepsTheFlag();
+    void saveAndReopen();
+    void failedSaveKeepsTheDocumentWhole();
+    void openBadFiles();
+    void windows1250Fixture();
+    void newDocumentQuestions();
+    void closingQuestions();
+    void optionBoxesAreStored();
+    void refusedCharacterKeepsTheForm();
+};
+
+void TestMainWindow::commandLineTail_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("tail");
+    QTest::newRow("none") << "/opt/melvok/melvok-dokumenty" << "";
+    QTest::newRow("path") << "melvok-dokumenty /home/s/a.sqdoc" << "/home/s/a.sqdoc";
+    QTest::newRow("blanks kept") << "  prog \t /home/s/moje dokumenty.sqdoc" << "/home/s/moje dokumenty.sqdoc";
+    QTest::newRow("quoted program") << "\"/opt/my prog\" x.sqdoc" << "x.sqdoc";
+    QTest::newRow("quotes stay") << "prog \"a b.sqdoc\"" << "\"a b.sqdoc\"";
+}
+
+void TestMainWindow::commandLineTail()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, tail);
+    QCOMPARE(strFunCommandLineTail(line), tail);
+}
+
+void TestMainWindow::startUp()
+{
+    QVERIFY(env->installDataFolder());
+    FileOps::touch(tmpPath()); // left over from an earlier run
+    RawSql::exec(env->dataFile(QStringLiteral("ustawienia.sqset")),
+                 "update settings set int_value=0 where name='strike_empty_fields';"
+                 "update settings set int_value=1 where name='word_wrap';");
+    start();
+    QCOMPARE(main()->windowTitle(), QStringLiteral("Drukowanie dokumentów, wersja: 1.0.0"));
+    QVERIFY(!main()->WykreskujPusteCheckBox->isChecked());
+    QVERIFY(main()->cbWordWrap->isChecked());
+    QVERIFY(!main()->PrintNoDotsCheckBox->isChecked());
+    QVERIFY(!QFile::exists(tmpPath()));
+    QVERIFY(prompts->shown.isEmpty());
+    QVERIFY(!main()->unsavedChanges());
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QVERIFY(!main()->findChild<QAction*>(QStringLiteral("Edytujdaneucznia1"))->isEnabled());
+    QVERIFY(!main()->findChild<QAction*>(QStringLiteral("Drukujwybranewiadectwo2"))->isEnabled());
+    for (const char* name : {"Nowyplik1", "Otworzplik1", "Zapisz1", "Zapiszjako1", "Koniec1", "Oprogramie1"})
+        QVERIFY(main()->findChild<QAction*>(QString::fromLatin1(name))->isEnabled());
+}
+
+void TestMainWindow::startUpShowsTheImportNoticeOnce()
+{
+    QVERIFY(env->installDataFolder());
+    RawSql::exec(env->dataFile(QStringLiteral("ustawienia.sqset")),
+                 "update settings set int_value=1 where name='import_alert'");
+    start();
+    QCOMPARE(prompts->shown.size(), 1);
+    QCOMPARE(prompts->shown[0].text, QStringLiteral("UWAGA !!!\n\nNastąpiła zmiana w plikach przechowujących dane. "
+                                                    "Stare pliki można wczytać poprzez funkcję import w menu plik."));
+    QCOMPARE(prompts->shown[0].caption, QString());
+    QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Warning);
+    main()->setCloseWithoutQuestions(true);
+    w.reset();
+    prompts->clear();
+    start();
+    QVERIFY(prompts->shown.isEmpty());
+}
+
+void TestMainWindow::startUpEndsWithoutCatalogue()
+{
+    QFile::remove(env->programDir() + QStringLiteral("/pliki_kat.sqset"));
+    w = std::make_unique<ProgramWindows>();
+    QVERIFY(!bFunStartProgram(*w, QString()));
+    QCOMPARE(prompts->shown.size(), 1); // and no closing question
+    QVERIFY(prompts->shown[0].text.startsWith(
+        QStringLiteral("Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n\n"
+                       "Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\nPlik nie istnieje: ")));
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
+    QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Error);
+    QVERIFY(main()->closeWithoutQuestions());
+}
+
+void TestMainWindow::commandLineDocument()
+{
+    const QString doc = writeDocument(QStringLiteral("klasa.sqdoc"),
+                                      "create table PESEL1( id TEXT, comp_name TEXT, value TEXT );"
+                                      "insert into PESEL1 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Nowak');"
+                                      "insert into PESEL1 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Jan');");
+    start(doc);
+    QCOMPARE(main()->openDocumentPath(), doc);
+    QCOMPARE(treeCaptions(), QStringList{QStringLiteral("Nowak Jan")});
+    main()->setCloseWithoutQuestions(true);
+    w.reset();
+
+    // A tail of five characters is ignored even when such a file exists.
+    QDir::setCurrent(env->root());
+    QFile::copy(doc, QStringLiteral("a.sqd"));
+    start(QStringLiteral("a.sqd"));
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
+    main()->setCloseWithoutQuestions(true);
+    w.reset();
+    QFile::copy(doc, QStringLiteral("ab.sqd"));
+    start(QStringLiteral("ab.sqd"));
+    QCOMPARE(main()->openDocumentPath(), QStringLiteral("ab.sqd"));
+    main()->setCloseWithoutQuestions(true);
+    w.reset();
+    start(QStringLiteral("\"") + doc + QStringLiteral("\""));
+    QCOMPARE(main()->openDocumentPath(), QString());
+}
+
+void TestMainWindow::polishSortOrder()
+{
+    QList<StudentListEntry> list = {{QStringLiteral("Żak Anna"), QStringLiteral("PESEL1")},
+                                    {QStringLiteral("Zając Ewa"), QStringLiteral("PESEL2")},
+                                    {QStringLiteral("zawada Piotr"), QStringLiteral("PESEL3")},
+                                    {QStringLiteral("Łukasz Lis"), QStringLiteral("PESEL4")},
+                                    {QStringLiteral("Żak Anna"), QStringLiteral("PESEL0")}};
+    QCOMPARE(strFunStudentSortKey(QStringLiteral("Żak ąnna")), QByteArray("ZAK ANNA"));
+    vFunSortStudents(list);
+    QStringList tables;
+    for (const auto& e : list)
+        tables << e.tableName;
+    // Equal keys keep the order the file listed them in.
+    QCOMPARE(tables, (QStringList{"PESEL4", "PESEL2", "PESEL1", "PESEL0", "PESEL3"}));
+    // Letters outside the Polish set compare by their Windows-1250 byte: É (0xC9) after Z.
+    QList<StudentListEntry> other = {{QStringLiteral("Émile A"), QStringLiteral("a")},
+                                     {QStringLiteral("Zyta B"), QStringLiteral("b")}};
+    vFunSortStudents(other);
+    QCOMPARE(other[0].tableName, QStringLiteral("b"));
+}
+
+void TestMainWindow::addStudentsAndStoreAllRows()
+{
+    start();
+    addStudent({QStringLiteral("Żak"), QStringLiteral("Anna"), QStringLiteral("02210112345")});
+    addStudent({QStringLiteral("łukasz"), QStringLiteral("lis"), QStringLiteral("02210154321"),
+                QStringLiteral("mężczyzna")});
+    QVERIFY(main()->unsavedChanges());
+    // The first letter a-z becomes a capital; ł stays as typed.
+    QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("łukasz Lis"), QStringLiteral("Żak Anna")}));
+    const auto rows = RawSql::rows(tmpPath(), "select id, comp_name from PESEL02210112345");
+    QCOMPARE(rows.size(), 34);
+    QCOMPARE(rows[0], (QList<QByteArray>{"DANE UCZNIA", "Imie_DATA_EDIT"}));
+    QCOMPARE(rows[8], (QList<QByteArray>{"DANE UCZNIA", "NrDziennika_DATA_EDIT"}));
+    QCOMPARE(rows[9], (QList<QByteArray>{"ZAWIADOMIENIE_O_PRZEKAZANIU", "ZMIENNA_Miejscowosc_STR1_DATA_EDIT"}));
+    QCOMPARE(rows[22], (QList<QByteArray>{"ZAWIADOMIENIE_O_PRZEKAZANIU", "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"}));
+    QCOMPARE(rows[23], (QList<QByteArray>{"POTWIERDZENIE_PRZYJECIA_UCZNIA", "ZMIENNA_Miejscowosc_STR1_DATA_EDIT"}));
+    QCOMPARE(rows[33], (QList<QByteArray>{"POTWIERDZENIE_PRZYJECIA_UCZNIA", "ZMIENNA_Klasy_STR1_DATA_EDIT"}));
+    QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL02210154321 where comp_name='Plec_DATA_COMBOBOX'"),
+             QList<QByteArray>{"m\xea\xbf" "czyzna"});
+    QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL02210112345 where comp_name='Nazwisko_DATA_EDIT'"),
+             QList<QByteArray>{"\xaf" "ak"});
+}
+
+void TestMainWindow::namesakesAreToldApart()
+{
+    start();
+    addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("111")});
+    addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("222")});
+    QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("Nowak Jan"), QStringLiteral("Nowak Jan")}));
+    // Clicking the second namesake loads that one, not the first.
+    main()->treeView()->setCurrentItem(node(1));
+    const QString second = main()->selectedStudentTable();
+    QCOMPARE(w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("NrPesel_DATA_EDIT"))->text(), second.mid(5));
+    prompts->answers.enqueue(Prompts::Answer::Yes);
+    main()->UsunUczniaToolButtonClick();
+    QCOMPARE(prompts->shown.last().text, QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \nNowak Jan"));
+    QCOMPARE(prompts->shown.last().caption, QStringLiteral("Usuń"));
+    QCOMPARE(prompts->shown.last().icon, Prompts::Icon::Warning);
+    QCOMPARE(prompts->shown.last().buttons, Prompts::Buttons::YesNo);
+    QCOMPARE(treeCaptions(), QStringList{QStringLiteral("Nowak Jan")});
+    QCOMPARE(main()->students().first().tableName == second, false);
+    // Answering No drops nothing.
+    main()->treeView()->setCurrentItem(node(0));
+    main()->setUnsavedChanges(false);
+    main()->UsunUczniaToolButtonClick();
+    QCOMPARE(treeCaptions().size(), 1);
+    QVERIFY(main()->unsavedChanges());
+}
+
+void TestMainWindow::editStudentChangingPesel()
+{
+    start();
+    addStudent({QStringLiteral("Kowalska"), QStringLiteral("Ewa"), QStringLiteral("111")});
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("222")});
+    main()->treeView()->setCurrentItem(node(1)); // Kowalska
+    whenModal([](QWidget* form) {
+        child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(QStringLiteral("333"));
+        child<QPushButton>(form, "OKButton")->click();
+    });
+    main()->EdytujDaneUczniaToolButtonClick();
+    QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("Adamska Ola"), QStringLiteral("Kowalska Ewa")}));
+    const auto tables = RawSql::column(tmpPath(), "select name from sqlite_master");
+    QCOMPARE(tables, (QList<QByteArray>{"PESEL222", "PESEL333"}));
+}
+
+void TestMainWindow::editStudentOntoAnotherPesel()
+{
+    start();
+    addStudent({QStringLiteral("Kowalska"), QStringLiteral("Ewa"), QStringLiteral("111")});
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("222")});
+    main()->treeView()->setCurrentItem(node(1)); // Kowalska
+    prompts->clear();
+    prompts->answers.enqueue(Prompts::Answer::No);
+    whenModal([](QWidget* form) {
+        child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(QStringLiteral("222"));
+        child<QPushButton>(form, "OKButton")->click();
+        QVERIFY(form->isVisible()); // No: the form stays for a correction
+        child<QPushButton>(form, "AnulujButton")->click();
+    });
+    main()->EdytujDaneUczniaToolButtonClick();
+    QCOMPARE(prompts->shown.size(), 1);
+    QCOMPARE(prompts->shown[0].text,
+             QStringLiteral("Uczeń o tym numerze PESEL już istnieje, czy chcesz nadpisać dane tego ucznia ?"));
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Zapis"));
+    QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master"), (QList<QByteArray>{"PESEL111", "PESEL222"}));
+    QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL222 where comp_name='Nazwisko_DATA_EDIT'"),
+             QList<QByteArray>{"Adamska"});
+}
+
+void TestMainWindow::documentFormsCopyTheStudent()
+{
+    start();
+    addStudent({QStringLiteral("Wiśniewska"), QStringLiteral("Zofia"), QStringLiteral("05270812345")});
+    main()->treeView()->setCurrentItem(node(0, 0));
+    QCOMPARE(main()->selectedDocumentCaption(), QStringLiteral("Zawiadomienie o przekazaniu"));
+    whenModal([](QWidget* form) {
+        QCOMPARE(form->windowTitle(), QStringLiteral("Zawiadomienie o przekazaniu ucznia"));
+        QCOMPARE(child<QLineEdit>(form, "ZMIENNA_ImieNazwisko_STR1_DATA_EDIT")->text(),
+                 QStringLiteral("Zofia Wiśniewska"));
+        QCOMPARE(child<QLineEdit>(form, "ZMIENNA_PESEL_STR1_DATA_EDIT")->text(), QStringLiteral("05270812345"));
+        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")->setText(QStringLiteral("zmiana adresu 'na wieś'"));
+        child<QPushButton>(form, "OKButton")->click();
+    });
+    main()->EdytujSwiadectwoToolButtonClick();
+    // The document is selected again and shows what was stored.
+    QCOMPARE(main()->selectedDocumentCaption(), QStringLiteral("Zawiadomienie o przekazaniu"));
+    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))->text(),
+             QStringLiteral("zmiana adresu 'na wieś'"));
+
+    // Cancel drops what was typed.
+    whenModal([](QWidget* form) {
+        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")->setText(QStringLiteral("inny"));
+        child<QPushButton>(form, "CancelButton")->click();
+    });
+    main()->EdytujSwiadectwoToolButtonClick();
+    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))->text(),
+             QStringLiteral("zmiana adresu 'na wieś'"));
+    QCOMPARE(w->potwierdzenie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))->text(),
+             QStringLiteral("Zofia Wiśniewska"));
+}
+
+void TestMainWindow::keyboardSelectionLoadsTheStudent()
+{
+    start();
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
+    addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
+    main()->treeView()->setCurrentItem(node(0));
+    main()->treeView()->setFocus();
+    QTest::keyClick(main()->treeView(), Qt::Key_Down); // moves past the collapsed first student
+    QCOMPARE(main()->selectedStudentCaption(), QStringLiteral("Baran Piotr"));
+    QCOMPARE(w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("Nazwisko_DATA_EDIT"))->text(), QStringLiteral("Baran"));
+    QVERIFY(main()->findChild<QAction*>(QStringLiteral("Usudaneucznia1"))->isEnabled());
+    QVERIFY(!main()->findChild<QAction*>(QStringLiteral("Edytujdokument1"))->isEnabled());
+}
+
+void TestMainWindow::commandsWithoutSelection()
+{
+    start();
+    main()->EdytujDaneUczniaToolButtonClick();
+    main()->UsunUczniaToolButtonClick();
+    main()->EdytujSwiadectwoToolButtonClick();
+    main()->DrukujToolButtonClick();
+    QCOMPARE(prompts->texts(), (QStringList{QStringLiteral("Nie wybrano ucznia z listy"),
+                                            QStringLiteral("Nie wybrano ucznia z listy"),
+                                            QStringLiteral("Nie wybrano świadectwa z listy"),
+                                            QStringLiteral("Zaznacz świadectwo które chciesz wydrukować")}));
+    for (const ShownBox& box : prompts->shown) {
+        QCOMPARE(box.caption, QStringLiteral("Brak wyboru"));
+        QCOMPARE(box.icon, Prompts::Icon::Warning);
+    }
+    QVERIFY(main()->unsavedChanges()); // set as the first step, even when the command stops
+}
+
+void TestMainWindow::saveCancelledKeepsTheFlag()
+{
+    start();
+    addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("1")});
+    prompts->clear();
+    main()->Zapisz1Click(); // the save dialog is cancelled
+    QCOMPARE(prompts->shown.size(), 1);
+    QCOMPARE(prompts->shown[0].kind, ShownBox::Kind::SaveFile);
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Zapisz"));
+    QCOMPARE(prompts->shown[0].filter, QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"));
+    QCOMPARE(prompts->shown[0].initialName, QStringLiteral("nowy"));
+    QVERIFY(main()->unsavedChanges());
+    QCOMPARE(main()->openDocumentPath(), QString());
+}
+
+void TestMainWindow::saveAndReopen()
+{
+    start();
+    addStudent({QStringLiteral("O'Neil"), QStringLiteral("Anna"), QStringLiteral("1")});
+    addStudent({QStringLiteral("Zięba"), QStringLiteral("Łucja"), QStringLiteral("2")});
+    const QString doc = env->root() + QStringLiteral("/klasa 1a.sqdoc");
+    prompts->files.enqueue(doc);
+    main()->Zapisz1Click();
+    QVERIFY(!main()->unsavedChanges());
+    QCOMPARE(main()->openDocumentPath(), doc);
+    QCOMPARE(RawSql::column(doc, "select name from sqlite_master"), (QList<QByteArray>{"PESEL1", "PESEL2"}));
+
+    // Save as onto itself asks first.
+    prompts->files.enqueue(doc);
+    prompts->answers.enqueue(Prompts::Answer::No);
+    main()->Zapiszjako1Click();
+    QCOMPARE(prompts->shown.last().text, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"));
+    QCOMPARE(prompts->shown.last().caption, QStringLiteral("Zapisz"));
+
+    main()->setCloseWithoutQuestions(true);
+    w.reset();
+    prompts->clear();
+    start(doc);
+    QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("O'Neil Anna"), QStringLiteral("Zięba Łucja")}));
+    QVERIFY(prompts->shown.isEmpty());
+}
+
+void TestMainWindow::failedSaveKeepsTheDocumentWhole()
+{
+    const QString doc = writeDocument(QStringLiteral("stary.sqdoc"),
+                                      "create table PESEL9( id TEXT, comp_name TEXT, value TEXT );"
+                                      "insert into PESEL9 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Stary');");
+    QFile f(doc);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    start(doc);
+    addStudent({QStringLiteral("Nowy"), QStringLiteral("Uczeń"), QStringLiteral("1")});
+    prompts->clear();
+    FileOps::failCopiesAfter(2048, ENOSPC); // the disk fills up while saving
+    main()->Zapisz1Click();
+    FileOps::failCopiesAfter(-1, 0);
+    QCOMPARE(prompts->shown.size(), 1);
+    QCOMPARE(prompts->shown[0].text, QStringLiteral("Błąd kopiowania pliku z\n") + tmpPath() + QStringLiteral("\ndo:\n") +
+                                         doc + QStringLiteral("\nKod błędu: ") + QString::number(ENOSPC) +
+                                         QStringLiteral("\n\nDane nie zostały zapisane."));
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), before);
+    QVERIFY(main()->unsavedChanges());
+    // Closing still asks to save; Yes saves for real this time.
+    prompts->clear();
+    prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
+    QVERIFY(main()->close());
+    QCOMPARE(RawSql::column(doc, "select name from sqlite_master"), (QList<QByteArray>{"PESEL9", "PESEL1"}));
+}
+
+void TestMainWindow::openBadFiles()
+{
+    start();
+    const QString junk = env->root() + QStringLiteral("/notatka.sqdoc");
+    QFile j(junk);
+    QVERIFY(j.open(QIODevice::WriteOnly));
+    const QByteArray note = QByteArray("To nie jest plik dokumentów.\n").repeated(200);
+    j.write(note);
+    j.close();
+    prompts->files.enqueue(junk);
+    main()->OtworzPlikToolButtonClick();
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów")});
+    QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
+    QVERIFY(j.open(QIODevice::ReadOnly));
+    QCOMPARE(j.readAll(), note); // untouched
+    j.close();
+
+    // An empty file is an empty register.
+    prompts->clear();
+    const QString empty = env->root() + QStringLiteral("/pusty.sqdoc");
+    FileOps::touch(empty);
+    prompts->files.enqueue(empty);
+    main()->OtworzPlikToolButtonClick();
+    QVERIFY(prompts->texts().isEmpty());
+    QCOMPARE(main()->openDocumentPath(), empty);
+
+    // A file that vanished between choosing and copying.
+    prompts->clear();
+    const QString gone = env->root() + QStringLiteral("/zniknal.sqdoc");
+    prompts->files.enqueue(gone);
+    main()->OtworzPlikToolButtonClick();
+    QCOMPARE(prompts->shown.size(), 2);
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Wczytaj plik"));
+    QCOMPARE(prompts->shown[0].filter, QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"));
+    QCOMPARE(prompts->shown[1].caption, QStringLiteral("Błąd"));
+    QCOMPARE(prompts->shown[1].text, QStringLiteral("Błąd kopiowania pliku\nz :") + gone + QStringLiteral("\ndo :") +
+                                         tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(ENOENT) +
+                                         QStringLiteral("\nDane świadectw nie zostały wczytane."));
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QVERIFY(!QFile::exists(tmpPath()));
+
+    // A read-only file becomes writable so that Save can replace it.
+    prompts->clear();
+    const QString ro = writeDocument(QStringLiteral("ro.sqdoc"), "create table PESEL5( id TEXT, comp_name TEXT, value TEXT );");
+    QFile::setPermissions(ro, QFileDevice::ReadOwner);
+    prompts->files.enqueue(ro);
+    main()->OtworzPlikToolButtonClick();
+    QVERIFY(QFileInfo(ro).permissions() & QFileDevice::WriteOwner);
+    QCOMPARE(treeCaptions(), QStringList{QStringLiteral("PESEL5")}); // a student without name rows
+}
+
+void TestMainWindow::windows1250Fixture()
+{
+    // Written as a Windows machine writes it: Windows-1250 bytes.
+    const QString doc = writeDocument(
+        QStringLiteral("windows.sqdoc"),
+        "create table `PESEL99010112345`( id TEXT, comp_name TEXT, value TEXT );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Imie_DATA_EDIT', '\xa3ucja' );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Nazwisko_DATA_EDIT', "
+        "'\x8cwi\xea" "tokrzyska-\xafy\xbfy\xf1ska' );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Plec_DATA_COMBOBOX', 'm\xea\xbf" "czyzna' );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'UrodzonyMiasto_DATA_COMBOBOX', '\xa3\xf3" "d\x9f' );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'ZAWIADOMIENIE_O_PRZEKAZANIU', "
+        "'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT', 'zmiana miejsca zamieszkania \x84w\xb9tpliwa\x94' );");
+    start(doc);
+    QCOMPARE(treeCaptions(), QStringList{QStringLiteral("Świętokrzyska-Żyżyńska Łucja")});
+    main()->treeView()->setCurrentItem(node(0, 0));
+    QCOMPARE(w->daneUcznia->findChild<QComboBox*>(QStringLiteral("Plec_DATA_COMBOBOX"))->currentText(),
+             QStringLiteral("mężczyzna"));
+    QCOMPARE(w->daneUcznia->findChild<QComboBox*>(QStringLiteral("UrodzonyMiasto_DATA_COMBOBOX"))->currentText(),
+             QStringLiteral("Łódź"));
+    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))->text(),
+             QStringLiteral("zmiana miejsca zamieszkania „wątpliwa”"));
+    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))->text(),
+             QStringLiteral("Łucja Świętokrzyska-Żyżyńska"));
+}
+
+void TestMainWindow::newDocumentQuestions()
+{
+    start();
+    addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("1")});
+    prompts->clear();
+    prompts->answers.enqueue(Prompts::Answer::Yes); // save? yes, then cancel the dialog
+    main()->NowyPlikToolButtonClick();
+    QCOMPARE(prompts->shown[0].text, QStringLiteral("Czy chcesz zapisać zmiany ?"));
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Edycja"));
+    QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Question);
+    QCOMPARE(treeCaptions().size(), 1); // nothing changed
+    QVERIFY(QFile::exists(tmpPath()));
+
+    prompts->answers.enqueue(Prompts::Answer::No);
+    main()->NowyPlikToolButtonClick();
+    QCOMPARE(treeCaptions().size(), 0);
+    QVERIFY(!QFile::exists(tmpPath()));
+    QVERIFY(main()->unsavedChanges()); // not saved, so the next New, Open or closing asks again
+
+    // Save as before any student: an empty document file.
+    const QString doc = env->root() + QStringLiteral("/pusty.sqdoc");
+    prompts->files.enqueue(doc);
+    main()->Zapiszjako1Click();
+    QVERIFY(QFile::exists(doc));
+    QCOMPARE(main()->openDocumentPath(), doc);
+}
+
+void TestMainWindow::closingQuestions()
+{
+    start();
+    // Without changes only the end question; No keeps the program running.
+    QVERIFY(!main()->close());
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Czy na pewno chcesz zakończyć pracę ?")});
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Koniec"));
+    main()->setUnsavedChanges(true);
+    prompts->clear();
+    prompts->answers << Prompts::Answer::No << Prompts::Answer::Yes;
+    QVERIFY(main()->close());
+    QCOMPARE(prompts->texts(), (QStringList{QStringLiteral("Czy chcesz zapisać zmiany ?"),
+                                            QStringLiteral("Czy na pewno chcesz zakończyć pracę ?")}));
+    QCOMPARE(prompts->shown[0].caption, QString());
+    QCOMPARE(prompts->shown[0].icon, Prompts::Icon::None);
+}
+
+void TestMainWindow::optionBoxesAreStored()
+{
+    start();
+    main()->cbWordWrap->click();
+    int value = 0;
+    QVERIFY(bFunSqlGetSettingsValue(env->buf, QStringLiteral("word_wrap"), value));
+    QCOMPARE(value, 1);
+    main()->WykreskujPusteCheckBox->click();
+    QVERIFY(bFunSqlGetSettingsValue(env->buf, QStringLiteral("strike_empty_fields"), value));
+    QCOMPARE(value, 0);
+}
+
+void TestMainWindow::refusedCharacterKeepsTheForm()
+{
+    start();
+    whenModal([](QWidget* form) {
+        child<QLineEdit>(form, "Nazwisko_DATA_EDIT")->setText(QStringLiteral("Nowak ☺"));
+        child<QLineEdit>(form, "Imie_DATA_EDIT")->setText(QStringLiteral("Jan"));
+        child<QComboBox>(form, "Plec_DATA_COMBOBOX")->setCurrentIndex(0);
+        child<QPushButton>(form, "OKButton")->click();
+        QVERIFY(form->isVisible());
+        QCOMPARE(child<QLineEdit>(form, "Nazwisko_DATA_EDIT")->text(), QStringLiteral("Nowak ☺"));
+        child<QPushButton>(form, "AnulujButton")->click();
+    });
+    main()->DodajUczniaToolButtonClick();
+    const QString text = prompts->texts().last();
+    QVERIFY2(text.startsWith(QStringLiteral("Błąd zapisu danych.\n\n")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("☺")) && text.contains(QStringLiteral("U+263A")), qPrintable(text));
+    QCOMPARE(RawSql::column(tmpPath(), "select count(*) from sqlite_master"), QList<QByteArray>{"0"});
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
