@@ -11,6 +11,7 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QStatusBar>
 
 #include <exception>
@@ -115,6 +116,10 @@ int iFunRunProgram(int argc, char** argv)
     ProgramWindows windows;
     if (!bFunStartProgram(windows, strFunCommandLineTail(commandLineOf(QApplication::arguments()))))
         return 0;
+    // Without a window manager (a bare X server) maximising does nothing; the window
+    // then still fills the screen.
+    if (const QScreen* screen = QApplication::primaryScreen())
+        windows.glowna->setGeometry(screen->availableGeometry());
     windows.glowna->showMaximized();
     QApplication::exec();
     return 0;
