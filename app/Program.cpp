@@ -104,7 +104,6 @@ int iFunRunProgram(int argc, char** argv)
 {
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Melvok - Liceum"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Melvok - Liceum"));
 
     SingleInstance instance(QStringLiteral("MELVOK-DOKUMENTY"));
     if (instance.acquire() == SingleInstance::State::AlreadyRunning) {

@@ -245,7 +245,7 @@ void TFGlowna::buildToolBar()
         return std::pair{box, m_toolBar->addWidget(box)};
     };
     WykreskujPusteCheckBox =
-        addBox("WykreskujPusteCheckBox", "&Wykresuj puste pola", true, &TFGlowna::WykreskujPusteCheckBoxClick).first;
+        addBox("WykreskujPusteCheckBox", "W&ykresuj puste pola", true, &TFGlowna::WykreskujPusteCheckBoxClick).first;
     auto [dots, dotsAction] =
         addBox("PrintNoDotsCheckBox", "Wyłącz kropki", false, &TFGlowna::PrintNoDotsCheckBoxClick);
     PrintNoDotsCheckBox = dots;

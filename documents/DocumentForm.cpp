@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -67,6 +68,10 @@ DocumentForm::DocumentForm(TFDaneUcznia* student, const QString& caption,
     m_components = FormTable::widgets(m_page);
     scrollBox->setWidget(sheet);
     scrollBox->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // The frame around the page takes no keyboard focus: Tab goes from field to field.
+    pageControl->setFocusPolicy(Qt::NoFocus);
+    pageControl->tabBar()->setFocusPolicy(Qt::NoFocus);
+    scrollBox->setFocusPolicy(Qt::NoFocus);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -161,6 +166,14 @@ void DocumentForm::FormShow()
     QRect outer = frameGeometry();
     outer.moveCenter(area.center());
     move(outer.topLeft());
+
+    // Typing starts in the first field of the page.
+    const BuiltComponent* first = nullptr;
+    for (const BuiltComponent& component : m_page)
+        if (component.entry->tab > 0 && (!first || component.entry->tab < first->entry->tab))
+            first = &component;
+    if (first)
+        first->widget->setFocus();
 }
 
 void DocumentForm::showEvent(QShowEvent* event)

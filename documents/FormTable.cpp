@@ -3,6 +3,7 @@
 #include "documents/FormBinding.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFontMetrics>
 #include <QHash>
 #include <QLabel>
@@ -71,6 +72,9 @@ QWidget* create(QWidget* parent, const ComponentEntry& entry)
         if (freeText) {
             // Enter confirms the dialog; it does not add the typed text to the list.
             combo->setInsertPolicy(QComboBox::NoInsert);
+            // What the user typed is stored as typed: the completion never changes the
+            // case of a name to match an item of the list.
+            combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
         }
         if (entry.items)
             combo->addItems(str(entry.items).split(QLatin1Char('|')));

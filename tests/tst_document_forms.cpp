@@ -148,6 +148,8 @@ private Q_SLOTS:
     void everyEditHasAccessibleName();
     void tabOrder_data();
     void tabOrder();
+    void tabKeyWalksTheFreeFields_data();
+    void tabKeyWalksTheFreeFields();
 
     void bindingTokens();
     void bindingComponentValues();
@@ -615,6 +617,36 @@ void TestDocumentForms::bindingComponentValues()
     QCOMPARE(FormBinding::text(free), QStringLiteral("1990 r."));
     FormBinding::setText(free, QString());
     QCOMPARE(FormBinding::text(free), QString());
+}
+
+void TestDocumentForms::tabKeyWalksTheFreeFields_data()
+{
+    addDocs();
+}
+
+// The Tab key itself, in the shown form, goes from field to field in page order and
+// never gets stuck on the page's frame.
+void TestDocumentForms::tabKeyWalksTheFreeFields()
+{
+    QFETCH(Doc, doc);
+    DocumentForm* f = form(doc);
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    QStringList expected;
+    for (const Sample& sample : fields(doc))
+        if (!edit(f, sample.name)->isReadOnly())
+            expected << sample.name;
+    QWidget* first = edit(f, expected.first());
+    first->setFocus();
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited.size(), expected.size());
+    for (const QString& name : expected)
+        QVERIFY2(visited.contains(name), qPrintable(name + QStringLiteral(" is never reached by Tab")));
+    f->hide();
 }
 
 QTEST_MAIN(TestDocumentForms)
