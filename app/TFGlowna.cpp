@@ -553,8 +553,14 @@ void TFGlowna::EdytujSwiadectwoToolButtonClick()
         showError(QStringLiteral("Błąd uzyskania zmiennej z pliku ustawień"));
         return;
     }
-    // The template question is asked once the school data template form is part of
-    // the program; until then it could lead nowhere.
+    if (createTemplate != 0 &&
+        Prompts::instance().askYesNo(this,
+                                     QStringLiteral("Szablon danych szkoły nie został jeszcze utworzony.\n"
+                                                    "Czy chcesz utworzyć szablon teraz ?"),
+                                     QStringLiteral("Szablon")) &&
+        m_windows.daneSzkoly) {
+        m_windows.daneSzkoly->exec();
+    }
     m_unsavedChanges = true;
     const QString table = selectedStudentTable();
     const QString document = selectedDocumentCaption();

@@ -40,6 +40,7 @@ public:
         TFDaneUcznia* daneUcznia = nullptr;
         TFWait* wait = nullptr;
         TFOProgramie* oProgramie = nullptr;
+        QDialog* daneSzkoly = nullptr; // the school data template form, when present
         DocumentForm* potwierdzenie = nullptr;
         DocumentForm* zawiadomienie = nullptr;
     };

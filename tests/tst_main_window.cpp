@@ -19,6 +19,8 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -146,6 +148,8 @@ private Q_SLOTS:
     void closingQuestions();
     void optionBoxesAreStored();
     void refusedCharacterKeepsTheForm();
+    void wheelScrollsThePreview();
+    void settingsUnreadableBeforeEditingADocument();
 };
 
 void TestMainWindow::commandLineTail_data()
@@ -410,12 +414,18 @@ void TestMainWindow::commandsWithoutSelection()
     start();
     main()->EdytujDaneUczniaToolButtonClick();
     main()->UsunUczniaToolButtonClick();
-    main()->EdytujSwiadectwoToolButtonClick();
+    main()->EdytujSwiadectwoToolButtonClick(); // the template is not made yet: asked first
     main()->DrukujToolButtonClick();
     QCOMPARE(prompts->texts(), (QStringList{QStringLiteral("Nie wybrano ucznia z listy"),
                                             QStringLiteral("Nie wybrano ucznia z listy"),
+                                            QStringLiteral("Szablon danych szkoły nie został jeszcze utworzony.\n"
+                                                           "Czy chcesz utworzyć szablon teraz ?"),
                                             QStringLiteral("Nie wybrano świadectwa z listy"),
                                             QStringLiteral("Zaznacz świadectwo które chciesz wydrukować")}));
+    QCOMPARE(prompts->shown[2].caption, QStringLiteral("Szablon"));
+    QCOMPARE(prompts->shown[2].icon, Prompts::Icon::Question);
+    QCOMPARE(prompts->shown[2].buttons, Prompts::Buttons::YesNo);
+    prompts->shown.removeAt(2);
     for (const ShownBox& box : prompts->shown) {
         QCOMPARE(box.caption, QStringLiteral("Brak wyboru"));
         QCOMPARE(box.icon, Prompts::Icon::Warning);
@@ -645,6 +655,34 @@ void TestMainWindow::refusedCharacterKeepsTheForm()
     QVERIFY2(text.startsWith(QStringLiteral("Błąd zapisu danych.\n\n")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("☺")) && text.contains(QStringLiteral("U+263A")), qPrintable(text));
     QCOMPARE(RawSql::column(tmpPath(), "select count(*) from sqlite_master"), QList<QByteArray>{"0"});
+}
+
+void TestMainWindow::wheelScrollsThePreview()
+{
+    start();
+    main()->resize(1000, 600);
+    main()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main()));
+    QScrollBar* bar = main()->scrollBox()->verticalScrollBar();
+    QVERIFY(bar->maximum() > 240);
+    main()->FormMouseWheel(120); // forward at the top stays at the top
+    QCOMPARE(bar->value(), 0);
+    main()->FormMouseWheel(-240);
+    QCOMPARE(bar->value(), 240);
+    main()->FormMouseWheel(120);
+    QCOMPARE(bar->value(), 120);
+    main()->hide();
+}
+
+void TestMainWindow::settingsUnreadableBeforeEditingADocument()
+{
+    start();
+    QFile::remove(env->dataFile(QStringLiteral("ustawienia.sqset")));
+    main()->EdytujSwiadectwoToolButtonClick();
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd uzyskania zmiennej z pliku ustawień")});
+    QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
+    QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Error);
+    QVERIFY(!main()->unsavedChanges());
 }
 
 QTEST_MAIN(TestMainWindow)
