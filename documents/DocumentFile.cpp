@@ -51,18 +51,6 @@ EncodedSave encodeSave(const QString& tableName, const FieldRowList& rows)
 
 // Closing a connection inside a transaction discards it; the explicit rollback only
 // makes that independent of whether the close succeeds.
-void rollbackAndClose(CppSQLite3DB& db)
-{
-    if (db.isOpen()) {
-        try {
-            db.runStatement("rollback transaction;");
-        } catch (const CppSQLite3Exception&) {
-            // No transaction was open, or it is already gone.
-        }
-    }
-    SqlText::closeQuietly(db);
-}
-
 // A stored table name placed between backquotes.
 QByteArray identBytes(const QByteArray& stored)
 {
@@ -291,7 +279,7 @@ bool bFunSaveCertData(MessageBuffer& buf, const QString& path, const QString& ta
         db.closeFile();
         return true;
     } catch (const CppSQLite3Exception& e) {
-        rollbackAndClose(db);
+        SqlText::rollbackAndClose(db);
         return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "),
                              QStringLiteral("bFunSqlSaveCertData()"));
     }
@@ -334,7 +322,7 @@ bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString&
         db.runStatement(save.create);
         for (qsizetype i = 0; i < save.inserts.size(); ++i) {
             if (db.runStatement(save.inserts.at(i)) == 0) {
-                rollbackAndClose(db);
+                SqlText::rollbackAndClose(db);
                 return SqlText::fail(
                     buf, QStringLiteral("Błąd dodania wpisu do bazy:\n") + save.insertTexts.at(i), QString());
             }
@@ -345,7 +333,7 @@ bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString&
         db.closeFile();
         return true;
     } catch (const CppSQLite3Exception& e) {
-        rollbackAndClose(db);
+        SqlText::rollbackAndClose(db);
         return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "),
                              QStringLiteral("bFunSqlSaveCertData()"));
     }

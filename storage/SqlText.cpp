@@ -64,6 +64,18 @@ void closeQuietly(CppSQLite3DB& db)
     }
 }
 
+void rollbackAndClose(CppSQLite3DB& db)
+{
+    if (db.isOpen()) {
+        try {
+            db.runStatement("rollback transaction;");
+        } catch (const CppSQLite3Exception&) {
+            // No transaction was open, or it is already gone.
+        }
+    }
+    closeQuietly(db);
+}
+
 void cleanUp(CppSQLite3Query& q, CppSQLite3DB& db)
 {
     try {

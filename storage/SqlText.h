@@ -31,6 +31,8 @@ bool fail(MessageBuffer& buf, const QString& message, const QString& fun);
 
 // Closes a connection after a failure, swallowing a second error.
 void closeQuietly(CppSQLite3DB& db);
+// Discards an open transaction and closes the connection, swallowing errors.
+void rollbackAndClose(CppSQLite3DB& db);
 // Releases the cursor and closes the connection after a failure, swallowing errors.
 void cleanUp(CppSQLite3Query& q, CppSQLite3DB& db);
 

@@ -9,18 +9,6 @@ namespace {
 
 // Discards an open transaction; closing alone would too, the explicit rollback keeps
 // that independent of whether the close succeeds.
-void rollbackAndClose(CppSQLite3DB& db)
-{
-    if (db.isOpen()) {
-        try {
-            db.runStatement("rollback transaction;");
-        } catch (const CppSQLite3Exception&) {
-            // No transaction was open.
-        }
-    }
-    SqlText::closeQuietly(db);
-}
-
 // The town and the province dictionaries differ only in their table and their names
 // in the log.
 struct Dictionary {
@@ -131,7 +119,7 @@ bool bFunSqlTemplateWriteData(MessageBuffer& buf, const QString& path, const QSt
             try {
                 db.runStatement(drop);
             } catch (const CppSQLite3Exception&) {
-                rollbackAndClose(db);
+                SqlText::rollbackAndClose(db);
                 return SqlText::fail(buf,
                                      QStringLiteral("Błąd podczas próby kasowania tablicy \"") + tableName +
                                          QLatin1Char('"'),
@@ -141,7 +129,7 @@ bool bFunSqlTemplateWriteData(MessageBuffer& buf, const QString& path, const QSt
         db.runStatement(create);
         for (qsizetype i = 0; i < inserts.size(); ++i) {
             if (db.runStatement(inserts.at(i)) == 0) {
-                rollbackAndClose(db);
+                SqlText::rollbackAndClose(db);
                 return SqlText::fail(buf, QStringLiteral("Błąd zapisu danych.\n\n") + insertTexts.at(i),
                                      label);
             }
@@ -150,7 +138,7 @@ bool bFunSqlTemplateWriteData(MessageBuffer& buf, const QString& path, const QSt
         db.closeFile();
         return true;
     } catch (const CppSQLite3Exception& e) {
-        rollbackAndClose(db);
+        SqlText::rollbackAndClose(db);
         return SqlText::fail(buf, e, QStringLiteral("SqlException\n"),
                              QStringLiteral("bFunSqlWriteTemplateData()"));
     }
