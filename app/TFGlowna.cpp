@@ -48,20 +48,21 @@ struct MenuItem
     const char* objectName;
     Handler handler;
     bool visible = true;
+    QKeySequence::StandardKey shortcut = QKeySequence::UnknownKey;
 };
 
 // The main menu as the user sees it. Commands that arrive with later windows are
 // listed without a handler and stay disabled until then.
 const MenuItem kMenu[] = {
-    {"&Plik", "&Nowy plik", "Nowyplik1", &TFGlowna::NowyPlikToolButtonClick},
-    {"&Plik", "&Otwórz plik", "Otworzplik1", &TFGlowna::OtworzPlikToolButtonClick},
+    {"&Plik", "&Nowy plik", "Nowyplik1", &TFGlowna::NowyPlikToolButtonClick, true, QKeySequence::New},
+    {"&Plik", "&Otwórz plik", "Otworzplik1", &TFGlowna::OtworzPlikToolButtonClick, true, QKeySequence::Open},
     {"&Plik", "-", nullptr, nullptr},
     {"&Plik", "Odzyskaj plik z kopi zapasowej", "Odzyskajplik1", nullptr},
     {"&Plik", "-", nullptr, nullptr},
-    {"&Plik", "&Zapisz", "Zapisz1", &TFGlowna::Zapisz1Click},
-    {"&Plik", "Zapisz &jako", "Zapiszjako1", &TFGlowna::Zapiszjako1Click},
+    {"&Plik", "&Zapisz", "Zapisz1", &TFGlowna::Zapisz1Click, true, QKeySequence::Save},
+    {"&Plik", "Zapisz &jako", "Zapiszjako1", &TFGlowna::Zapiszjako1Click, true, QKeySequence::SaveAs},
     {"&Plik", "-", nullptr, nullptr},
-    {"&Plik", "&Koniec", "Koniec1", &TFGlowna::Koniec1Click},
+    {"&Plik", "&Koniec", "Koniec1", &TFGlowna::Koniec1Click, true, QKeySequence::Quit},
     {"&Plik", "Szablon danych szkoły", "Szablondanychszkoy1", nullptr, false},
     {"&Uczniowie", "&Dodaj nowego ucznia", "Dodajnowegoucznia1", &TFGlowna::DodajUczniaToolButtonClick},
     {"&Uczniowie", "&Edytuj dane wybranego ucznia", "Edytujdanewybranegoucznia1",
@@ -69,7 +70,8 @@ const MenuItem kMenu[] = {
     {"&Uczniowie", "&Usuń wybranego ucznia", "Usuwybranegoucznia1", &TFGlowna::UsunUczniaToolButtonClick},
     {"Ś&wiadectwa", "&Edytuj wybrane świadectwo / dokument", "Edytujwybranewiadectwo1",
      &TFGlowna::EdytujSwiadectwoToolButtonClick},
-    {"Ś&wiadectwa", "&Drukuj wybrane świadectwo", "Drukujwybranewiadectwo1", &TFGlowna::DrukujToolButtonClick},
+    {"Ś&wiadectwa", "&Drukuj wybrane świadectwo", "Drukujwybranewiadectwo1", &TFGlowna::DrukujToolButtonClick,
+     true, QKeySequence::Print},
     {"U&stawienia", "Formatowanie podstawowe ( tylko zmienne )", "Formatowaniepodstawowe1", nullptr},
     {"U&stawienia", "Formatowanie zaawansowane ( wszystkie obiekty )", "Formatowaniezaawansowane1", nullptr},
     {"U&stawienia", "-", nullptr, nullptr},
@@ -78,7 +80,7 @@ const MenuItem kMenu[] = {
     {"Po&moc", "&O programie", "Oprogramie1", &TFGlowna::Oprogramie1Click},
     {"Po&moc", "Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", nullptr},
     {"Po&moc", "-", nullptr, nullptr},
-    {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click},
+    {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click, true, QKeySequence::HelpContents},
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Wyślij wiadomość", "Wylijwiadomo1", &TFGlowna::KontaktButtonClick},
     {"Po&moc", "-", nullptr, nullptr},
@@ -152,6 +154,8 @@ QAction* addMenuItem(TFGlowna* window, QMenu* menu, const MenuItem& item)
     QAction* action = menu->addAction(QString::fromUtf8(item.caption));
     action->setObjectName(QString::fromLatin1(item.objectName));
     action->setVisible(item.visible);
+    if (item.shortcut != QKeySequence::UnknownKey)
+        action->setShortcuts(item.shortcut);
     if (item.handler)
         QObject::connect(action, &QAction::triggered, window, item.handler);
     else
