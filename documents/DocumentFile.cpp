@@ -22,9 +22,9 @@ QString dropStatement(const QString& tableName)
 QString insertStatement(const QString& tableName, const FieldRow& row)
 {
     return QStringLiteral("insert into `") + SqlText::ident(tableName) +
-           QStringLiteral("`( id, comp_name, value ) values( '") + SqlText::quote(row.id) +
-           QStringLiteral("', '") + SqlText::quote(row.compName) + QStringLiteral("', '") +
-           SqlText::quote(row.value) + QStringLiteral("' )");
+           QStringLiteral("`( id, comp_name, value ) values( '") + strFunSqlEscape(row.id) +
+           QStringLiteral("', '") + strFunSqlEscape(row.compName) + QStringLiteral("', '") +
+           strFunSqlEscape(row.value) + QStringLiteral("' )");
 }
 
 // The statements of one save, encoded before the file is touched so that a text that

@@ -213,7 +213,7 @@ bool bFunCheckFilesDir(MessageBuffer& buf)
             // folder only matters when it really asks for a replacement.
             if (update != 0)
                 db.runStatement(SqlText::bytes(QStringLiteral("update `files` set `update`='0' where `name`='") +
-                                               SqlText::quote(name) + QStringLiteral("'")));
+                                               strFunSqlEscape(name) + QStringLiteral("'")));
             q.next();
         }
         q.release();

@@ -42,9 +42,9 @@ void vFunLogError(const MessageBuffer& buf, const QString& fun)
         QByteArray sql = "insert into `error`( datetime, fun, info ) values( '";
         sql += Cp1250::encodeLossy(logTime());
         sql += "', '";
-        sql += Cp1250::encodeLossy(SqlText::quote(fun));
+        sql += Cp1250::encodeLossy(strFunSqlEscape(fun));
         sql += "', '";
-        sql += Cp1250::encodeLossy(SqlText::quote(buf.text()));
+        sql += Cp1250::encodeLossy(strFunSqlEscape(buf.text()));
         sql += "' )";
         db.runStatement(sql);
         db.closeFile();

@@ -14,7 +14,7 @@ bool bFunSqlSettingWriteValue(MessageBuffer& buf, const QString& key, int value)
                              QStringLiteral("bFunSqlSettingWriteValue()"));
     CppSQLite3DB db;
     try {
-        const QString k = SqlText::quote(key);
+        const QString k = strFunSqlEscape(key);
         const QString v = QString::number(value);
         const QByteArray update = SqlText::bytes(QStringLiteral("update `settings` set `int_value`='") + v +
                                                  QStringLiteral("' where `name`='") + k + QStringLiteral("'"));
@@ -44,7 +44,7 @@ bool bFunSqlGetSettingsValue(MessageBuffer& buf, const QString& key, int& value)
     CppSQLite3Query q;
     try {
         const QByteArray sql = SqlText::bytes(QStringLiteral("select * from `settings` where `name`='") +
-                                              SqlText::quote(key) + QStringLiteral("'"));
+                                              strFunSqlEscape(key) + QStringLiteral("'"));
         db.openFile(path);
         q = db.runQuery(sql);
         // Without a row the column's type reads as NULL, so a missing key is 0.

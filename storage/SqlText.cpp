@@ -2,14 +2,14 @@
 
 #include "storage/EventLog.h"
 
-namespace SqlText {
-
-QString quote(const QString& value)
+QString strFunSqlEscape(const QString& value)
 {
     QString out = value;
     out.replace(QLatin1Char('\''), QStringLiteral("''"));
     return out;
 }
+
+namespace SqlText {
 
 QString ident(const QString& name)
 {

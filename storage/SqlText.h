@@ -8,10 +8,11 @@
 
 #include <QString>
 
+// Every single quote doubled, for a value between single quotes.
+QString strFunSqlEscape(const QString& value);
+
 namespace SqlText {
 
-// Quotes doubled, for a value between single quotes.
-QString quote(const QString& value);
 // Backquotes doubled, for a name between backquotes.
 QString ident(const QString& name);
 // Statement text in the stored code page; throws StorageTextError naming the first

@@ -58,7 +58,7 @@ bool addToDictionary(MessageBuffer& buf, const Dictionary& dict, const QString& 
     CppSQLite3DB db;
     try {
         const QString table = QString::fromLatin1(dict.table);
-        const QString value = SqlText::quote(name);
+        const QString value = strFunSqlEscape(name);
         const QByteArray update =
             SqlText::bytes(QStringLiteral("update `") + table + QStringLiteral("` set `name`='") + value +
                            QStringLiteral("' where `name`='") + value + QStringLiteral("'"));
@@ -103,8 +103,8 @@ bool bFunSqlTemplateWriteData(MessageBuffer& buf, const QString& path, const QSt
         for (const FieldRow& row : rows) {
             QString text = QStringLiteral("insert into `") + table +
                            QStringLiteral("`( `id`, `comp_name`, `value` ) values( '") +
-                           SqlText::quote(row.id) + QStringLiteral("', '") + SqlText::quote(row.compName) +
-                           QStringLiteral("', '") + SqlText::quote(row.value) + QStringLiteral("')");
+                           strFunSqlEscape(row.id) + QStringLiteral("', '") + strFunSqlEscape(row.compName) +
+                           QStringLiteral("', '") + strFunSqlEscape(row.value) + QStringLiteral("')");
             inserts.append(SqlText::bytes(text));
             insertTexts.append(std::move(text));
         }

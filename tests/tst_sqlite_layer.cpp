@@ -236,7 +236,7 @@ void TestSqliteLayer::quotesNeverEndALiteral()
     db.openFile(path("quotes.db"));
     db.runStatement("create table t( v TEXT )");
     const QString nasty = QStringLiteral("O'Neil'); drop table t; --''");
-    db.runStatement(SqlText::bytes(QStringLiteral("insert into t values('") + SqlText::quote(nasty) +
+    db.runStatement(SqlText::bytes(QStringLiteral("insert into t values('") + strFunSqlEscape(nasty) +
                                    QStringLiteral("')")));
     CppSQLite3Query q = db.runQuery("select v from t");
     QCOMPARE(SqlText::text(q.textAt(0)), nasty);
