@@ -5,6 +5,7 @@
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
 #include "storage/Templates.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <sqlite3.h>
@@ -69,23 +70,6 @@ public:
     ~ShortBusyWait() { CppSQLite3DB::setDefaultBusyWait(60000); }
 };
 
-// A full disk: no file of the process may grow beyond `bytes`.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-    rlimit m_saved{};
-};
 
 } // namespace
 
