@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include "app/ProgramIcon.h"
 #include "app/Prompts.h"
 #include "app/TFGlowna.h"
 #include "app/TFOProgramie.h"
@@ -104,6 +105,7 @@ int iFunRunProgram(int argc, char** argv)
 {
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Melvok - Liceum"));
+    QApplication::setWindowIcon(programIcon());
 
     SingleInstance instance(QStringLiteral("MELVOK-DOKUMENTY"));
     if (instance.acquire() == SingleInstance::State::AlreadyRunning) {

@@ -1,8 +1,8 @@
 #include "app/TFOProgramie.h"
 
+#include "app/ProgramIcon.h"
 #include "app/Version.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -18,7 +18,7 @@ TFOProgramie::TFOProgramie(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("Image1"));
-    icon->setPixmap(QApplication::windowIcon().pixmap(64, 64));
+    icon->setPixmap(programIcon().pixmap(64, 64));
     icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(icon);
 

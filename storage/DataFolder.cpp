@@ -89,7 +89,7 @@ QString strFunGetCalibFilePath(MessageBuffer& buf, bool installedCopy)
 
 QString strFunGetTemplatesFilePath(MessageBuffer& buf)
 {
-    const QString path = strFunGetMainDirPath(buf) + kSeparator + QStringLiteral("szablony.sqset");
+    QString path = strFunGetMainDirPath(buf) + kSeparator + QStringLiteral("szablony.sqset");
     if (!FileOps::exists(path)) {
         try {
             CppSQLite3DB db;
