@@ -7,6 +7,7 @@
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/FileOps.h"
+#include "storage/CppSQLite3.h"
 #include "storage/DataFolder.h"
 #include "storage/SettingsStore.h"
 #include "tests/support/ScriptedPrompts.h"
@@ -149,6 +150,7 @@ private Q_SLOTS:
     void optionBoxesAreStored();
     void refusedCharacterKeepsTheForm();
     void wheelScrollsThePreview();
+    void workingCopyLockedByAnotherProgram();
     void settingsUnreadableBeforeEditingADocument();
 };
 
@@ -672,6 +674,35 @@ void TestMainWindow::wheelScrollsThePreview()
     main()->FormMouseWheel(120);
     QCOMPARE(bar->value(), 120);
     main()->hide();
+}
+
+void TestMainWindow::workingCopyLockedByAnotherProgram()
+{
+    start();
+    addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("1")});
+    main()->treeView()->setCurrentItem(node(0, 1));
+    // Another program holds the working copy; the wait is shortened for the test.
+    CppSQLite3DB::setDefaultBusyWait(50);
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(tmpPath().toUtf8().constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "begin exclusive;", nullptr, nullptr, nullptr), SQLITE_OK);
+    prompts->clear();
+    bool stayedOpen = false;
+    whenModal([&](QWidget* form) {
+        child<QLineEdit>(form, "ZMIENNA_Klasy_STR1_DATA_EDIT")->setText(QStringLiteral("2a"));
+        child<QPushButton>(form, "OKButton")->click();
+        stayedOpen = form->isVisible();
+        // The other program lets go; the second OK goes through.
+        sqlite3_exec(other, "rollback;", nullptr, nullptr, nullptr);
+        child<QPushButton>(form, "OKButton")->click();
+    });
+    main()->EdytujSwiadectwoToolButtonClick();
+    sqlite3_close(other);
+    CppSQLite3DB::setDefaultBusyWait(60000);
+    QVERIFY(stayedOpen);
+    QCOMPARE(prompts->texts().at(1), QStringLiteral("Błąd zapisu danych.\n\nSQLite exception: SQLITE_BUSY"));
+    QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL1 where comp_name='ZMIENNA_Klasy_STR1_DATA_EDIT'"),
+             QList<QByteArray>{"2a"});
 }
 
 void TestMainWindow::settingsUnreadableBeforeEditingADocument()
