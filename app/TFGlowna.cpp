@@ -291,6 +291,11 @@ void TFGlowna::buildCentre()
     // Loading on every change of the selection keeps the forms on the selected
     // student, whether it was chosen with the mouse or the keyboard.
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &TFGlowna::TreeViewClick);
+    // Double-click or Enter on a document opens it for editing.
+    connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        if (item && item->parent())
+            EdytujSwiadectwoToolButtonClick();
+    });
     body->addWidget(m_tree);
 
     m_pageControl = new QTabWidget(central);

@@ -409,6 +409,14 @@ void TestMainWindow::keyboardSelectionLoadsTheStudent()
     QCOMPARE(w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("Nazwisko_DATA_EDIT"))->text(), QStringLiteral("Baran"));
     QVERIFY(main()->findChild<QAction*>(QStringLiteral("Usudaneucznia1"))->isEnabled());
     QVERIFY(!main()->findChild<QAction*>(QStringLiteral("Edytujdokument1"))->isEnabled());
+    // Enter on a student opens nothing; Enter on a document opens its form.
+    QTest::keyClick(main()->treeView(), Qt::Key_Return);
+    QVERIFY(prompts->shown.isEmpty());
+    main()->treeView()->setCurrentItem(node(1, 1));
+    QString opened;
+    whenModal([&opened](QWidget* form) { opened = form->windowTitle(); });
+    QTest::keyClick(main()->treeView(), Qt::Key_Return);
+    QCOMPARE(opened, QStringLiteral("Potwierdzenie przyjęcia ucznia"));
 }
 
 void TestMainWindow::commandsWithoutSelection()
