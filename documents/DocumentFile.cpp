@@ -49,6 +49,21 @@ EncodedSave encodeSave(const QString& tableName, const FieldRowList& rows)
     return out;
 }
 
+const QString kInsertFailed = QStringLiteral("Błąd dodania wpisu do bazy:\n");
+
+// Runs the inserts in order, advancing `step` after each; the index of an insert
+// that stored nothing, or -1 when all did.
+qsizetype runInserts(CppSQLite3DB& db, const EncodedSave& save, const std::function<void()>& step)
+{
+    for (qsizetype i = 0; i < save.inserts.size(); ++i) {
+        if (db.runStatement(save.inserts.at(i)) == 0)
+            return i;
+        if (step)
+            step();
+    }
+    return -1;
+}
+
 // Closing a connection inside a transaction discards it; the explicit rollback only
 // makes that independent of whether the close succeeds.
 // A stored table name placed between backquotes.
@@ -265,15 +280,10 @@ bool bFunSaveCertData(MessageBuffer& buf, const QString& path, const QString& ta
         }
         db.runStatement(save.create);
         db.runStatement("begin transaction;");
-        for (qsizetype i = 0; i < save.inserts.size(); ++i) {
-            if (db.runStatement(save.inserts.at(i)) == 0) {
-                db.runStatement("commit transaction;");
-                db.closeFile();
-                return SqlText::fail(
-                    buf, QStringLiteral("Błąd dodania wpisu do bazy:\n") + save.insertTexts.at(i), QString());
-            }
-            if (step)
-                step();
+        if (const qsizetype failed = runInserts(db, save, step); failed >= 0) {
+            db.runStatement("commit transaction;");
+            db.closeFile();
+            return SqlText::fail(buf, kInsertFailed + save.insertTexts.at(failed), QString());
         }
         db.runStatement("commit transaction;");
         db.closeFile();
@@ -320,14 +330,9 @@ bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString&
         for (const QByteArray& drop : std::as_const(toDrop))
             db.runStatement(drop);
         db.runStatement(save.create);
-        for (qsizetype i = 0; i < save.inserts.size(); ++i) {
-            if (db.runStatement(save.inserts.at(i)) == 0) {
-                SqlText::rollbackAndClose(db);
-                return SqlText::fail(
-                    buf, QStringLiteral("Błąd dodania wpisu do bazy:\n") + save.insertTexts.at(i), QString());
-            }
-            if (step)
-                step();
+        if (const qsizetype failed = runInserts(db, save, step); failed >= 0) {
+            SqlText::rollbackAndClose(db);
+            return SqlText::fail(buf, kInsertFailed + save.insertTexts.at(failed), QString());
         }
         db.runStatement("commit transaction;");
         db.closeFile();

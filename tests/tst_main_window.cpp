@@ -10,6 +10,7 @@
 #include "storage/CppSQLite3.h"
 #include "storage/DataFolder.h"
 #include "storage/SettingsStore.h"
+#include "tests/support/OtherProgram.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -690,10 +691,8 @@ void TestMainWindow::workingCopyLockedByAnotherProgram()
     addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("1")});
     main()->treeView()->setCurrentItem(node(0, 1));
     // Another program holds the working copy; the wait is shortened for the test.
-    CppSQLite3DB::setDefaultBusyWait(50);
-    sqlite3* other = nullptr;
-    QCOMPARE(sqlite3_open(tmpPath().toUtf8().constData(), &other), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(other, "begin exclusive;", nullptr, nullptr, nullptr), SQLITE_OK);
+    ShortBusyWait shortWait;
+    ForeignConnection other(tmpPath(), "begin exclusive;");
     prompts->clear();
     bool stayedOpen = false;
     whenModal([&](QWidget* form) {
@@ -701,12 +700,10 @@ void TestMainWindow::workingCopyLockedByAnotherProgram()
         child<QPushButton>(form, "OKButton")->click();
         stayedOpen = form->isVisible();
         // The other program lets go; the second OK goes through.
-        sqlite3_exec(other, "rollback;", nullptr, nullptr, nullptr);
+        other.release();
         child<QPushButton>(form, "OKButton")->click();
     });
     main()->EdytujSwiadectwoToolButtonClick();
-    sqlite3_close(other);
-    CppSQLite3DB::setDefaultBusyWait(60000);
     QVERIFY(stayedOpen);
     QCOMPARE(prompts->texts().at(1), QStringLiteral("Błąd zapisu danych.\n\nSQLite exception: SQLITE_BUSY"));
     QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL1 where comp_name='ZMIENNA_Klasy_STR1_DATA_EDIT'"),

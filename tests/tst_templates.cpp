@@ -6,6 +6,7 @@
 #include "storage/EventLog.h"
 #include "storage/Templates.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/OtherProgram.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <sqlite3.h>
@@ -39,37 +40,6 @@ FieldRowList schoolData(const QString& name)
         {id, QStringLiteral("ZMIENNA_Klasy_STR1_DATA_EDIT"), QString()},
     };
 }
-
-// A second process holding the file: a reader in an open read transaction, or a
-// writer that has begun writing.
-class ForeignConnection
-{
-public:
-    ForeignConnection(const QString& path, const char* sql)
-    {
-        sqlite3_open(path.toUtf8().constData(), &m_db);
-        char* error = nullptr;
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK)
-            qWarning("%s: %s", sql, error);
-        sqlite3_free(error);
-    }
-    ~ForeignConnection()
-    {
-        sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
-        sqlite3_close(m_db);
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-};
-
-class ShortBusyWait
-{
-public:
-    ShortBusyWait() { CppSQLite3DB::setDefaultBusyWait(50); }
-    ~ShortBusyWait() { CppSQLite3DB::setDefaultBusyWait(60000); }
-};
-
 
 } // namespace
 
