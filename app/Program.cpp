@@ -1,7 +1,7 @@
 #include "app/Program.h"
 
 #include "app/ProgramIcon.h"
-#include "app/Prompts.h"
+#include "prompts/Prompts.h"
 #include "app/TFGlowna.h"
 #include "app/TFOProgramie.h"
 #include "app/TFWait.h"

@@ -1,6 +1,6 @@
 #include "app/TFGlowna.h"
 
-#include "app/Prompts.h"
+#include "prompts/Prompts.h"
 #include "app/StudentOrder.h"
 #include "app/TFOProgramie.h"
 #include "app/TFWait.h"

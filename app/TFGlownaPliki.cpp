@@ -2,7 +2,7 @@
 // edit goes to the working copy, and only Save and Save as write the document file.
 #include "app/TFGlowna.h"
 
-#include "app/Prompts.h"
+#include "prompts/Prompts.h"
 #include "app/Version.h"
 #include "documents/DocumentForm.h"
 #include "platform/FileOps.h"

@@ -1,6 +1,6 @@
 #include "documents/TFDaneUcznia.h"
 
-#include "app/Prompts.h"
+#include "prompts/Prompts.h"
 #include "documents/DocumentFile.h"
 #include "documents/FormBinding.h"
 #include "documents/StudentSaver.h"

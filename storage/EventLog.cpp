@@ -4,7 +4,7 @@
 #include "platform/FileOps.h"
 #include "storage/CppSQLite3.h"
 #include "storage/Cp1250.h"
-#include "storage/DataFolder.h"
+#include "storage/DataPaths.h"
 #include "storage/SqlText.h"
 
 namespace {

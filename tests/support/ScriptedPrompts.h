@@ -1,7 +1,7 @@
 // Answers the program's boxes from a script and records every box shown.
 #pragma once
 
-#include "app/Prompts.h"
+#include "prompts/Prompts.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,4 +1,4 @@
-#include "app/Prompts.h"
+#include "prompts/Prompts.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
