@@ -8,3 +8,7 @@ insert into `dir`( `name` ) values ('aktualizacja');
 insert into `dir`( `name` ) values ('grafika');
 
 insert into `files`( `name`, `update` ) values ('ustawienia.sqset', 0);
+insert into `files`( `name`, `update` ) values ('dokumenty_kalibracja.sqset', 0);
+insert into `files`( `name`, `update` ) values ('grafika/a4_prw.bmp', 0);
+insert into `files`( `name`, `update` ) values ('grafika/orzel.emf', 0);
+insert into `files`( `name`, `update` ) values ('grafika/m_p.emf', 0);

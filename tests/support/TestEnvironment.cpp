@@ -16,6 +16,11 @@ TestEnvironment::TestEnvironment(bool installData, const QString& login)
         const QDir installed(QStringLiteral(MELVOK_PROGRAM_DIR));
         for (const QString& name : installed.entryList({QStringLiteral("*.sqset")}, QDir::Files))
             QFile::copy(installed.filePath(name), programDir() + QLatin1Char('/') + name);
+        // The pictures the catalogue lists.
+        QDir().mkpath(programDir() + QStringLiteral("/grafika"));
+        for (const QString& name : QDir(installed.filePath(QStringLiteral("grafika"))).entryList(QDir::Files))
+            QFile::copy(installed.filePath(QStringLiteral("grafika/") + name),
+                        programDir() + QStringLiteral("/grafika/") + name);
         // The catalogue is written to by the start-up check.
         for (const QString& name : QDir(programDir()).entryList(QDir::Files))
             QFile(programDir() + QLatin1Char('/') + name)

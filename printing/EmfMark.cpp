@@ -1,0 +1,91 @@
+#include "printing/EmfMark.h"
+
+#include <emf2svg.h>
+
+#include <QFile>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QtEndian>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr quint32 EmrHeader = 1;
+constexpr quint32 EmrEof = 14;
+constexpr quint32 EmfSignature = 0x464D4520; // " EMF"
+constexpr qsizetype HeaderMinimum = 88;
+
+quint32 u32At(const QByteArray& data, qsizetype offset)
+{
+    return qFromLittleEndian<quint32>(data.constData() + offset);
+}
+
+// Walks the record chain before the converter sees the bytes: the converter trusts the
+// sizes in the file, and a file cut short by a failed copy must not take the program
+// down with it.
+QString structureFault(const QByteArray& data)
+{
+    if (data.size() < HeaderMinimum || u32At(data, 0) != EmrHeader || u32At(data, 4) < HeaderMinimum ||
+        u32At(data, 40) != EmfSignature)
+        return QStringLiteral("to nie jest rysunek EMF");
+    const quint32 declared = u32At(data, 48);
+    if (declared > quint32(data.size()))
+        return QStringLiteral("plik jest niekompletny");
+    qsizetype offset = 0;
+    while (offset + 8 <= qsizetype(declared)) {
+        const quint32 type = u32At(data, offset);
+        const quint32 size = u32At(data, offset + 4);
+        if (size < 8 || size % 4 != 0 || size > quint32(declared - offset))
+            return QStringLiteral("uszkodzony rekord w bajcie %1").arg(offset);
+        if (type == EmrEof)
+            return QString();
+        offset += size;
+    }
+    return QStringLiteral("plik jest niekompletny");
+}
+
+} // namespace
+
+bool bFunLoadEmfMark(const QString& path, QByteArray& svg, QString& error)
+{
+    svg.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error =
+            QStringLiteral("Nie można odczytać pliku:\n") + path + QStringLiteral("\n") + file.errorString();
+        return false;
+    }
+    QByteArray emf = file.readAll();
+    const QString fault = structureFault(emf);
+    if (!fault.isEmpty()) {
+        error = QStringLiteral("Niepoprawny rysunek EMF (") + fault + QStringLiteral("):\n") + path;
+        return false;
+    }
+    emf.truncate(u32At(emf, 48));
+
+    generatorOptions options{};
+    char noNamespace[] = "";
+    options.nameSpace = noNamespace;
+    options.svgDelimiter = true;
+    char* out = nullptr;
+    size_t outLength = 0;
+    const int ok = emf2svg(emf.data(), size_t(emf.size()), &out, &outLength, &options);
+    if (out)
+        svg = QByteArray(out, qsizetype(outLength));
+    std::free(out);
+    if (!ok || svg.isEmpty() || !QSvgRenderer(svg).isValid()) {
+        svg.clear();
+        error = QStringLiteral("Nie udało się odczytać rysunku EMF:\n") + path;
+        return false;
+    }
+    return true;
+}
+
+void vFunPaintEmfMark(QPainter& painter, const QByteArray& svg, const QRectF& box)
+{
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid())
+        return;
+    renderer.render(&painter, box);
+}
