@@ -14,12 +14,17 @@
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -139,6 +144,11 @@ private Q_SLOTS:
     void editStudentChangingPesel();
     void editStudentOntoAnotherPesel();
     void documentFormsCopyTheStudent();
+    void cancelledStudentEditNeverReachesTheFile_data();
+    void cancelledStudentEditNeverReachesTheFile();
+    void everyClickLoadsTheStudentOnce();
+    void statusBarPathIsReadAloud();
+    void toolkitDialogsArePolish();
     void keyboardSelectionLoadsTheStudent();
     void commandsWithoutSelection();
     void saveCancelledKeepsTheFlag();
@@ -414,6 +424,121 @@ void TestMainWindow::documentFormsCopyTheStudent()
              QStringLiteral("zmiana adresu 'na wieś'"));
     QCOMPARE(w->potwierdzenie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))->text(),
              QStringLiteral("Zofia Wiśniewska"));
+}
+
+void TestMainWindow::cancelledStudentEditNeverReachesTheFile_data()
+{
+    QTest::addColumn<QString>("cancelledPesel");
+    QTest::addColumn<QByteArray>("storedPesel"); // the PESEL row of the edited student's table PESEL111
+    QTest::newRow("a new PESEL") << "99999999999" << QByteArray("111");
+    QTest::newRow("another student's PESEL") << "222" << QByteArray("111");
+    QTest::newRow("PESEL row apart from the table name") << "222" << QByteArray("333");
+}
+
+// Cancel in the student form, then OK in a document form: only the document change
+// reaches the working copy, and only the selected student's own table.
+void TestMainWindow::cancelledStudentEditNeverReachesTheFile()
+{
+    QFETCH(QString, cancelledPesel);
+    QFETCH(QByteArray, storedPesel);
+    start();
+    addStudent({QStringLiteral("Kowalska"), QStringLiteral("Ewa"), QStringLiteral("111")});
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("222")});
+    RawSql::exec(tmpPath(), "update PESEL111 set value='" + storedPesel + "' where comp_name='NrPesel_DATA_EDIT'");
+    main()->treeView()->setCurrentItem(node(1, 0)); // Kowalska's transfer notice
+    // A first OK stores the copied name and PESEL into the documents as well.
+    whenModal([](QWidget* form) { child<QPushButton>(form, "OKButton")->click(); });
+    main()->EdytujSwiadectwoToolButtonClick();
+    const QByteArray dump = "select id, comp_name, value from ";
+    auto expected = RawSql::rows(tmpPath(), dump + "PESEL111");
+    const auto other = RawSql::rows(tmpPath(), dump + "PESEL222");
+    prompts->clear();
+    whenModal([cancelledPesel](QWidget* form) {
+        child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(cancelledPesel);
+        child<QLineEdit>(form, "Nazwisko_DATA_EDIT")->setText(QStringLiteral("Zmieniona"));
+        child<QPushButton>(form, "AnulujButton")->click();
+    });
+    main()->EdytujDaneUczniaToolButtonClick();
+    whenModal([](QWidget* form) {
+        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")->setText(QStringLiteral("przeprowadzka"));
+        child<QPushButton>(form, "OKButton")->click();
+    });
+    main()->EdytujSwiadectwoToolButtonClick();
+
+    QCOMPARE(prompts->texts().size(), 1); // the question about the school data template only
+    QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master order by name"),
+             (QList<QByteArray>{"PESEL111", "PESEL222"}));
+    QCOMPARE(RawSql::rows(tmpPath(), dump + "PESEL222"), other);
+    for (auto& row : expected)
+        if (row[1] == "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")
+            row[2] = "przeprowadzka";
+    QCOMPARE(RawSql::rows(tmpPath(), dump + "PESEL111"), expected);
+}
+
+void TestMainWindow::everyClickLoadsTheStudentOnce()
+{
+    start();
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
+    addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
+    main()->resize(1000, 600);
+    main()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main()));
+    QTreeWidget* tree = main()->treeView();
+    const auto click = [tree](QTreeWidgetItem* item) {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    };
+    auto* surname = w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("Nazwisko_DATA_EDIT"));
+    click(node(0));
+    QCOMPARE(surname->text(), QStringLiteral("Adamska"));
+    // Clicking the selected student again drops what a form left behind.
+    surname->setText(QStringLiteral("Inna"));
+    click(node(0));
+    QCOMPARE(surname->text(), QStringLiteral("Adamska"));
+    // A click that changes the selection loads once: one message when that fails.
+    RawSql::exec(tmpPath(), "drop table PESEL2");
+    prompts->clear();
+    click(node(1));
+    QCOMPARE(prompts->texts().size(), 1);
+    QVERIFY(prompts->texts().constFirst().startsWith(QStringLiteral("Błąd podczas próby wczytania danych.")));
+    main()->hide();
+}
+
+void TestMainWindow::statusBarPathIsReadAloud()
+{
+    start();
+    QAccessibleInterface* path = QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
+    QVERIFY(path);
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
+    const QString doc = env->root() + QStringLiteral("/klasa 2b.sqdoc");
+    prompts->files.enqueue(doc);
+    main()->Zapiszjako1Click();
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: ") + doc);
+    QCOMPARE(path->text(QAccessible::Description), doc);
+    main()->NowyPlikToolButtonClick();
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
+}
+
+void TestMainWindow::toolkitDialogsArePolish()
+{
+    QVERIFY(bFunLoadQtTranslations()); // as the program starts
+    QFileDialog dialog(nullptr, QStringLiteral("Wczytaj plik"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Anuluj"));
+    QCOMPARE(buttons->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&')), QStringLiteral("Otwórz"));
+
+    // The desktop's question box lets Enter give the answer the question asks for.
+    QString pressed;
+    whenModal([&pressed](QWidget* box) {
+        QPushButton* enter = qobject_cast<QMessageBox*>(box)->defaultButton();
+        pressed = enter->text();
+        enter->click();
+    });
+    QtPrompts desktop;
+    QVERIFY(!desktop.askYesNo(nullptr, QStringLiteral("Nadpisać ?"), QStringLiteral("Zapis"), Prompts::Icon::Warning,
+                              Prompts::Answer::No));
+    QCOMPARE(pressed, QStringLiteral("&Nie"));
 }
 
 void TestMainWindow::keyboardSelectionLoadsTheStudent()
