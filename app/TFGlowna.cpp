@@ -619,7 +619,8 @@ void TFGlowna::EdytujSwiadectwoToolButtonClick()
         const QSignalBlocker blocker(m_tree);
         m_tree->clearSelection();
     }
-    selectDocument(table, document);
+    if (!selectDocument(table, document))
+        vFunUpdateStudentMenuItems();
 }
 
 void TFGlowna::DrukujToolButtonClick()
