@@ -473,8 +473,9 @@ bool TFGlowna::bFunSaveDocument()
 {
     const QString tableName = selectedStudentTable();
     if (tableName.isEmpty()) {
-        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"), QStringLiteral("Brak wyboru"),
-                                    Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"),
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
         return false;
     }
     return storeStudent(tableName, {});

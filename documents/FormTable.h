@@ -30,7 +30,7 @@ struct ComponentEntry {
     int height = 0; // 0: the widget's own height
     int tab = 0;    // place in the tab order, from 1; 0 takes no place
     int limit = 0;  // most characters the user can type; 0 no limit
-    bool readOnly = false; // an edit that is read, never typed into or tabbed to
+    bool readOnly = false;
     const char* items = nullptr;  // list items separated by '|'
     int pixelSize = 0;            // label font: character height in pixels
     int cellHeight = 0;           // label font: height of the character cell in pixels

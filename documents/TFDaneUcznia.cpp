@@ -280,7 +280,8 @@ void TFDaneUcznia::OKButtonClick()
 QString TFDaneUcznia::overwriteQuestion(const QString& path, const QString& tableName) const
 {
     if (!EditMode)
-        return QStringLiteral("Uczeń o tym numerze PESEL już istnieje, czy chcesz nadpisać dane tego ucznia ?");
+        return QStringLiteral(
+            "Uczeń o tym numerze PESEL już istnieje, czy chcesz nadpisać dane tego ucznia ?");
     // An edited student moving onto another one's PESEL: the question names the
     // student whose data would be replaced, as the list shows it.
     QString name = tableName;
@@ -306,8 +307,9 @@ bool TFDaneUcznia::saveStudent()
             break;
         case 1:
             // Overwriting is never the answer Enter gives.
-            if (!Prompts::instance().askYesNo(this, overwriteQuestion(path, tableName), QStringLiteral("Zapis"),
-                                              Prompts::Icon::Warning, Prompts::Answer::No))
+            if (!Prompts::instance().askYesNo(this, overwriteQuestion(path, tableName),
+                                              QStringLiteral("Zapis"), Prompts::Icon::Warning,
+                                              Prompts::Answer::No))
                 return false;
             break;
         default:

@@ -21,7 +21,8 @@ public:
     // Questions default to Yes.
     Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon, Buttons buttons)
     {
-        return message(parent, text, caption, icon, buttons, buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok);
+        return message(parent, text, caption, icon, buttons,
+                       buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok);
     }
     // `filter` is written "Description(*.ext)|*.ext"; an empty result means cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,

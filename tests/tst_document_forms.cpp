@@ -385,7 +385,8 @@ void TestDocumentForms::copiedFieldsAreReadOnly()
                 gray = std::min(gray, qGray(image.pixel(x, y)));
         return gray;
     };
-    QCOMPARE(darkest(edit(f, "ZMIENNA_PESEL_STR1_DATA_EDIT")), darkest(edit(f, "ZMIENNA_Miejscowosc_STR1_DATA_EDIT")));
+    QCOMPARE(darkest(edit(f, "ZMIENNA_PESEL_STR1_DATA_EDIT")),
+             darkest(edit(f, "ZMIENNA_Miejscowosc_STR1_DATA_EDIT")));
     QCOMPARE(f->componentText("ZMIENNA_PESEL_STR1_DATA_EDIT"), QStringLiteral("123456789"));
     QCOMPARE(f->componentText("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"), QStringLiteral("imię i nazwisko"));
 }

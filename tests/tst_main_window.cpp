@@ -282,9 +282,11 @@ void TestMainWindow::polishSortOrder()
     QCOMPARE(tables, (QStringList{"PESEL4", "PESEL2", "PESEL1", "PESEL0", "PESEL3"}));
     // Also with many namesakes, spelled in different ways: an unstable sort keeps
     // short runs in order by chance only.
-    const std::pair<QString, int> spellings[] = {
-        {QStringLiteral("Żak Anna"), 1}, {QStringLiteral("łukasz lis"), 0}, {QStringLiteral("zak anna"), 1},
-        {QStringLiteral("ŻAK ANNA"), 1}, {QStringLiteral("Lukasz Lis"), 0}};
+    const std::pair<QString, int> spellings[] = {{QStringLiteral("Żak Anna"), 1},
+                                                 {QStringLiteral("łukasz lis"), 0},
+                                                 {QStringLiteral("zak anna"), 1},
+                                                 {QStringLiteral("ŻAK ANNA"), 1},
+                                                 {QStringLiteral("Lukasz Lis"), 0}};
     QList<StudentListEntry> namesakes;
     QStringList inGroup[2];
     for (int i = 0; i < 60; ++i) {
@@ -444,7 +446,8 @@ void TestMainWindow::cancelledStudentEditNeverReachesTheFile()
     start();
     addStudent({QStringLiteral("Kowalska"), QStringLiteral("Ewa"), QStringLiteral("111")});
     addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("222")});
-    RawSql::exec(tmpPath(), "update PESEL111 set value='" + storedPesel + "' where comp_name='NrPesel_DATA_EDIT'");
+    RawSql::exec(tmpPath(),
+                 "update PESEL111 set value='" + storedPesel + "' where comp_name='NrPesel_DATA_EDIT'");
     main()->treeView()->setCurrentItem(node(1, 0)); // Kowalska's transfer notice
     // A first OK stores the copied name and PESEL into the documents as well.
     whenModal([](QWidget* form) { child<QPushButton>(form, "OKButton")->click(); });
@@ -460,7 +463,8 @@ void TestMainWindow::cancelledStudentEditNeverReachesTheFile()
     });
     main()->EdytujDaneUczniaToolButtonClick();
     whenModal([](QWidget* form) {
-        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")->setText(QStringLiteral("przeprowadzka"));
+        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")
+            ->setText(QStringLiteral("przeprowadzka"));
         child<QPushButton>(form, "OKButton")->click();
     });
     main()->EdytujSwiadectwoToolButtonClick();
@@ -506,7 +510,8 @@ void TestMainWindow::everyClickLoadsTheStudentOnce()
 void TestMainWindow::statusBarPathIsReadAloud()
 {
     start();
-    QAccessibleInterface* path = QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
+    QAccessibleInterface* path =
+        QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
     QVERIFY(path);
     QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
     const QString doc = env->root() + QStringLiteral("/klasa 2b.sqdoc");
@@ -525,8 +530,10 @@ void TestMainWindow::toolkitDialogsArePolish()
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     auto* buttons = dialog.findChild<QDialogButtonBox*>();
     QVERIFY(buttons);
-    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Anuluj"));
-    QCOMPARE(buttons->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&')), QStringLiteral("Otwórz"));
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Anuluj"));
+    QCOMPARE(buttons->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Otwórz"));
 
     // The desktop's question box lets Enter give the answer the question asks for.
     QString pressed;
@@ -536,8 +543,8 @@ void TestMainWindow::toolkitDialogsArePolish()
         enter->click();
     });
     QtPrompts desktop;
-    QVERIFY(!desktop.askYesNo(nullptr, QStringLiteral("Nadpisać ?"), QStringLiteral("Zapis"), Prompts::Icon::Warning,
-                              Prompts::Answer::No));
+    QVERIFY(!desktop.askYesNo(nullptr, QStringLiteral("Nadpisać ?"), QStringLiteral("Zapis"),
+                              Prompts::Icon::Warning, Prompts::Answer::No));
     QCOMPARE(pressed, QStringLiteral("&Nie"));
 }
 

@@ -46,12 +46,14 @@ public:
     }
     QString openFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
     {
-        shown.append({ShownBox::Kind::OpenFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});
+        shown.append(
+            {ShownBox::Kind::OpenFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});
         return files.isEmpty() ? QString() : files.dequeue();
     }
     QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
     {
-        shown.append({ShownBox::Kind::SaveFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});
+        shown.append(
+            {ShownBox::Kind::SaveFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});
         return files.isEmpty() ? QString() : files.dequeue();
     }
     bool inputText(QWidget*, const QString& title, const QString& label, QString& text) override
