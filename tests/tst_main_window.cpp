@@ -742,7 +742,8 @@ void TestMainWindow::newDocumentQuestions()
     QVERIFY(QFile::exists(doc));
     QCOMPARE(main()->openDocumentPath(), doc);
     // A screen reader hears the path too, and hears it change.
-    QAccessibleInterface* path = QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
+    QAccessibleInterface* path =
+        QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
     QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: ") + doc);
     main()->NowyPlikToolButtonClick();
     QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
