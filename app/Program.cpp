@@ -12,8 +12,10 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTranslator>
 
 #include <exception>
 
@@ -74,6 +76,18 @@ QString strFunCommandLineTail(const QString& commandLine)
     return commandLine.mid(i);
 }
 
+bool bFunLoadQtTranslations()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
+}
+
 bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
@@ -106,6 +120,8 @@ int iFunRunProgram(int argc, char** argv)
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Melvok - Liceum"));
     QApplication::setWindowIcon(programIcon());
+    // Without the file the toolkit's own buttons and menus stay in English.
+    bFunLoadQtTranslations();
 
     SingleInstance instance(QStringLiteral("MELVOK-DOKUMENTY"));
     if (instance.acquire() == SingleInstance::State::AlreadyRunning) {

@@ -30,6 +30,10 @@ struct ProgramWindows
 // The command-line tail as one path: the part after the program name.
 QString strFunCommandLineTail(const QString& commandLine);
 
+// Installs the toolkit's own Polish texts (file dialogs, input boxes, the context
+// menu of text fields) from Qt's qtbase_pl.qm. False when the file cannot be loaded.
+bool bFunLoadQtTranslations();
+
 // Creates the windows, runs the start-up routine and opens the document of the
 // command-line tail. False when the start-up ended the program.
 bool bFunStartProgram(ProgramWindows& windows, const QString& commandLineTail);

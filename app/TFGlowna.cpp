@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -31,6 +32,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+
+#include <utility>
 
 const QString TFGlowna::kTransferNotice = QStringLiteral("Zawiadomienie o przekazaniu");
 const QString TFGlowna::kAdmissionConfirmation = QStringLiteral("Potwierdzenie przyjęcia ucznia");
@@ -270,8 +273,8 @@ void TFGlowna::buildCentre()
     m_statusBar->setSizeGripEnabled(false);
     m_statusText = new QLabel(m_statusBar);
     m_statusText->setObjectName(QStringLiteral("StatusBarText"));
-    m_statusText->setAccessibleName(QStringLiteral("Otwarty plik"));
     m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setOpenDocumentPath(QString());
     m_statusBar->addWidget(m_statusText, 1);
     layout->addWidget(m_statusBar);
 
@@ -291,6 +294,13 @@ void TFGlowna::buildCentre()
     // Loading on every change of the selection keeps the forms on the selected
     // student, whether it was chosen with the mouse or the keyboard.
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &TFGlowna::TreeViewClick);
+    // A click on the node that is already selected loads the student again, as any
+    // click does.
+    m_tree->viewport()->installEventFilter(this);
+    connect(m_tree, &QTreeWidget::itemClicked, this, [this] {
+        if (std::exchange(m_pressOnSelected, false))
+            TreeViewClick();
+    });
     // Double-click or Enter on a document opens it for editing.
     connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         if (item && item->parent())
@@ -338,6 +348,10 @@ QString TFGlowna::openDocumentPath() const
 void TFGlowna::setOpenDocumentPath(const QString& path)
 {
     m_statusText->setText(path);
+    // A screen reader gets a label's text only through its accessible name.
+    m_statusText->setAccessibleName(QStringLiteral("Otwarty plik: ") +
+                                    (path.isEmpty() ? QStringLiteral("brak") : path));
+    m_statusText->setAccessibleDescription(path);
     m_statusText->repaint();
 }
 
@@ -447,6 +461,28 @@ void TFGlowna::TreeViewClick()
 
 bool TFGlowna::bFunSaveStudent(const QString& previousTableName)
 {
+    const auto* pesel = m_windows.daneUcznia->findChild<QLineEdit*>(QStringLiteral("NrPesel_DATA_EDIT"));
+    const QString tableName = QStringLiteral("PESEL") + (pesel ? pesel->text() : QString());
+    QStringList alsoDrop;
+    if (!previousTableName.isEmpty() && previousTableName != tableName)
+        alsoDrop << previousTableName;
+    return storeStudent(tableName, alsoDrop);
+}
+
+bool TFGlowna::bFunSaveDocument()
+{
+    const QString tableName = selectedStudentTable();
+    if (tableName.isEmpty()) {
+        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"),
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+        return false;
+    }
+    return storeStudent(tableName, {});
+}
+
+bool TFGlowna::storeStudent(const QString& tableName, const QStringList& alsoDrop)
+{
     TFWait* wait = m_windows.wait;
     if (wait)
         wait->showAndPaint();
@@ -460,11 +496,6 @@ bool TFGlowna::bFunSaveStudent(const QString& previousTableName)
         wait->ProgressBar1->setValue(0);
         wait->repaint();
     }
-    const auto* pesel = m_windows.daneUcznia->findChild<QLineEdit*>(QStringLiteral("NrPesel_DATA_EDIT"));
-    const QString tableName = QStringLiteral("PESEL") + (pesel ? pesel->text() : QString());
-    QStringList alsoDrop;
-    if (!previousTableName.isEmpty() && previousTableName != tableName)
-        alsoDrop << previousTableName;
     const bool stored = bFunReplaceCertData(m_buf, path, tableName, m_fieldRows, alsoDrop, [wait] {
         if (wait)
             wait->ProgressBar1->setValue(wait->ProgressBar1->value() + 1);
@@ -520,7 +551,8 @@ void TFGlowna::DodajUczniaToolButtonClick()
     m_windows.daneUcznia->ClearFields();
     m_windows.zawiadomienie->ClearFields();
     m_windows.potwierdzenie->ClearFields();
-    m_windows.daneUcznia->exec();
+    if (m_windows.daneUcznia->exec() != QDialog::Accepted)
+        TreeViewClick(); // nothing typed into a cancelled form stays in the forms
     vFunRefreshStudentList();
 }
 
@@ -534,7 +566,10 @@ void TFGlowna::EdytujDaneUczniaToolButtonClick()
     }
     m_windows.daneUcznia->OldTableName = selectedStudentTable();
     m_windows.daneUcznia->EditMode = true;
-    m_windows.daneUcznia->exec();
+    // A cancelled edit is dropped from the forms at once, so that no later command
+    // (a document's OK above all) can store it.
+    if (m_windows.daneUcznia->exec() != QDialog::Accepted)
+        TreeViewClick();
 }
 
 void TFGlowna::UsunUczniaToolButtonClick()
@@ -581,10 +616,12 @@ void TFGlowna::EdytujSwiadectwoToolButtonClick()
     DocumentForm* form = document == kTransferNotice ? m_windows.zawiadomienie : m_windows.potwierdzenie;
     form->exec();
     // Selecting the document again reloads the student: what Cancel left is dropped.
-    if (!selectDocument(table, document))
+    {
+        const QSignalBlocker blocker(m_tree);
         m_tree->clearSelection();
-    else
-        TreeViewClick();
+    }
+    if (!selectDocument(table, document))
+        vFunUpdateStudentMenuItems();
 }
 
 void TFGlowna::DrukujToolButtonClick()
@@ -632,6 +669,10 @@ void TFGlowna::FormMouseWheel(int delta)
 
 bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const QTreeWidgetItem* node = m_tree->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        m_pressOnSelected = node && node->isSelected();
+    }
     if (watched == m_scroll->viewport() && event->type() == QEvent::Wheel) {
         FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
         return true;

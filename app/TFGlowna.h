@@ -60,6 +60,7 @@ public:
     void vFunUpdateStudentMenuItems();
     bool bFunLoadStudent(const QString& tableName);
     bool bFunSaveStudent(const QString& previousTableName = QString()) override;
+    bool bFunSaveDocument() override;
 
     // Preview of a document form; filled in by the page renderer.
     void vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages);
@@ -126,6 +127,7 @@ private:
     void optionClicked(QCheckBox* box, const char* key);
     void showError(const QString& text, const QString& caption = QStringLiteral("Błąd"));
     QTreeWidgetItem* selectedNode() const;
+    bool storeStudent(const QString& tableName, const QStringList& alsoDrop);
 
     MessageBuffer m_buf;
     Windows m_windows;
@@ -135,6 +137,7 @@ private:
     bool m_unsavedChanges = false;
     bool m_closeWithoutQuestions = false;
     bool m_printing = false;
+    bool m_pressOnSelected = false; // the mouse went down on the selected node
     QString m_saveDialogName = QStringLiteral("nowy");
 
     QToolBar* m_toolBar = nullptr;

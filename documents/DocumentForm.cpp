@@ -187,7 +187,7 @@ void DocumentForm::OKButtonClick()
 {
     // The save stores all three forms and shows its own failure message; the form
     // stays open so that the user can try again.
-    if (m_saver && m_saver->bFunSaveStudent())
+    if (m_saver && m_saver->bFunSaveDocument())
         accept();
 }
 

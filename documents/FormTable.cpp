@@ -108,8 +108,10 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
         if (entry.kind != ComponentKind::Label && entry.kind != ComponentKind::Button)
             widget->setAccessibleName(str(entry.text));
         if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && entry.readOnly) {
+            // Unchangeable and passed over by Tab, yet in the normal text colour: these
+            // are read and checked before printing. Disabling would grey them out.
             edit->setReadOnly(true);
-            edit->setEnabled(false);
+            edit->setFocusPolicy(Qt::NoFocus);
         }
         if (entry.width > 0) {
             const int height = entry.height > 0 ? entry.height : widget->sizeHint().height();
@@ -144,8 +146,9 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
 void applyTabOrder(const QList<BuiltComponent>& components)
 {
     QList<BuiltComponent> ordered;
+    // A field that takes no focus would break the chain: Qt links nothing to it.
     for (const BuiltComponent& component : components)
-        if (component.entry->tab > 0)
+        if (component.entry->tab > 0 && component.widget->focusPolicy() != Qt::NoFocus)
             ordered.append(component);
     std::stable_sort(ordered.begin(), ordered.end(), [](const BuiltComponent& a, const BuiltComponent& b) {
         return a.entry->tab < b.entry->tab;

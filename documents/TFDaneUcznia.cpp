@@ -277,6 +277,24 @@ void TFDaneUcznia::OKButtonClick()
         accept();
 }
 
+QString TFDaneUcznia::overwriteQuestion(const QString& path, const QString& tableName) const
+{
+    if (!EditMode)
+        return QStringLiteral(
+            "Uczeń o tym numerze PESEL już istnieje, czy chcesz nadpisać dane tego ucznia ?");
+    // An edited student moving onto another one's PESEL: the question names the
+    // student whose data would be replaced, as the list shows it.
+    QString name = tableName;
+    QList<StudentListEntry> students;
+    MessageBuffer quiet; // an unreadable list leaves the table name in the question
+    if (bFunGetStudentsList(quiet, path, students))
+        for (const StudentListEntry& student : std::as_const(students))
+            if (student.tableName == tableName)
+                name = student.displayName;
+    return QStringLiteral("Uczeń o tym numerze PESEL już istnieje:\n") + name +
+           QStringLiteral("\nCzy chcesz nadpisać dane tego ucznia ?");
+}
+
 bool TFDaneUcznia::saveStudent()
 {
     const QString tableName = QStringLiteral("PESEL") + fieldText(PeselField);
@@ -288,11 +306,10 @@ bool TFDaneUcznia::saveStudent()
         case 0:
             break;
         case 1:
-            if (!Prompts::instance().askYesNo(
-                    this,
-                    QStringLiteral(
-                        "Uczeń o tym numerze PESEL już istnieje, czy chcesz nadpisać dane tego ucznia ?"),
-                    QStringLiteral("Zapis"), Prompts::Icon::Warning))
+            // Overwriting is never the answer Enter gives.
+            if (!Prompts::instance().askYesNo(this, overwriteQuestion(path, tableName),
+                                              QStringLiteral("Zapis"), Prompts::Icon::Warning,
+                                              Prompts::Answer::No))
                 return false;
             break;
         default:

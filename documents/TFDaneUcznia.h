@@ -51,6 +51,8 @@ protected:
 private:
     bool requireFilled(const QString& compName, const QString& message);
     bool saveStudent();
+    // The question asked before the student is stored over the existing `tableName`.
+    QString overwriteQuestion(const QString& path, const QString& tableName) const;
     QWidget* component(const QString& name) const;
 
     QList<QWidget*> m_components;

@@ -35,7 +35,7 @@ QString Prompts::qtFilter(const QString& filter)
 }
 
 Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
-                                   Buttons buttons)
+                                   Buttons buttons, Answer defaultAnswer)
 {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
@@ -50,7 +50,7 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
     if (buttons == Buttons::YesNo) {
         QPushButton* yes = box.addButton(QStringLiteral("&Tak"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("&Nie"), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
+        box.setDefaultButton(defaultAnswer == Answer::No ? no : yes);
         box.setEscapeButton(no);
         box.exec();
         return box.clickedButton() == yes ? Answer::Yes : Answer::No;

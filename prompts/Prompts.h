@@ -15,8 +15,15 @@ public:
 
     virtual ~Prompts() = default;
 
+    // `defaultAnswer` is the button that Enter presses (Yes or No of a question).
     virtual Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
-                           Buttons buttons) = 0;
+                           Buttons buttons, Answer defaultAnswer) = 0;
+    // Questions default to Yes.
+    Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon, Buttons buttons)
+    {
+        return message(parent, text, caption, icon, buttons,
+                       buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok);
+    }
     // `filter` is written "Description(*.ext)|*.ext"; an empty result means cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& initialName) = 0;
@@ -30,9 +37,10 @@ public:
     {
         message(parent, text, caption, Icon::Error, Buttons::Ok);
     }
-    bool askYesNo(QWidget* parent, const QString& text, const QString& caption, Icon icon = Icon::Question)
+    bool askYesNo(QWidget* parent, const QString& text, const QString& caption, Icon icon = Icon::Question,
+                  Answer defaultAnswer = Answer::Yes)
     {
-        return message(parent, text, caption, icon, Buttons::YesNo) == Answer::Yes;
+        return message(parent, text, caption, icon, Buttons::YesNo, defaultAnswer) == Answer::Yes;
     }
 
     static Prompts& instance();
@@ -47,8 +55,9 @@ public:
 class QtPrompts : public Prompts
 {
 public:
-    Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
-                   Buttons buttons) override;
+    using Prompts::message;
+    Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon, Buttons buttons,
+                   Answer defaultAnswer) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                          const QString& initialName) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& filter,

@@ -14,12 +14,17 @@
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -139,6 +144,10 @@ private Q_SLOTS:
     void editStudentChangingPesel();
     void editStudentOntoAnotherPesel();
     void documentFormsCopyTheStudent();
+    void cancelledStudentEditNeverReachesTheFile_data();
+    void cancelledStudentEditNeverReachesTheFile();
+    void everyClickLoadsTheStudentOnce();
+    void toolkitDialogsArePolish();
     void keyboardSelectionLoadsTheStudent();
     void commandsWithoutSelection();
     void saveCancelledKeepsTheFlag();
@@ -270,6 +279,19 @@ void TestMainWindow::polishSortOrder()
         tables << e.tableName;
     // Equal keys keep the order the file listed them in.
     QCOMPARE(tables, (QStringList{"PESEL4", "PESEL2", "PESEL1", "PESEL0", "PESEL3"}));
+    // Also with 60 namesakes in two groups: an unstable sort keeps short runs in order by chance.
+    const QStringList spellings = {"Żak Anna", "łukasz lis", "zak anna", "ŻAK ANNA", "Lukasz Lis"};
+    QList<StudentListEntry> namesakes;
+    QStringList inGroup[2]; // LUKASZ LIS, then ZAK ANNA
+    for (int i = 0; i < 60; ++i) {
+        namesakes.append({spellings[i % 5], QString::number(i)});
+        inGroup[i % 5 == 1 || i % 5 == 4 ? 0 : 1] << QString::number(i);
+    }
+    vFunSortStudents(namesakes);
+    tables.clear();
+    for (const auto& e : namesakes)
+        tables << e.tableName;
+    QCOMPARE(tables, inGroup[0] + inGroup[1]);
     // Letters outside the Polish set compare by their Windows-1250 byte: É (0xC9) after Z.
     QList<StudentListEntry> other = {{QStringLiteral("Émile A"), QStringLiteral("a")},
                                      {QStringLiteral("Zyta B"), QStringLiteral("b")}};
@@ -358,9 +380,10 @@ void TestMainWindow::editStudentOntoAnotherPesel()
     });
     main()->EdytujDaneUczniaToolButtonClick();
     QCOMPARE(prompts->shown.size(), 1);
-    QCOMPARE(prompts->shown[0].text,
-             QStringLiteral("Uczeń o tym numerze PESEL już istnieje, czy chcesz nadpisać dane tego ucznia ?"));
+    QCOMPARE(prompts->shown[0].text, QStringLiteral("Uczeń o tym numerze PESEL już istnieje:\nAdamska Ola\n"
+                                                    "Czy chcesz nadpisać dane tego ucznia ?"));
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Zapis"));
+    QCOMPARE(prompts->shown[0].defaultAnswer, Prompts::Answer::No);
     QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master"), (QList<QByteArray>{"PESEL111", "PESEL222"}));
     QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL222 where comp_name='Nazwisko_DATA_EDIT'"),
              QList<QByteArray>{"Adamska"});
@@ -396,6 +419,106 @@ void TestMainWindow::documentFormsCopyTheStudent()
              QStringLiteral("zmiana adresu 'na wieś'"));
     QCOMPARE(w->potwierdzenie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))->text(),
              QStringLiteral("Zofia Wiśniewska"));
+}
+
+void TestMainWindow::cancelledStudentEditNeverReachesTheFile_data()
+{
+    QTest::addColumn<QString>("cancelledPesel");
+    QTest::addColumn<QByteArray>("storedPesel"); // the PESEL row of the edited student's table PESEL111
+    QTest::newRow("a new PESEL") << "99999999999" << QByteArray("111");
+    QTest::newRow("another student's PESEL") << "222" << QByteArray("111");
+    QTest::newRow("PESEL row apart from the table name") << "222" << QByteArray("333");
+}
+
+// Cancel in the student form, then OK in a document form: only the document change
+// reaches the working copy, and only the selected student's own table.
+void TestMainWindow::cancelledStudentEditNeverReachesTheFile()
+{
+    QFETCH(QString, cancelledPesel);
+    QFETCH(QByteArray, storedPesel);
+    start();
+    addStudent({QStringLiteral("Kowalska"), QStringLiteral("Ewa"), QStringLiteral("111")});
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("222")});
+    RawSql::exec(tmpPath(),
+                 "update PESEL111 set value='" + storedPesel + "' where comp_name='NrPesel_DATA_EDIT'");
+    main()->treeView()->setCurrentItem(node(1, 0)); // Kowalska's transfer notice
+    // A first OK stores the copied name and PESEL into the documents as well.
+    whenModal([](QWidget* form) { child<QPushButton>(form, "OKButton")->click(); });
+    main()->EdytujSwiadectwoToolButtonClick();
+    const QByteArray dump = "select id, comp_name, value from ";
+    auto expected = RawSql::rows(tmpPath(), dump + "PESEL111");
+    const auto other = RawSql::rows(tmpPath(), dump + "PESEL222");
+    prompts->clear();
+    whenModal([cancelledPesel](QWidget* form) {
+        child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(cancelledPesel);
+        child<QLineEdit>(form, "Nazwisko_DATA_EDIT")->setText(QStringLiteral("Zmieniona"));
+        child<QPushButton>(form, "AnulujButton")->click();
+    });
+    main()->EdytujDaneUczniaToolButtonClick();
+    whenModal([](QWidget* form) {
+        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")
+            ->setText(QStringLiteral("przeprowadzka"));
+        child<QPushButton>(form, "OKButton")->click();
+    });
+    main()->EdytujSwiadectwoToolButtonClick();
+
+    QCOMPARE(prompts->texts().size(), 1); // the question about the school data template only
+    QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master order by name"),
+             (QList<QByteArray>{"PESEL111", "PESEL222"}));
+    QCOMPARE(RawSql::rows(tmpPath(), dump + "PESEL222"), other);
+    for (auto& row : expected)
+        if (row[1] == "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")
+            row[2] = "przeprowadzka";
+    QCOMPARE(RawSql::rows(tmpPath(), dump + "PESEL111"), expected);
+}
+
+void TestMainWindow::everyClickLoadsTheStudentOnce()
+{
+    start();
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
+    addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
+    main()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main()));
+    QTreeWidget* tree = main()->treeView();
+    const auto click = [tree](QTreeWidgetItem* item) {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    };
+    auto* surname = w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("Nazwisko_DATA_EDIT"));
+    click(node(0));
+    surname->setText(QStringLiteral("Inna")); // left behind in the form
+    click(node(0));
+    QCOMPARE(surname->text(), QStringLiteral("Adamska"));
+    // A click that changes the selection loads once: one message when that fails.
+    RawSql::exec(tmpPath(), "drop table PESEL2");
+    prompts->clear();
+    click(node(1));
+    QCOMPARE(prompts->texts().size(), 1);
+    main()->hide();
+}
+
+void TestMainWindow::toolkitDialogsArePolish()
+{
+    QVERIFY(bFunLoadQtTranslations()); // as the program starts
+    QFileDialog dialog(nullptr, QStringLiteral("Wczytaj plik"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Anuluj"));
+    QCOMPARE(buttons->button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Otwórz"));
+
+    // The desktop's question box lets Enter give the answer the question asks for.
+    QString pressed;
+    whenModal([&pressed](QWidget* box) {
+        QPushButton* enter = qobject_cast<QMessageBox*>(box)->defaultButton();
+        pressed = enter->text();
+        enter->click();
+    });
+    QtPrompts desktop;
+    QVERIFY(!desktop.askYesNo(nullptr, QStringLiteral("Nadpisać ?"), QStringLiteral("Zapis"),
+                              Prompts::Icon::Warning, Prompts::Answer::No));
+    QCOMPARE(pressed, QStringLiteral("&Nie"));
 }
 
 void TestMainWindow::keyboardSelectionLoadsTheStudent()
@@ -618,6 +741,12 @@ void TestMainWindow::newDocumentQuestions()
     main()->Zapiszjako1Click();
     QVERIFY(QFile::exists(doc));
     QCOMPARE(main()->openDocumentPath(), doc);
+    // A screen reader hears the path too, and hears it change.
+    QAccessibleInterface* path =
+        QAccessible::queryAccessibleInterface(child<QLabel>(main(), "StatusBarText"));
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: ") + doc);
+    main()->NowyPlikToolButtonClick();
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Otwarty plik: brak"));
 }
 
 void TestMainWindow::closingQuestions()

@@ -34,6 +34,8 @@ public:
         stored << rows;
         return result;
     }
+    // The student form stores students only.
+    bool bFunSaveDocument() override { return false; }
     QString storedValue(const QString& compName) const
     {
         for (const FieldRow& row : stored.constLast())
@@ -363,6 +365,7 @@ void TestStudentForm::newStudent()
         QCOMPARE(m_prompts->shown.first().caption, QStringLiteral("Zapis"));
         QCOMPARE(m_prompts->shown.first().icon, Prompts::Icon::Warning);
         QCOMPARE(m_prompts->shown.first().buttons, Prompts::Buttons::YesNo);
+        QCOMPARE(m_prompts->shown.first().defaultAnswer, Prompts::Answer::No);
     } else {
         QVERIFY(m_prompts->shown.isEmpty());
     }
@@ -426,6 +429,8 @@ void TestStudentForm::editMode()
 
     addStudentTable(QStringLiteral("PESEL111"));
     addStudentTable(QStringLiteral("PESEL222"));
+    RawSql::exec(workingCopy(), "insert into PESEL222 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Adamska');"
+                                "insert into PESEL222 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Ola');");
     showForm();
     m_form->EditMode = true;
     m_form->OldTableName = QStringLiteral("PESEL111");
@@ -434,7 +439,13 @@ void TestStudentForm::editMode()
         m_prompts->answers.enqueue(answer);
     m_form->OKButtonClick();
 
-    QCOMPARE(m_prompts->texts(), asked ? QStringList{DuplicateQuestion} : QStringList{});
+    // The question names the student who would be replaced; Enter answers No.
+    QCOMPARE(m_prompts->texts(),
+             asked ? QStringList{QStringLiteral("Uczeń o tym numerze PESEL już istnieje:\nAdamska Ola\n"
+                                                "Czy chcesz nadpisać dane tego ucznia ?")}
+                   : QStringList{});
+    if (asked)
+        QCOMPARE(m_prompts->shown.first().defaultAnswer, Prompts::Answer::No);
     if (saved) {
         // The save replaces the old table together with writing the new one.
         QCOMPARE(m_saver->previous, QStringList{QStringLiteral("PESEL111")});

@@ -15,6 +15,7 @@ struct ShownBox
     QString caption; // caption, or the dialog's title
     Prompts::Icon icon = Prompts::Icon::None;
     Prompts::Buttons buttons = Prompts::Buttons::Ok;
+    Prompts::Answer defaultAnswer = Prompts::Answer::Ok; // the button Enter presses
     QString filter;
     QString initialName;
 };
@@ -34,26 +35,30 @@ public:
 
     QList<ShownBox> shown;
 
-    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) override
+    using Prompts::message;
+    Answer message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons,
+                   Answer defaultAnswer) override
     {
-        shown.append({ShownBox::Kind::Message, text, caption, icon, buttons, {}, {}});
+        shown.append({ShownBox::Kind::Message, text, caption, icon, buttons, defaultAnswer, {}, {}});
         if (buttons == Buttons::Ok)
             return Answer::Ok;
         return answers.isEmpty() ? Answer::No : answers.dequeue();
     }
     QString openFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
     {
-        shown.append({ShownBox::Kind::OpenFile, {}, title, Icon::None, Buttons::Ok, filter, initial});
+        shown.append(
+            {ShownBox::Kind::OpenFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});
         return files.isEmpty() ? QString() : files.dequeue();
     }
     QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
     {
-        shown.append({ShownBox::Kind::SaveFile, {}, title, Icon::None, Buttons::Ok, filter, initial});
+        shown.append(
+            {ShownBox::Kind::SaveFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});
         return files.isEmpty() ? QString() : files.dequeue();
     }
     bool inputText(QWidget*, const QString& title, const QString& label, QString& text) override
     {
-        shown.append({ShownBox::Kind::Input, label, title, Icon::None, Buttons::Ok, {}, text});
+        shown.append({ShownBox::Kind::Input, label, title, Icon::None, Buttons::Ok, Answer::Ok, {}, text});
         if (inputs.isEmpty())
             return false;
         text = inputs.dequeue();
