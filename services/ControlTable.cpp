@@ -28,8 +28,12 @@ QWidget* create(QWidget* window, const ControlEntry& entry)
         edit->setReadOnly(true);
         return edit;
     }
-    case ControlKind::Button:
-        return new QPushButton(text, window);
+    case ControlKind::Button: {
+        auto* button = new QPushButton(text, window);
+        button->ensurePolished();
+        button->setMinimumWidth(button->sizeHint().width() + 8); // the caption is never cut
+        return button;
+    }
     case ControlKind::List: {
         auto* list = new QTreeWidget(window);
         list->setRootIsDecorated(false);

@@ -12,6 +12,8 @@
 #include <QShowEvent>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 constexpr ControlEntry Controls[] = {
@@ -47,7 +49,10 @@ TFLogi::TFLogi(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWind
     BitBtn2 = static_cast<QPushButton*>(controls.value(QStringLiteral("BitBtn2")));
     LogsListView->setHeaderLabels(
         {QStringLiteral("Data / czas"), QStringLiteral("Funkcja"), QStringLiteral("Informacja")});
-    LogsListView->setColumnWidth(0, 100);
+    // The widest time the log holds stays readable in the desktop's font.
+    const int timeWidth =
+        LogsListView->fontMetrics().horizontalAdvance(QStringLiteral("2026.12.31 23:59:59")) + 16;
+    LogsListView->setColumnWidth(0, std::max(100, timeWidth));
     LogsListView->setColumnWidth(1, 120);
     LogsListView->setColumnWidth(2, 550);
     LogsListView->setMinimumSize(790, 300);
