@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libsqlite3-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core
-          qt6-translations-l10n)
+          qt6-translations-l10n xdg-utils)
 
 install_missing() {
     local missing=()

@@ -10,9 +10,12 @@
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/FileOps.h"
 #include "platform/SingleInstance.h"
+#include "services/TFAktualizacja.h"
+#include "services/TFLogi.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QNetworkProxyFactory>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTranslator>
@@ -94,12 +97,16 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
     w.daneUcznia = new TFDaneUcznia(w.glowna.get());
     w.wait = new TFWait(w.glowna.get());
     w.oProgramie = new TFOProgramie(w.glowna.get());
+    w.logi = new TFLogi(w.glowna.get());
+    w.aktualizacja = new TFAktualizacja(w.glowna.get());
     w.potwierdzenie = new TFPotwierdzeniePrzyjUcznia(w.daneUcznia, w.glowna.get());
     w.zawiadomienie = new TFZawiadomieniePrzek(w.daneUcznia, w.glowna.get());
     TFGlowna::Windows windows;
     windows.daneUcznia = w.daneUcznia;
     windows.wait = w.wait;
     windows.oProgramie = w.oProgramie;
+    windows.logi = w.logi;
+    windows.aktualizacja = w.aktualizacja;
     windows.potwierdzenie = w.potwierdzenie;
     windows.zawiadomienie = w.zawiadomienie;
     w.glowna->setWindows(windows);
@@ -138,6 +145,10 @@ int iFunRunProgram(int argc, char** argv)
     if (const QScreen* screen = QApplication::primaryScreen())
         windows.glowna->setGeometry(screen->availableGeometry());
     windows.glowna->showMaximized();
+    // The silent update check belongs to the running program only: tests that start
+    // the main window never reach the network.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    windows.glowna->vFunCheckForUpdate(true);
     QApplication::exec();
     return 0;
 }

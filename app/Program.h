@@ -10,6 +10,8 @@ class TFGlowna;
 class TFDaneUcznia;
 class TFWait;
 class TFOProgramie;
+class TFLogi;
+class TFAktualizacja;
 class TFPotwierdzeniePrzyjUcznia;
 class TFZawiadomieniePrzek;
 
@@ -23,6 +25,8 @@ struct ProgramWindows
     TFDaneUcznia* daneUcznia = nullptr;
     TFWait* wait = nullptr;
     TFOProgramie* oProgramie = nullptr;
+    TFLogi* logi = nullptr;
+    TFAktualizacja* aktualizacja = nullptr;
     TFPotwierdzeniePrzyjUcznia* potwierdzenie = nullptr;
     TFZawiadomieniePrzek* zawiadomienie = nullptr;
 };

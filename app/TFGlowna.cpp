@@ -81,13 +81,13 @@ const MenuItem kMenu[] = {
     {"U&stawienia", "Eksportuj ustawienia kalibracji", "Eksportujustawieniakalibracji1", nullptr},
     {"U&stawienia", "Importuj ustawienia kalibracji", "Importujustawieniakalibracji1", nullptr},
     {"Po&moc", "&O programie", "Oprogramie1", &TFGlowna::Oprogramie1Click},
-    {"Po&moc", "Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", nullptr},
+    {"Po&moc", "Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", &TFGlowna::Sprawdczyjestnowawersja1Click},
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click, true, QKeySequence::HelpContents},
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Wyślij wiadomość", "Wylijwiadomo1", &TFGlowna::KontaktButtonClick},
     {"Po&moc", "-", nullptr, nullptr},
-    {"Po&moc", "&Logi programu", "Logiprogramu1", nullptr},
+    {"Po&moc", "&Logi programu", "Logiprogramu1", &TFGlowna::Logiprogramu1Click},
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "Virizize Dazarododiv", "DziennikInternetowy1", &TFGlowna::DziennikInternetowy1Click},
 };
@@ -195,6 +195,7 @@ void TFGlowna::setWindows(const Windows& windows)
     for (DocumentForm* form : {m_windows.zawiadomienie, m_windows.potwierdzenie})
         if (form)
             form->setStudentSaver(this);
+    connectMaintenance();
 }
 
 void TFGlowna::buildMenus()
@@ -682,7 +683,7 @@ bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
 
 void TFGlowna::Instrukcjaobsugi1Click()
 {
-    DesktopOpen::open(QUrl::fromLocalFile(strFunGetProgramDirPath() + QStringLiteral("/Zoravavivo.chm")));
+    DesktopOpen::open(QUrl::fromLocalFile(strFunGetProgramDirPath() + QStringLiteral("/Zoravavivo.html")));
 }
 
 void TFGlowna::KontaktButtonClick()

@@ -23,9 +23,12 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 class DocumentForm;
+class TFAktualizacja;
 class TFDaneUcznia;
+class TFLogi;
 class TFOProgramie;
 class TFWait;
+class UpdateCheck;
 
 class TFGlowna : public QMainWindow, public StudentSaver
 {
@@ -40,6 +43,8 @@ public:
         TFDaneUcznia* daneUcznia = nullptr;
         TFWait* wait = nullptr;
         TFOProgramie* oProgramie = nullptr;
+        TFLogi* logi = nullptr;
+        TFAktualizacja* aktualizacja = nullptr;
         QDialog* daneSzkoly = nullptr; // the school data template form, when present
         DocumentForm* potwierdzenie = nullptr;
         DocumentForm* zawiadomienie = nullptr;
@@ -64,6 +69,10 @@ public:
 
     // Preview of a document form; filled in by the page renderer.
     void vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages);
+
+    // The update check: silent at start, manual from the "Pomoc" menu.
+    void vFunCheckForUpdate(bool silent);
+    UpdateCheck* updateCheck() const { return m_updateCheck; }
 
     // State.
     QString openDocumentPath() const;
@@ -112,6 +121,10 @@ public Q_SLOTS:
     void KontaktButtonClick();
     void Oprogramie1Click();
     void DziennikInternetowy1Click();
+    void Logiprogramu1Click();
+    void Sprawdczyjestnowawersja1Click();
+    // Opens the download window that an accepted update check asked for.
+    void AktualizacjaTimerTimer();
     // Moves the preview by a wheel turn (delta as the system reports it).
     void FormMouseWheel(int delta);
 
@@ -128,6 +141,7 @@ private:
     void showError(const QString& text, const QString& caption = QStringLiteral("Błąd"));
     QTreeWidgetItem* selectedNode() const;
     bool storeStudent(const QString& tableName, const QStringList& alsoDrop);
+    void connectMaintenance();
 
     MessageBuffer m_buf;
     Windows m_windows;
@@ -150,6 +164,7 @@ private:
     QLabel* m_image = nullptr;
     QTimer* m_timerBackup = nullptr;
     QTimer* m_updateTimer = nullptr;
+    UpdateCheck* m_updateCheck = nullptr;
 
 public:
     QCheckBox* WykreskujPusteCheckBox = nullptr;

@@ -34,12 +34,16 @@ bool bFunSqlSettingWriteValue(MessageBuffer& buf, const QString& key, int value)
     }
 }
 
-bool bFunSqlGetSettingsValue(MessageBuffer& buf, const QString& key, int& value)
+namespace {
+
+// Reads the row of `key` and hands it to `take` (also without a row: its columns then
+// read as NULL). Failures are reported under `fun`.
+template <class Take>
+bool readSetting(MessageBuffer& buf, const QString& key, const QString& fun, Take take)
 {
     const QString path = strFunGetSettingsFilePath(buf, false);
     if (!FileOps::exists(path))
-        return SqlText::fail(buf, QStringLiteral("Plik nie istnieje:\n") + path,
-                             QStringLiteral("bFunSqlGetSettingsValue()"));
+        return SqlText::fail(buf, QStringLiteral("Plik nie istnieje:\n") + path, fun);
     CppSQLite3DB db;
     CppSQLite3Query q;
     try {
@@ -47,14 +51,45 @@ bool bFunSqlGetSettingsValue(MessageBuffer& buf, const QString& key, int& value)
                                               strFunSqlEscape(key) + QStringLiteral("'"));
         db.openFile(path);
         q = db.runQuery(sql);
-        // Without a row the column's type reads as NULL, so a missing key is 0.
-        const int read = q.intOf("int_value", 0);
+        take(q);
         q.release();
         db.closeFile();
-        value = read;
         return true;
     } catch (const CppSQLite3Exception& e) {
         SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("SqlException:\n\n"), QStringLiteral("bFunSqlGetSettingsValue()"));
+        return SqlText::fail(buf, e, QStringLiteral("SqlException:\n\n"), fun);
     }
+}
+
+} // namespace
+
+bool bFunSqlGetSettingsValue(MessageBuffer& buf, const QString& key, int& value)
+{
+    int read = 0;
+    // Without a row the column's type reads as NULL, so a missing key is 0.
+    if (!readSetting(buf, key, QStringLiteral("bFunSqlGetSettingsValue()"),
+                     [&read](CppSQLite3Query& q) { read = q.intOf("int_value", 0); }))
+        return false;
+    value = read;
+    return true;
+}
+
+bool bFunSqlGetSettingsText(MessageBuffer& buf, const QString& key, QString& value)
+{
+    QString read;
+    if (!readSetting(buf, key, QStringLiteral("bFunSqlGetSettingsText()"), [&read](CppSQLite3Query& q) {
+            read = q.atEnd() ? QString() : SqlText::text(q.textOf("text_value", ""));
+        }))
+        return false;
+    value = read;
+    return true;
+}
+
+QString strFunGetSettingsText(const QString& key, const QString& fallback)
+{
+    MessageBuffer scratch; // an unreadable setting leaves the fallback
+    QString value;
+    if (!bFunSqlGetSettingsText(scratch, key, value) || value.trimmed().isEmpty())
+        return fallback;
+    return value.trimmed();
 }

@@ -1,4 +1,5 @@
-// Named integer options in the table `settings` of "ustawienia.sqset".
+// Named options in the table `settings` of "ustawienia.sqset": integers in
+// `int_value`, and a few addresses in `text_value`.
 #pragma once
 
 #include "storage/MessageBuffer.h"
@@ -7,3 +8,7 @@
 
 bool bFunSqlSettingWriteValue(MessageBuffer& buf, const QString& key, int value);
 bool bFunSqlGetSettingsValue(MessageBuffer& buf, const QString& key, int& value);
+// The `text_value` of `key`; empty when there is no row or the column is NULL.
+bool bFunSqlGetSettingsText(MessageBuffer& buf, const QString& key, QString& value);
+// The trimmed `text_value` of `key`, or `fallback` when it is unset, blank or unreadable.
+QString strFunGetSettingsText(const QString& key, const QString& fallback);
