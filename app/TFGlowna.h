@@ -23,6 +23,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 class DocumentForm;
+class TFBackupFiles;
+class TFDaneSzkoly;
 class TFDaneUcznia;
 class TFOProgramie;
 class TFWait;
@@ -40,9 +42,10 @@ public:
         TFDaneUcznia* daneUcznia = nullptr;
         TFWait* wait = nullptr;
         TFOProgramie* oProgramie = nullptr;
-        QDialog* daneSzkoly = nullptr; // the school data template form, when present
+        TFDaneSzkoly* daneSzkoly = nullptr;
         DocumentForm* potwierdzenie = nullptr;
         DocumentForm* zawiadomienie = nullptr;
+        TFBackupFiles* backupFiles = nullptr;
     };
     void setWindows(const Windows& windows);
 
@@ -95,6 +98,10 @@ public Q_SLOTS:
     void Zapisz1Click();
     void Zapiszjako1Click();
     void Koniec1Click();
+    // Backups: the ten-minute tick and the recovery of a backup into a document file.
+    void timerBackupTimer();
+    void Otwrzplikzkopizapasowej1Click();
+    void Szablondanychszkoy1Click();
     // Students and documents.
     void DodajUczniaToolButtonClick();
     void EdytujDaneUczniaToolButtonClick();
