@@ -73,8 +73,8 @@ TFBackupFiles::TFBackupFiles(QWidget* parent)
     connect(recover, &QPushButton::clicked, this, &TFBackupFiles::btnRecoverFromBackupFileClick);
     connect(qobject_cast<QPushButton*>(buttons.at(1).widget), &QPushButton::clicked, this,
             &TFBackupFiles::BitBtn2Click);
-    // Enter or a double click on a backup takes it.
-    connect(lvFiles, &QTreeWidget::itemActivated, this, &TFBackupFiles::btnRecoverFromBackupFileClick);
+    // A double click takes a backup; Enter does the same through the default button.
+    connect(lvFiles, &QTreeWidget::itemDoubleClicked, this, &TFBackupFiles::btnRecoverFromBackupFileClick);
 }
 
 void TFBackupFiles::FormShow()

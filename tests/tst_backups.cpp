@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -19,7 +18,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,37 +54,33 @@ private:
     QString backupDir() { return strFunGetBackupDirPath(env->buf); }
     QStringList backupEntries()
     {
-        return QDir(backupDir())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        return QDir(backupDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     }
-    // Runs the recovery command; `inWindow` acts in the recovery window once it is up.
-    void recover(std::function<void(TFBackupFiles*)> inWindow)
+    // The recovery command; in its window `row` is chosen ("" takes nothing, then cancels).
+    void recover(const QString& row)
     {
-        QTimer::singleShot(0, [inWindow] {
+        QTimer::singleShot(0, [row] {
             auto* window = qobject_cast<TFBackupFiles*>(QApplication::activeModalWidget());
             QVERIFY(window);
-            inWindow(window);
-            if (window->isVisible()) // a failed check must not leave the test waiting
-                window->reject();
+            QVERIFY(window->lvFiles->selectedItems().isEmpty());
+            for (QTreeWidgetItem* item : window->lvFiles->findItems(row, Qt::MatchExactly))
+                window->lvFiles->setCurrentItem(item);
+            window->findChild<QPushButton*>(QStringLiteral("btnRecoverFromBackupFile"))->click();
+            if (window->isVisible()) // nothing taken: the window stays until cancelled
+                window->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
         });
         w->glowna->Otwrzplikzkopizapasowej1Click();
-    }
-    static void choose(TFBackupFiles* window, const QString& name)
-    {
-        const QList<QTreeWidgetItem*> rows = window->lvFiles->findItems(name, Qt::MatchExactly);
-        QCOMPARE(rows.size(), 1);
-        window->lvFiles->setCurrentItem(rows.constFirst());
-        window->findChild<QPushButton*>(QStringLiteral("btnRecoverFromBackupFile"))->click();
     }
 
 private Q_SLOTS:
     void init()
     {
         env = std::make_unique<TestEnvironment>();
-        QVERIFY(env->installDataFolder());
         prompts = std::make_unique<ScriptedPrompts>();
         w = std::make_unique<ProgramWindows>();
         QVERIFY(bFunStartProgram(*w, QString()));
+        for (int day = 1; day <= 9; ++day)
+            write(backupDir() + backupName(day), "backup " + QByteArray::number(day));
     }
     void cleanup()
     {
@@ -98,257 +92,132 @@ private Q_SLOTS:
         env.reset();
     }
 
-    void tickKeepsTheTenGreatestNames_data();
-    void tickKeepsTheTenGreatestNames();
-    void copyCutShortLeavesTheBackupsAlone_data();
-    void copyCutShortLeavesTheBackupsAlone();
-    void recoveryWritesTheChosenBackup_data();
-    void recoveryWritesTheChosenBackup();
-    void nothingWrittenWithoutAChoice_data();
-    void nothingWrittenWithoutAChoice();
-    void failedRecoveryKeepsTheTarget_data();
-    void failedRecoveryKeepsTheTarget();
-};
-
-void TestBackups::tickKeepsTheTenGreatestNames_data()
-{
-    QTest::addColumn<int>("backups");         // made on 1 March and the days after
-    QTest::addColumn<QStringList>("foreign"); // other files, and folders ending in '/'
-    QTest::addColumn<QStringList>("gone");
-    QTest::newRow("eleventh backup") << 10 << QStringList() << QStringList{backupName(1)};
-    QTest::newRow("foreign file sorts first") << 9 << QStringList{QStringLiteral("1999-notatka.txt")}
-                                              << QStringList{QStringLiteral("1999-notatka.txt")};
-    // A folder counts like a file: with one sorting last the oldest backup goes.
-    QTest::newRow("folder sorts last")
-        << 9 << QStringList{QStringLiteral("zapas/")} << QStringList{backupName(1)};
-    // A folder among the oldest cannot be deleted; every backup stays.
-    QTest::newRow("folder sorts first") << 9 << QStringList{QStringLiteral("0-stare/")} << QStringList();
-}
-
-void TestBackups::tickKeepsTheTenGreatestNames()
-{
-    QFETCH(int, backups);
-    QFETCH(QStringList, foreign);
-    QFETCH(QStringList, gone);
-    for (int day = 1; day <= backups; ++day)
-        write(backupDir() + backupName(day), "old");
-    for (const QString& name : foreign) {
-        if (name.endsWith(QLatin1Char('/')))
-            QDir().mkpath(backupDir() + name);
+    void tickKeepsTheTenGreatestNames_data()
+    {
+        QTest::addColumn<QString>("extra"); // a tenth entry; a folder when it ends in '/'
+        QTest::addColumn<QString>("gone");
+        QTest::newRow("eleventh backup") << backupName(10) << backupName(1);
+        QTest::newRow("foreign file sorting first") << "1999-notatka.txt"
+                                                    << "1999-notatka.txt";
+        QTest::newRow("folder sorting last") << "zapas/" << backupName(1);
+        QTest::newRow("folder sorting first stays") << "0-stare/"
+                                                    << "";
+    }
+    void tickKeepsTheTenGreatestNames()
+    {
+        QFETCH(QString, extra);
+        QFETCH(QString, gone);
+        if (extra.endsWith(QLatin1Char('/')))
+            QDir().mkpath(backupDir() + extra);
         else
-            FileOps::touch(backupDir() + name);
+            FileOps::touch(backupDir() + extra);
+        write(strFunGetTmpFilePath(env->buf), "working copy");
+        QStringList expected = backupEntries() << QStringLiteral("2024-03-20_090507.sqdoc");
+        expected.removeOne(gone);
+        expected.sort();
+
+        FixedClock clock(QDateTime(QDate(2024, 3, 20), QTime(9, 5, 7), Qt::LocalTime).toUTC());
+        Clock::install(&clock);
+        auto* timer = w->glowna->findChild<QTimer*>(QStringLiteral("timerBackup"));
+        QVERIFY(timer->isActive() && timer->interval() == 600000);
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+        QCOMPARE(backupEntries(), expected);
+        QCOMPARE(contents(backupDir() + QStringLiteral("2024-03-20_090507.sqdoc")), "working copy");
     }
-    QStringList expected = backupEntries();
-    for (QString& name : expected)
-        if (QFileInfo(backupDir() + name).isDir())
-            name += QLatin1Char('/');
-    const QByteArray working = "SQLite format 3\0 working copy of the register";
-    write(strFunGetTmpFilePath(env->buf), working);
 
-    FixedClock clock(QDateTime(QDate(2024, 3, 20), QTime(9, 5, 7), Qt::LocalTime).toUTC());
-    Clock::install(&clock);
-    auto* timer = w->glowna->findChild<QTimer*>(QStringLiteral("timerBackup"));
-    QVERIFY(timer->isActive());
-    QCOMPARE(timer->interval(), 600000);
-    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
-
-    for (const QString& name : gone)
-        expected.removeOne(name);
-    expected.append(QStringLiteral("2024-03-20_090507.sqdoc"));
-    QStringList entries = backupEntries();
-    for (QString& name : entries)
-        if (QFileInfo(backupDir() + name).isDir())
-            name += QLatin1Char('/');
-    expected.sort();
-    QCOMPARE(entries, expected);
-    QCOMPARE(contents(backupDir() + QStringLiteral("2024-03-20_090507.sqdoc")), working);
-}
-
-void TestBackups::copyCutShortLeavesTheBackupsAlone_data()
-{
-    QTest::addColumn<bool>("programEnds");
-    QTest::newRow("disk full") << false;
-    QTest::newRow("program ends in the middle") << true;
-}
-
-void TestBackups::copyCutShortLeavesTheBackupsAlone()
-{
-    QFETCH(bool, programEnds);
-    QStringList expected;
-    for (int day = 1; day <= 10; ++day) {
-        write(backupDir() + backupName(day), "old");
-        expected << backupName(day);
-    }
-    // No working copy yet: a tick makes nothing and says nothing.
-    w->glowna->timerBackupTimer();
-    QCOMPARE(backupEntries(), expected);
-
-    write(strFunGetTmpFilePath(env->buf), QByteArray(200000, 'w'));
-    if (programEnds) {
-        // A process of its own is killed by the system when the copy outgrows 70000 bytes.
+    void copyCutShortLeavesTheBackupsAlone()
+    {
+        const QStringList before = backupEntries();
+        w->glowna->timerBackupTimer(); // no working copy yet: nothing happens
+        QCOMPARE(backupEntries(), before);
+        // The program is ended by the system in the middle of the copy.
+        write(strFunGetTmpFilePath(env->buf), QByteArray(200000, 'w'));
         const pid_t child = fork();
         if (child == 0) {
-            const rlimit fileSize{70000, 70000};
-            const rlimit noCore{0, 0};
+            const rlimit fileSize{70000, 70000}, noCore{0, 0};
             setrlimit(RLIMIT_FSIZE, &fileSize);
             setrlimit(RLIMIT_CORE, &noCore);
             std::signal(SIGXFSZ, SIG_DFL);
-            MessageBuffer buf;
-            vFunBackupWorkingCopy(buf);
+            w->glowna->timerBackupTimer();
             _exit(0);
         }
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);
         QVERIFY(WIFSIGNALED(status));
-    } else {
-        FileOps::failCopiesAfter(70000, ENOSPC);
-        w->glowna->timerBackupTimer();
-        FileOps::failCopiesAfter(-1, 0);
-        QCOMPARE(QDir(env->dataDir()).entryList({QStringLiteral("*sqpart*")}, QDir::Files | QDir::Hidden),
-                 QStringList());
+        QCOMPARE(backupEntries(), before);
+        QVERIFY(prompts->shown.isEmpty());
     }
-    QCOMPARE(backupEntries(), expected);
-    for (const QString& name : expected)
-        QCOMPARE(contents(backupDir() + name), QByteArray("old"));
-    QVERIFY(prompts->shown.isEmpty());
-}
 
-void TestBackups::recoveryWritesTheChosenBackup_data()
-{
-    QTest::addColumn<bool>("targetExists");
-    QTest::addColumn<Prompts::Answer>("answer");
-    QTest::addColumn<bool>("written");
-    QTest::newRow("new file") << false << Prompts::Answer::No << true;
-    QTest::newRow("existing file, Yes") << true << Prompts::Answer::Yes << true;
-    QTest::newRow("existing file, No") << true << Prompts::Answer::No << false;
-}
-
-void TestBackups::recoveryWritesTheChosenBackup()
-{
-    QFETCH(bool, targetExists);
-    QFETCH(Prompts::Answer, answer);
-    QFETCH(bool, written);
-    QByteArray backup("SQLite format 3\0", 16);
-    for (int i = 0; i < 5000; ++i)
-        backup.append(char(i * 7));
-    write(backupDir() + QStringLiteral("2024-03-07_081502.sqdoc"), backup);
-    write(backupDir() + QStringLiteral("2024-03-08_081502.sqdoc"), "another");
-    QDir().mkpath(backupDir() + QStringLiteral("zapas"));
-    const QString target = env->root() + QStringLiteral("/odzyskane 1a.sqdoc");
-    if (targetExists)
-        write(target, "the user's own register");
-    const QByteArray before = contents(target);
-    prompts->files.enqueue(target);
-    prompts->answers.enqueue(answer);
-
-    QStringList listed;
-    recover([&listed](TFBackupFiles* window) {
-        QCOMPARE(window->windowTitle(), QStringLiteral("Kopie bezpieczeństwa"));
-        QVERIFY(window->lvFiles->selectedItems().isEmpty()); // nothing preselected
-        for (int i = 0; i < window->lvFiles->topLevelItemCount(); ++i)
-            listed << window->lvFiles->topLevelItem(i)->text(0);
-        choose(window, QStringLiteral("2024-03-07_081502.sqdoc"));
-    });
-
-    listed.sort();
-    QCOMPARE(listed, (QStringList{QStringLiteral("2024-03-07_081502.sqdoc"),
-                                  QStringLiteral("2024-03-08_081502.sqdoc"), QStringLiteral("zapas")}));
-    QCOMPARE(prompts->shown.first().kind, ShownBox::Kind::SaveFile);
-    QCOMPARE(prompts->shown.first().caption, QStringLiteral("Zapisz dane z kopii"));
-    QCOMPARE(prompts->shown.first().filter, QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"));
-    QStringList questions;
-    if (targetExists)
-        questions << QStringLiteral(
-            "Plik o takiej nazwie już istnieje, czy chcesz nadpisać istniejący plik ?");
-    QCOMPARE(prompts->texts(), questions);
-    if (targetExists) {
-        QCOMPARE(prompts->shown.last().caption, QStringLiteral("Duplikat"));
-        QCOMPARE(prompts->shown.last().icon, Prompts::Icon::Warning);
+    void recovery_data()
+    {
+        QTest::addColumn<QString>("row");    // "" selects nothing
+        QTest::addColumn<QString>("saveAs"); // "" cancels the save dialog
+        QTest::addColumn<bool>("targetExists");
+        QTest::addColumn<Prompts::Answer>("answer");
+        QTest::addColumn<long long>("failAfter"); // bytes copied before the disk is full; -1 never
+        QTest::addColumn<QStringList>("boxes");   // captions of the boxes and dialogs shown
+        QTest::addColumn<bool>("written");
+        const auto yes = Prompts::Answer::Yes;
+        const QString save = QStringLiteral("Zapisz dane z kopii");
+        const QString b7 = backupName(7), file = QStringLiteral("kopia.sqdoc");
+        QTest::newRow("new file") << b7 << file << false << yes << -1LL << QStringList{save} << true;
+        QTest::newRow("existing, Yes")
+            << b7 << file << true << yes << -1LL << QStringList{save, "Duplikat"} << true;
+        QTest::newRow("existing, No")
+            << b7 << file << true << Prompts::Answer::No << -1LL << QStringList{save, "Duplikat"} << false;
+        QTest::newRow("save dialog cancelled")
+            << b7 << "" << false << yes << -1LL << QStringList{save} << false;
+        QTest::newRow("nothing selected")
+            << "" << file << false << yes << -1LL << QStringList{"Brak wyboru"} << false;
+        QTest::newRow("disk full part-way")
+            << b7 << file << true << yes << 20000LL << QStringList{save, "Duplikat", "Atrybuty"} << false;
     }
-    QCOMPARE(contents(target), written ? backup : before);
-    // Recovery writes only the target; the open document stays as it was.
-    QCOMPARE(w->glowna->openDocumentPath(), QString());
-    QVERIFY(!w->glowna->unsavedChanges());
-}
+    void recovery()
+    {
+        QFETCH(QString, row);
+        QFETCH(QString, saveAs);
+        QFETCH(bool, targetExists);
+        QFETCH(Prompts::Answer, answer);
+        QFETCH(long long, failAfter);
+        QFETCH(QStringList, boxes);
+        QFETCH(bool, written);
+        const QByteArray backup = QByteArray("SQLite format 3\0\x10\xff", 18).repeated(3000);
+        write(backupDir() + backupName(7), backup);
+        const QString target = env->root() + QLatin1Char('/') + saveAs;
+        if (targetExists)
+            write(target, "the user's own register");
+        const QByteArray before = contents(target);
+        prompts->files.enqueue(saveAs.isEmpty() ? QString() : target);
+        prompts->answers.enqueue(answer);
+        FileOps::failCopiesAfter(failAfter, ENOSPC);
+        recover(row);
 
-void TestBackups::nothingWrittenWithoutAChoice_data()
-{
-    QTest::addColumn<bool>("cancelWindow");
-    QTest::addColumn<QStringList>("messages");
-    QTest::newRow("window cancelled") << true << QStringList();
-    QTest::newRow("nothing selected, then cancelled")
-        << true << QStringList{QStringLiteral("Proszę wybrać plik")};
-    QTest::newRow("save dialog cancelled") << false << QStringList();
-}
-
-void TestBackups::nothingWrittenWithoutAChoice()
-{
-    QFETCH(bool, cancelWindow);
-    QFETCH(QStringList, messages);
-    write(backupDir() + backupName(7), "backup");
-    bool stayedOpen = true;
-    recover([&](TFBackupFiles* window) {
-        if (!messages.isEmpty()) {
-            window->findChild<QPushButton*>(QStringLiteral("btnRecoverFromBackupFile"))->click();
-            stayedOpen = window->isVisible();
+        QStringList shown;
+        for (const ShownBox& box : std::as_const(prompts->shown)) {
+            shown << box.caption;
+            if (box.kind == ShownBox::Kind::SaveFile)
+                QCOMPARE(box.filter, QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"));
+            else
+                QCOMPARE(box.icon, Prompts::Icon::Warning);
         }
-        if (cancelWindow)
-            window->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
-        else
-            choose(window, backupName(7));
-    });
-    QVERIFY(stayedOpen);
-    QCOMPARE(prompts->texts(), messages);
-    for (const ShownBox& box : std::as_const(prompts->shown)) {
-        if (box.kind == ShownBox::Kind::Message) {
-            QCOMPARE(box.caption, QStringLiteral("Brak wyboru"));
-            QCOMPARE(box.icon, Prompts::Icon::Warning);
-        }
+        QCOMPARE(shown, boxes);
+        QCOMPARE(contents(target), written ? backup : before);
+        QCOMPARE(QDir(env->root()).entryList(QDir::Files | QDir::Hidden),
+                 targetExists || written ? QStringList{saveAs} : QStringList());
+        QCOMPARE(w->glowna->openDocumentPath(), QString()); // the recovered file is not opened
+        if (failAfter < 0)
+            return;
+        const QString text =
+            QStringLiteral(
+                "Funkcja: btnRecoverFromBackupFile()\n\nBłąd podczas próby kopiowania pliku\nz\n") +
+            backupDir() + row + QStringLiteral("\ndo\n") + target +
+            QStringLiteral("\nKod błędu: 28\n\nDane nie zostały zapisane.");
+        QCOMPARE(prompts->texts().last(), text);
+        QList<LogEntry> log;
+        QVERIFY(bFunSqlGetLogsData(env->buf, log));
+        QCOMPARE(log.last().fun + log.last().info, QStringLiteral("btnRecoverFromBackupFile()") + text);
     }
-    QCOMPARE(prompts->shown.size() - messages.size(), cancelWindow ? 0 : 1); // the save dialog
-    QCOMPARE(QDir(env->root()).entryList({QStringLiteral("*.sqdoc")}, QDir::Files), QStringList());
-}
-
-void TestBackups::failedRecoveryKeepsTheTarget_data()
-{
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<long long>("failAfter");
-    QTest::addColumn<int>("error");
-    QTest::newRow("a folder chosen") << QStringLiteral("zapas") << -1LL << EISDIR;
-    QTest::newRow("disk full part-way") << backupName(7) << 70000LL << ENOSPC;
-}
-
-void TestBackups::failedRecoveryKeepsTheTarget()
-{
-    QFETCH(QString, chosen);
-    QFETCH(long long, failAfter);
-    QFETCH(int, error);
-    write(backupDir() + backupName(7), QByteArray(200000, 'b'));
-    QDir().mkpath(backupDir() + QStringLiteral("zapas"));
-    const QString target = env->root() + QStringLiteral("/klasa.sqdoc");
-    write(target, "the user's own register");
-    prompts->files.enqueue(target);
-    prompts->answers.enqueue(Prompts::Answer::Yes);
-
-    FileOps::failCopiesAfter(failAfter, error);
-    recover([&chosen](TFBackupFiles* window) { choose(window, chosen); });
-    FileOps::failCopiesAfter(-1, 0);
-
-    const QString text =
-        QStringLiteral("Funkcja: btnRecoverFromBackupFile()\n\nBłąd podczas próby kopiowania pliku\nz\n") +
-        backupDir() + chosen + QStringLiteral("\ndo\n") + target +
-        QStringLiteral("\nKod błędu: %1\n\nDane nie zostały zapisane.").arg(error);
-    QCOMPARE(prompts->texts().last(), text);
-    QCOMPARE(prompts->shown.last().caption, QStringLiteral("Atrybuty"));
-    QCOMPARE(prompts->shown.last().icon, Prompts::Icon::Warning);
-    QCOMPARE(contents(target), QByteArray("the user's own register"));
-    QCOMPARE(QDir(env->root()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("klasa.sqdoc")});
-    QList<LogEntry> log;
-    QVERIFY(bFunSqlGetLogsData(env->buf, log));
-    QCOMPARE(log.last().fun, QStringLiteral("btnRecoverFromBackupFile()"));
-    QCOMPARE(log.last().info, text);
-}
+};
 
 QTEST_MAIN(TestBackups)
 #include "tst_backups.moc"
