@@ -101,6 +101,7 @@ public Q_SLOTS:
     // Backups: the ten-minute tick and the recovery of a backup into a document file.
     void timerBackupTimer();
     void Otwrzplikzkopizapasowej1Click();
+    // The school data template form, from the hidden menu item and tool button.
     void Szablondanychszkoy1Click();
     // Students and documents.
     void DodajUczniaToolButtonClick();
