@@ -2,9 +2,11 @@
 
 #include "app/ProgramIcon.h"
 #include "prompts/Prompts.h"
+#include "app/TFBackupFiles.h"
 #include "app/TFGlowna.h"
 #include "app/TFOProgramie.h"
 #include "app/TFWait.h"
+#include "documents/TFDaneSzkoly.h"
 #include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -95,14 +97,18 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
     w.daneUcznia = new TFDaneUcznia(w.glowna.get());
+    w.daneSzkoly = new TFDaneSzkoly(w.glowna.get());
     w.wait = new TFWait(w.glowna.get());
     w.oProgramie = new TFOProgramie(w.glowna.get());
     w.logi = new TFLogi(w.glowna.get());
     w.aktualizacja = new TFAktualizacja(w.glowna.get());
     w.potwierdzenie = new TFPotwierdzeniePrzyjUcznia(w.daneUcznia, w.glowna.get());
+    w.backupFiles = new TFBackupFiles(w.glowna.get());
     w.zawiadomienie = new TFZawiadomieniePrzek(w.daneUcznia, w.glowna.get());
     TFGlowna::Windows windows;
     windows.daneUcznia = w.daneUcznia;
+    windows.daneSzkoly = w.daneSzkoly;
+    windows.backupFiles = w.backupFiles;
     windows.wait = w.wait;
     windows.oProgramie = w.oProgramie;
     windows.logi = w.logi;

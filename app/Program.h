@@ -6,7 +6,9 @@
 
 #include <memory>
 
+class TFBackupFiles;
 class TFGlowna;
+class TFDaneSzkoly;
 class TFDaneUcznia;
 class TFWait;
 class TFOProgramie;
@@ -23,11 +25,13 @@ struct ProgramWindows
     ~ProgramWindows();
     std::unique_ptr<TFGlowna> glowna;
     TFDaneUcznia* daneUcznia = nullptr;
+    TFDaneSzkoly* daneSzkoly = nullptr;
     TFWait* wait = nullptr;
     TFOProgramie* oProgramie = nullptr;
     TFLogi* logi = nullptr;
     TFAktualizacja* aktualizacja = nullptr;
     TFPotwierdzeniePrzyjUcznia* potwierdzenie = nullptr;
+    TFBackupFiles* backupFiles = nullptr;
     TFZawiadomieniePrzek* zawiadomienie = nullptr;
 };
 

@@ -2,11 +2,13 @@
 
 #include "prompts/Prompts.h"
 #include "app/StudentOrder.h"
+#include "app/TFBackupFiles.h"
 #include "app/TFOProgramie.h"
 #include "app/TFWait.h"
 #include "app/Version.h"
 #include "documents/DocumentFile.h"
 #include "documents/DocumentForm.h"
+#include "documents/TFDaneSzkoly.h"
 #include "documents/TFDaneUcznia.h"
 #include "platform/DesktopOpen.h"
 #include "storage/DataFolder.h"
@@ -60,13 +62,13 @@ const MenuItem kMenu[] = {
     {"&Plik", "&Nowy plik", "Nowyplik1", &TFGlowna::NowyPlikToolButtonClick, true, QKeySequence::New},
     {"&Plik", "&Otwórz plik", "Otworzplik1", &TFGlowna::OtworzPlikToolButtonClick, true, QKeySequence::Open},
     {"&Plik", "-", nullptr, nullptr},
-    {"&Plik", "Odzyskaj plik z kopi zapasowej", "Odzyskajplik1", nullptr},
+    {"&Plik", "Odzyskaj plik z kopi zapasowej", "Otwrzplikzkopizapasowej1", &TFGlowna::Otwrzplikzkopizapasowej1Click},
     {"&Plik", "-", nullptr, nullptr},
     {"&Plik", "&Zapisz", "Zapisz1", &TFGlowna::Zapisz1Click, true, QKeySequence::Save},
     {"&Plik", "Zapisz &jako", "Zapiszjako1", &TFGlowna::Zapiszjako1Click, true, QKeySequence::SaveAs},
     {"&Plik", "-", nullptr, nullptr},
     {"&Plik", "&Koniec", "Koniec1", &TFGlowna::Koniec1Click, true, QKeySequence::Quit},
-    {"&Plik", "Szablon danych szkoły", "Szablondanychszkoy1", nullptr, false},
+    {"&Plik", "Szablon danych szkoły", "Szablondanychszkoy1", &TFGlowna::Szablondanychszkoy1Click, false},
     {"&Uczniowie", "&Dodaj nowego ucznia", "Dodajnowegoucznia1", &TFGlowna::DodajUczniaToolButtonClick},
     {"&Uczniowie", "&Edytuj dane wybranego ucznia", "Edytujdanewybranegoucznia1",
      &TFGlowna::EdytujDaneUczniaToolButtonClick},
@@ -179,6 +181,9 @@ TFGlowna::TFGlowna(QWidget* parent) : QMainWindow(parent)
     m_timerBackup = new QTimer(this);
     m_timerBackup->setObjectName(QStringLiteral("timerBackup"));
     m_timerBackup->setInterval(600000);
+    // Ticks are events of this thread, so a backup falls between commands, never into one.
+    connect(m_timerBackup, &QTimer::timeout, this, &TFGlowna::timerBackupTimer);
+    m_timerBackup->start();
     m_updateTimer = new QTimer(this);
     m_updateTimer->setObjectName(QStringLiteral("AktualizacjaTimer"));
 }
@@ -192,6 +197,10 @@ void TFGlowna::setWindows(const Windows& windows)
         m_windows.daneUcznia->setStudentSaver(this);
         m_windows.daneUcznia->setMessageBuffer(&m_buf);
     }
+    if (m_windows.daneSzkoly)
+        m_windows.daneSzkoly->setMessageBuffer(&m_buf);
+    if (m_windows.backupFiles)
+        m_windows.backupFiles->setMessageBuffer(&m_buf);
     for (DocumentForm* form : {m_windows.zawiadomienie, m_windows.potwierdzenie})
         if (form)
             form->setStudentSaver(this);
@@ -242,6 +251,8 @@ void TFGlowna::buildToolBar()
         hidden->setAccessibleName(QString::fromUtf8(hint));
         m_toolBar->addWidget(hidden)->setVisible(false);
     }
+    connect(m_toolBar->findChild<QToolButton*>(QStringLiteral("SzablonToolButton")), &QToolButton::clicked, this,
+            &TFGlowna::Szablondanychszkoy1Click);
     m_toolBar->addSeparator();
 
     auto addBox = [this](const char* name, const char* caption, bool ticked, void (TFGlowna::*handler)()) {

@@ -24,6 +24,8 @@ class QTreeWidgetItem;
 
 class DocumentForm;
 class TFAktualizacja;
+class TFBackupFiles;
+class TFDaneSzkoly;
 class TFDaneUcznia;
 class TFLogi;
 class TFOProgramie;
@@ -45,9 +47,10 @@ public:
         TFOProgramie* oProgramie = nullptr;
         TFLogi* logi = nullptr;
         TFAktualizacja* aktualizacja = nullptr;
-        QDialog* daneSzkoly = nullptr; // the school data template form, when present
+        TFDaneSzkoly* daneSzkoly = nullptr;
         DocumentForm* potwierdzenie = nullptr;
         DocumentForm* zawiadomienie = nullptr;
+        TFBackupFiles* backupFiles = nullptr;
     };
     void setWindows(const Windows& windows);
 
@@ -105,6 +108,11 @@ public Q_SLOTS:
     void Zapisz1Click();
     void Zapiszjako1Click();
     void Koniec1Click();
+    // Backups: the ten-minute tick and the recovery of a backup into a document file.
+    void timerBackupTimer();
+    void Otwrzplikzkopizapasowej1Click();
+    // The school data template form, from the hidden menu item and tool button.
+    void Szablondanychszkoy1Click();
     // Students and documents.
     void DodajUczniaToolButtonClick();
     void EdytujDaneUczniaToolButtonClick();

@@ -1,44 +1,26 @@
 #include "documents/DocumentForm.h"
 
 #include "documents/FormBinding.h"
+#include "documents/PageDialog.h"
 #include "documents/StudentSaver.h"
 #include "documents/TFDaneUcznia.h"
 
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QShowEvent>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QVBoxLayout>
 
 namespace {
 
 constexpr int ClientWidth = 745;
 constexpr int ClientHeight = 727;
-constexpr int PanelHeight = 41;
 // The screen page keeps the proportions of an A4 sheet and fits the width of the form.
 constexpr int PageWidth = 700;
 constexpr int PageHeight = 990;
 
 // After every field of the page in the tab order.
 constexpr ComponentEntry Panel[] = {
-    {.name = "OKButton",
-     .kind = ComponentKind::Button,
-     .text = "OK",
-     .left = 560,
-     .top = 8,
-     .width = 80,
-     .height = 25,
-     .tab = 1000},
-    {.name = "CancelButton",
-     .kind = ComponentKind::Button,
-     .text = "Anuluj",
-     .left = 650,
-     .top = 8,
-     .width = 80,
-     .height = 25,
-     .tab = 1001},
+    PageDialog::button("OKButton", "OK", 560, 1000),
+    PageDialog::button("CancelButton", "Anuluj", 650, 1001),
 };
 
 } // namespace
@@ -51,46 +33,14 @@ DocumentForm::DocumentForm(TFDaneUcznia* student, const QString& caption,
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(ClientWidth, ClientHeight);
 
-    auto* pageControl = new QTabWidget(this);
-    pageControl->setObjectName(QStringLiteral("PageControl"));
-    auto* scrollBox = new QScrollArea;
-    scrollBox->setObjectName(QStringLiteral("ScrollBox1"));
-    pageControl->addTab(scrollBox, QStringLiteral("Strona 1"));
-
-    auto* sheet = new QWidget;
-    sheet->setObjectName(QStringLiteral("Page"));
-    sheet->setFixedSize(PageWidth, PageHeight);
-    sheet->setAutoFillBackground(true);
-    QPalette paper = sheet->palette();
-    paper.setColor(QPalette::Window, Qt::white);
-    sheet->setPalette(paper);
-    m_page = FormTable::build(sheet, page);
+    const PageDialog::Parts parts = PageDialog::build(this, QStringLiteral("Strona 1"), {PageWidth, PageHeight},
+                                                      Qt::white, page, Panel);
+    m_page = parts.page;
     m_components = FormTable::widgets(m_page);
-    scrollBox->setWidget(sheet);
-    scrollBox->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    // The frame around the page takes no keyboard focus: Tab goes from field to field.
-    pageControl->setFocusPolicy(Qt::NoFocus);
-    pageControl->tabBar()->setFocusPolicy(Qt::NoFocus);
-    scrollBox->setFocusPolicy(Qt::NoFocus);
-
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("Panel1"));
-    panel->setFixedHeight(PanelHeight);
-    const QList<BuiltComponent> buttons = FormTable::build(panel, Panel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(pageControl);
-    layout->addWidget(panel);
-
-    FormTable::applyTabOrder(m_page + buttons);
-
-    auto* ok = qobject_cast<QPushButton*>(buttons.at(0).widget);
-    auto* cancel = qobject_cast<QPushButton*>(buttons.at(1).widget);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &DocumentForm::OKButtonClick);
-    connect(cancel, &QPushButton::clicked, this, &DocumentForm::CancelButtonClick);
+    connect(qobject_cast<QPushButton*>(parts.buttons.at(0).widget), &QPushButton::clicked, this,
+            &DocumentForm::OKButtonClick);
+    connect(qobject_cast<QPushButton*>(parts.buttons.at(1).widget), &QPushButton::clicked, this,
+            &DocumentForm::CancelButtonClick);
 }
 
 QWidget* DocumentForm::component(const QString& name) const

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -142,8 +143,15 @@ void vFunBackupWorkingCopy(MessageBuffer& buf)
     const QString name = QString::asprintf("%d-%02d-%02d_%02d%02d%02d%s", d.year(), d.month(), d.day(), t.hour(),
                                            t.minute(), t.second(), ".sqdoc");
     const QString backupDir = strFunGetBackupDirPath(buf);
-    if (FileOps::copyFile(strFunGetTmpFilePath(buf), backupDir + name, false) != 0)
+    // The copy is made beside the backup folder and moved in only once it is complete,
+    // so a copy cut short, even by the end of the program, never stands among the backups.
+    const QString partial = strFunGetMainDirPath(buf) + kSeparator + QStringLiteral("backup.sqpart");
+    if (FileOps::copyFile(strFunGetTmpFilePath(buf), partial, false) != 0)
         return;
+    if (std::rename(partial.toUtf8().constData(), (backupDir + name).toUtf8().constData()) != 0) {
+        FileOps::removeFile(partial);
+        return;
+    }
 
     QDir dir(backupDir);
     QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

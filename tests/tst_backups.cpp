@@ -1,0 +1,223 @@
+// Automatic backups and their recovery: what stays in the backup folder after a tick,
+// and what the recovery command writes, or refuses to write, from a chosen backup.
+#include "app/Program.h"
+#include "app/TFBackupFiles.h"
+#include "app/TFGlowna.h"
+#include "platform/FileOps.h"
+#include "storage/DataFolder.h"
+#include "storage/EventLog.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QString backupName(int day)
+{
+    return QStringLiteral("2024-03-%1_081502.sqdoc").arg(day, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+class TestBackups : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<ScriptedPrompts> prompts;
+    std::unique_ptr<ProgramWindows> w;
+    QString backupDir() { return strFunGetBackupDirPath(env->buf); }
+    QStringList backupEntries()
+    {
+        return QDir(backupDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+    // The recovery command; in its window `row` is chosen ("" takes nothing, then cancels).
+    void recover(const QString& row)
+    {
+        QTimer::singleShot(0, [row] {
+            auto* window = qobject_cast<TFBackupFiles*>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            QVERIFY(window->lvFiles->selectedItems().isEmpty());
+            for (QTreeWidgetItem* item : window->lvFiles->findItems(row, Qt::MatchExactly))
+                window->lvFiles->setCurrentItem(item);
+            window->findChild<QPushButton*>(QStringLiteral("btnRecoverFromBackupFile"))->click();
+            if (window->isVisible()) // nothing taken: the window stays until cancelled
+                window->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        });
+        w->glowna->Otwrzplikzkopizapasowej1Click();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        prompts = std::make_unique<ScriptedPrompts>();
+        w = std::make_unique<ProgramWindows>();
+        QVERIFY(bFunStartProgram(*w, QString()));
+        for (int day = 1; day <= 9; ++day)
+            write(backupDir() + backupName(day), "backup " + QByteArray::number(day));
+    }
+    void cleanup()
+    {
+        Clock::install(nullptr);
+        FileOps::failCopiesAfter(-1, 0);
+        w->glowna->setCloseWithoutQuestions(true);
+        w.reset();
+        prompts.reset();
+        env.reset();
+    }
+
+    void tickKeepsTheTenGreatestNames_data()
+    {
+        QTest::addColumn<QString>("extra"); // a tenth entry; a folder when it ends in '/'
+        QTest::addColumn<QString>("gone");
+        QTest::newRow("eleventh backup") << backupName(10) << backupName(1);
+        QTest::newRow("foreign file sorting first") << "1999-notatka.txt"
+                                                    << "1999-notatka.txt";
+        QTest::newRow("folder sorting last") << "zapas/" << backupName(1);
+        QTest::newRow("folder sorting first stays") << "0-stare/"
+                                                    << "";
+    }
+    void tickKeepsTheTenGreatestNames()
+    {
+        QFETCH(QString, extra);
+        QFETCH(QString, gone);
+        if (extra.endsWith(QLatin1Char('/')))
+            QDir().mkpath(backupDir() + extra);
+        else
+            FileOps::touch(backupDir() + extra);
+        write(strFunGetTmpFilePath(env->buf), "working copy");
+        QStringList expected = backupEntries() << QStringLiteral("2024-03-20_090507.sqdoc");
+        expected.removeOne(gone);
+        expected.sort();
+
+        FixedClock clock(QDateTime(QDate(2024, 3, 20), QTime(9, 5, 7), Qt::LocalTime).toUTC());
+        Clock::install(&clock);
+        auto* timer = w->glowna->findChild<QTimer*>(QStringLiteral("timerBackup"));
+        QVERIFY(timer->isActive() && timer->interval() == 600000);
+        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+        QCOMPARE(backupEntries(), expected);
+        QCOMPARE(contents(backupDir() + QStringLiteral("2024-03-20_090507.sqdoc")), "working copy");
+    }
+
+    void copyCutShortLeavesTheBackupsAlone()
+    {
+        const QStringList before = backupEntries();
+        w->glowna->timerBackupTimer(); // no working copy yet: nothing happens
+        QCOMPARE(backupEntries(), before);
+        // The program is ended by the system in the middle of the copy.
+        write(strFunGetTmpFilePath(env->buf), QByteArray(200000, 'w'));
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit fileSize{70000, 70000}, noCore{0, 0};
+            setrlimit(RLIMIT_FSIZE, &fileSize);
+            setrlimit(RLIMIT_CORE, &noCore);
+            std::signal(SIGXFSZ, SIG_DFL);
+            w->glowna->timerBackupTimer();
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QCOMPARE(backupEntries(), before);
+        QVERIFY(prompts->shown.isEmpty());
+    }
+
+    void recovery_data()
+    {
+        QTest::addColumn<QString>("row");    // "" selects nothing
+        QTest::addColumn<QString>("saveAs"); // "" cancels the save dialog
+        QTest::addColumn<bool>("targetExists");
+        QTest::addColumn<Prompts::Answer>("answer");
+        QTest::addColumn<long long>("failAfter"); // bytes copied before the disk is full; -1 never
+        QTest::addColumn<QStringList>("boxes");   // captions of the boxes and dialogs shown
+        QTest::addColumn<bool>("written");
+        const auto yes = Prompts::Answer::Yes;
+        const QString save = QStringLiteral("Zapisz dane z kopii");
+        const QString b7 = backupName(7), file = QStringLiteral("kopia.sqdoc");
+        QTest::newRow("new file") << b7 << file << false << yes << -1LL << QStringList{save} << true;
+        QTest::newRow("existing, Yes")
+            << b7 << file << true << yes << -1LL << QStringList{save, "Duplikat"} << true;
+        QTest::newRow("existing, No")
+            << b7 << file << true << Prompts::Answer::No << -1LL << QStringList{save, "Duplikat"} << false;
+        QTest::newRow("save dialog cancelled")
+            << b7 << "" << false << yes << -1LL << QStringList{save} << false;
+        QTest::newRow("nothing selected")
+            << "" << file << false << yes << -1LL << QStringList{"Brak wyboru"} << false;
+        QTest::newRow("disk full part-way")
+            << b7 << file << true << yes << 20000LL << QStringList{save, "Duplikat", "Atrybuty"} << false;
+    }
+    void recovery()
+    {
+        QFETCH(QString, row);
+        QFETCH(QString, saveAs);
+        QFETCH(bool, targetExists);
+        QFETCH(Prompts::Answer, answer);
+        QFETCH(long long, failAfter);
+        QFETCH(QStringList, boxes);
+        QFETCH(bool, written);
+        const QByteArray backup = QByteArray("SQLite format 3\0\x10\xff", 18).repeated(3000);
+        write(backupDir() + backupName(7), backup);
+        const QString target = env->root() + QLatin1Char('/') + saveAs;
+        if (targetExists)
+            write(target, "the user's own register");
+        const QByteArray before = contents(target);
+        prompts->files.enqueue(saveAs.isEmpty() ? QString() : target);
+        prompts->answers.enqueue(answer);
+        FileOps::failCopiesAfter(failAfter, ENOSPC);
+        recover(row);
+
+        QStringList shown;
+        for (const ShownBox& box : std::as_const(prompts->shown)) {
+            shown << box.caption;
+            if (box.kind == ShownBox::Kind::SaveFile)
+                QCOMPARE(box.filter, QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"));
+            else
+                QCOMPARE(box.icon, Prompts::Icon::Warning);
+        }
+        QCOMPARE(shown, boxes);
+        QCOMPARE(contents(target), written ? backup : before);
+        QCOMPARE(QDir(env->root()).entryList(QDir::Files | QDir::Hidden),
+                 targetExists || written ? QStringList{saveAs} : QStringList());
+        QCOMPARE(w->glowna->openDocumentPath(), QString()); // the recovered file is not opened
+        if (failAfter < 0)
+            return;
+        const QString text =
+            QStringLiteral(
+                "Funkcja: btnRecoverFromBackupFile()\n\nBłąd podczas próby kopiowania pliku\nz\n") +
+            backupDir() + row + QStringLiteral("\ndo\n") + target +
+            QStringLiteral("\nKod błędu: 28\n\nDane nie zostały zapisane.");
+        QCOMPARE(prompts->texts().last(), text);
+        QList<LogEntry> log;
+        QVERIFY(bFunSqlGetLogsData(env->buf, log));
+        QCOMPARE(log.last().fun + log.last().info, QStringLiteral("btnRecoverFromBackupFile()") + text);
+    }
+};
+
+QTEST_MAIN(TestBackups)
+#include "tst_backups.moc"
