@@ -4,6 +4,7 @@
 
 #include "prompts/Prompts.h"
 #include "app/Version.h"
+#include "documents/DocumentFile.h"
 #include "documents/DocumentForm.h"
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
@@ -67,13 +68,25 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         showError(m_buf.text());
         return false;
     }
+    // A log or a journal beside the file holds changes that a copy of the file alone
+    // would lose or garble; SQLite settles them first.
+    if (!bFunSettleDocumentFile(m_buf, path)) {
+        showError(m_buf.text());
+        return false;
+    }
     const QString tmp = strFunGetTmpFilePath(m_buf);
     if (const int err = FileOps::copyFile(path, tmp, false); err != 0) {
         m_buf.reset();
         m_buf << "Błąd kopiowania pliku\nz :" << path << "\ndo :" << tmp << "\nKod błędu: " << err
-              << "\nDane świadectw nie zostały wczytane.";
+              << strFunNotRegularReason(path) << "\nDane świadectw nie zostały wczytane.";
         vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
         showError(m_buf.text());
+        return false;
+    }
+    if (!bFunUseRollbackJournal(m_buf, tmp)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        MessageBuffer quiet;
+        bFunDeleteTmpFile(quiet);
         return false;
     }
     if (!bFunSetFileNormal(path)) {
@@ -91,6 +104,16 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
               << "\nKod błędu: " << iFunLastFileError();
         vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
         showError(m_buf.text());
+    }
+    // A file whose students cannot be listed (not a register, or a damaged one) is not
+    // opened: keeping it would leave the previous register in the tree and make every
+    // later command fail.
+    QList<StudentListEntry> students;
+    if (!bFunGetStudentsList(m_buf, tmp, students)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        MessageBuffer quiet;
+        bFunDeleteTmpFile(quiet);
+        return false;
     }
     vFunRefreshStudentList();
     return true;

@@ -131,7 +131,7 @@ void TestDataFolder::missingCatalogue()
     junk.write(QByteArray(4096, 'x'));
     junk.close();
     QVERIFY(!env.installDataFolder());
-    QCOMPARE(env.buf.text(), QStringLiteral("Sql exception: UNKNOWN_ERROR"));
+    QCOMPARE(env.buf.text(), QStringLiteral("Sql exception: SQLITE_NOTADB"));
 }
 
 void TestDataFolder::readOnlyCatalogueWithNothingToUpdate()

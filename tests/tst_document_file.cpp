@@ -198,17 +198,17 @@ void TestDocumentFile::damagedFile_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("label");
     // SQLITE_NOTADB has no name of its own.
-    QTest::newRow("exists") << int(CheckExists) << -1 << "SQLite exception: \nUNKNOWN_ERROR"
+    QTest::newRow("exists") << int(CheckExists) << -1 << "SQLite exception: \nSQLITE_NOTADB"
                             << "iFunCheckIsStudentExists";
-    QTest::newRow("student list") << int(StudentsList) << 0 << "SQL exception: \nUNKNOWN_ERROR"
+    QTest::newRow("student list") << int(StudentsList) << 0 << "SQL exception: \nSQLITE_NOTADB"
                                   << "bFunGetStudentsList";
-    QTest::newRow("load") << int(Load) << 0 << "SQL exception: \nUNKNOWN_ERROR"
+    QTest::newRow("load") << int(Load) << 0 << "SQL exception: \nSQLITE_NOTADB"
                           << "bFunLoadCertData()";
-    QTest::newRow("delete") << int(Delete) << 0 << "SQL exception: \nUNKNOWN_ERROR"
+    QTest::newRow("delete") << int(Delete) << 0 << "SQL exception: \nSQLITE_NOTADB"
                             << "bFunDeleteTable()";
-    QTest::newRow("save") << int(Save) << 0 << "SQLite exception: UNKNOWN_ERROR"
+    QTest::newRow("save") << int(Save) << 0 << "SQLite exception: SQLITE_NOTADB"
                           << "bFunSqlSaveCertData()";
-    QTest::newRow("replace") << int(Replace) << 0 << "SQLite exception: UNKNOWN_ERROR"
+    QTest::newRow("replace") << int(Replace) << 0 << "SQLite exception: SQLITE_NOTADB"
                              << "bFunSqlSaveCertData()";
 }
 

@@ -527,7 +527,8 @@ void TestMainWindow::openBadFiles()
     j.close();
     prompts->files.enqueue(junk);
     main()->OtworzPlikToolButtonClick();
-    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów")});
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
+                                                          "SQL exception: \nSQLITE_NOTADB")});
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(j.open(QIODevice::ReadOnly));
     QCOMPARE(j.readAll(), note); // untouched
