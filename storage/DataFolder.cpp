@@ -116,15 +116,13 @@ bool bFunUseRollbackJournal(MessageBuffer& buf, const QString& path)
     if (header.size() < 20 || header.at(18) != 2 || header.at(19) != 2)
         return true;
     CppSQLite3DB db;
-    CppSQLite3Query q;
     try {
         db.openFile(path);
-        q = db.runQuery("pragma journal_mode=DELETE");
-        q.release();
+        db.runStatement("pragma journal_mode=DELETE");
         db.closeFile();
         return true;
     } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
+        SqlText::closeQuietly(db);
         return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"), QStringLiteral("bFunUseRollbackJournal()"));
     }
 }

@@ -11,6 +11,31 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st;
+    return ::stat(path.toUtf8().constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+} // namespace
 
 class TestDataFolder : public QObject
 {
@@ -30,6 +55,11 @@ private Q_SLOTS:
     void failedCopyLeavesTheTargetWhole();
     void backupsKeepTheTenGreatestNames();
     void setFileNormal();
+    void workingCopyGoesWithItsCompanions_data();
+    void workingCopyGoesWithItsCompanions();
+    void copyWritesTheRealFileAndKeepsItsMode_data();
+    void copyWritesTheRealFileAndKeepsItsMode();
+    void copyIsOnDiskBeforeItsRename();
 };
 
 void TestDataFolder::loginNameFolding_data()
@@ -59,6 +89,7 @@ void TestDataFolder::dataFolderIsCreatedBelowTheDesktopDataFolder()
     const QString dir = strFunGetMainDirPath(buf);
     QCOMPARE(dir, env.appDataRoot() + QStringLiteral("/Melvok-Dokumenty/sekretariat"));
     QVERIFY(QFileInfo(dir).isDir());
+    QCOMPARE(modeOf(dir), mode_t(0700)); // it holds PESEL numbers
     QCOMPARE(strFunGetTmpFilePath(buf), dir + QStringLiteral("/data_tmp.sqtmp"));
     QCOMPARE(strFunGetBackupDirPath(buf), dir + QStringLiteral("/backup/"));
     QCOMPARE(strFunGetSettingsFilePath(buf, true), env.programDir() + QStringLiteral("/ustawienia.sqset"));
@@ -254,6 +285,117 @@ void TestDataFolder::setFileNormal()
     QFile::setPermissions(path, QFileDevice::ReadOwner);
     QVERIFY(bFunSetFileNormal(path));
     QVERIFY(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
+}
+
+void TestDataFolder::workingCopyGoesWithItsCompanions_data()
+{
+    // The file that cannot be removed: a folder under that name, which unlink refuses
+    // even to root.
+    QTest::addColumn<QString>("stuck");
+    QTest::newRow("all removable") << QString();
+    QTest::newRow("journal") << "-journal";
+    QTest::newRow("log") << "-wal";
+    QTest::newRow("shared memory") << "-shm";
+    QTest::newRow("working copy") << "";
+}
+
+void TestDataFolder::workingCopyGoesWithItsCompanions()
+{
+    QFETCH(QString, stuck);
+    TestEnvironment env;
+    MessageBuffer buf;
+    const QString tmp = strFunGetTmpFilePath(buf);
+    const QStringList suffixes{QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")};
+    for (const QString& suffix : suffixes) {
+        if (!stuck.isNull() && suffix == stuck)
+            QVERIFY(QDir().mkpath(tmp + suffix + QStringLiteral("/inside")));
+        else
+            writeFile(tmp + suffix, "x");
+    }
+    QCOMPARE(bFunDeleteTmpFile(buf), stuck.isNull());
+    if (stuck.isNull()) {
+        for (const QString& suffix : suffixes)
+            QVERIFY2(!QFileInfo::exists(tmp + suffix), qPrintable(suffix));
+        return;
+    }
+    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas próby kasowania pliku\n") + tmp + stuck +
+                             QStringLiteral("\nKod błędu: ") + QString::number(EISDIR));
+    // Companions go before the working copy, never a working copy before its journal.
+    if (!stuck.isEmpty())
+        QVERIFY(QFileInfo::exists(tmp));
+}
+
+void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode_data()
+{
+    QTest::addColumn<QString>("link");    // what the copy is given, relative to the folder
+    QTest::addColumn<QString>("pointsTo"); // the symbolic link's text; empty: no link
+    QTest::addColumn<QString>("real");    // the file that must receive the data
+    QTest::addColumn<int>("oldMode");     // 0: the real file does not exist yet
+    QTest::addColumn<int>("newMode");
+    QTest::newRow("plain, owner only") << "klasa.sqdoc" << "" << "klasa.sqdoc" << 0600 << 0600;
+    QTest::newRow("plain, group reads") << "klasa.sqdoc" << "" << "klasa.sqdoc" << 0640 << 0640;
+    QTest::newRow("new file") << "nowa.sqdoc" << "" << "nowa.sqdoc" << 0 << 0600;
+    QTest::newRow("relative link") << "skrot.sqdoc" << "dane/klasa.sqdoc" << "dane/klasa.sqdoc" << 0600 << 0600;
+    QTest::newRow("absolute link") << "skrot.sqdoc" << "@/dane/klasa.sqdoc" << "dane/klasa.sqdoc" << 0644 << 0644;
+    QTest::newRow("dangling link") << "skrot.sqdoc" << "dane/nowa.sqdoc" << "dane/nowa.sqdoc" << 0 << 0600;
+}
+
+void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, pointsTo);
+    QFETCH(QString, real);
+    QFETCH(int, oldMode);
+    QFETCH(int, newMode);
+    TestEnvironment env;
+    const QString dir = env.root() + QStringLiteral("/zapis");
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/dane")));
+    const QString source = env.root() + QStringLiteral("/zrodlo");
+    writeFile(source, "nowe dane");
+    const QString realPath = dir + QLatin1Char('/') + real;
+    if (oldMode) {
+        writeFile(realPath, "stare dane");
+        QVERIFY(::chmod(realPath.toUtf8().constData(), mode_t(oldMode)) == 0);
+        if (geteuid() == 0) // another owner, as a file shared in a school office
+            QVERIFY(::chown(realPath.toUtf8().constData(), 65534, 65534) == 0);
+    }
+    if (!pointsTo.isEmpty())
+        QVERIFY(QFile::link(QString(pointsTo).replace(QLatin1Char('@'), dir), dir + QLatin1Char('/') + link));
+    // What an interrupted save left: its hidden copy goes, the user's own file stays.
+    const QString leftover = QFileInfo(realPath).absolutePath() + QStringLiteral("/.") +
+                             QFileInfo(realPath).fileName() + QStringLiteral(".a1B2c3");
+    const QString notOurs = leftover + QStringLiteral(".notatka");
+    writeFile(leftover, "kopia przerwanego zapisu");
+    writeFile(notOurs, "notatka");
+
+    QCOMPARE(FileOps::copyFile(source, dir + QLatin1Char('/') + link, false), 0);
+    QCOMPARE(readAll(realPath), QByteArray("nowe dane"));
+    QCOMPARE(QFileInfo(dir + QLatin1Char('/') + link).isSymLink(), !pointsTo.isEmpty());
+    QCOMPARE(modeOf(realPath), mode_t(newMode));
+    if (oldMode && geteuid() == 0)
+        QCOMPARE(QFileInfo(realPath).ownerId(), 65534u);
+    QVERIFY(!QFileInfo::exists(leftover));
+    QVERIFY(QFileInfo::exists(notOurs));
+}
+
+void TestDataFolder::copyIsOnDiskBeforeItsRename()
+{
+    TestEnvironment env;
+    const QString source = env.root() + QStringLiteral("/zrodlo");
+    const QString target = env.root() + QStringLiteral("/klasa.sqdoc");
+    writeFile(source, "nowe");
+    writeFile(target, "stare");
+    // Each flush with what the target held at that moment.
+    QList<std::pair<QString, QByteArray>> syncs;
+    FileOps::observeSyncs([&](const QString& path) { syncs.append({path, readAll(target)}); });
+    const int err = FileOps::copyFile(source, target, false);
+    FileOps::observeSyncs({});
+    QCOMPARE(err, 0);
+    QCOMPARE(syncs.size(), 2);
+    QVERIFY2(syncs[0].first.startsWith(env.root() + QStringLiteral("/.klasa.sqdoc.")), qPrintable(syncs[0].first));
+    QCOMPARE(syncs[0].second, QByteArray("stare")); // the data, before the rename
+    QCOMPARE(syncs[1].first, env.root());          // the folder, after it
+    QCOMPARE(syncs[1].second, QByteArray("nowe"));
 }
 
 QTEST_GUILESS_MAIN(TestDataFolder)

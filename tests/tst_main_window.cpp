@@ -29,6 +29,9 @@
 
 #include <cerrno>
 #include <functional>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -153,6 +156,16 @@ private Q_SLOTS:
     void wheelScrollsThePreview();
     void workingCopyLockedByAnotherProgram();
     void settingsUnreadableBeforeEditingADocument();
+
+    // Opening what is not a plain, settled register.
+    void notARegisterIsAFailedOpen_data();
+    void notARegisterIsAFailedOpen();
+    void specialFilesGiveTheCopyMessage_data();
+    void specialFilesGiveTheCopyMessage();
+    void killedRunsJournalNeverReachesTheNextRegister();
+    void registerWithItsOwnLogOrJournal_data();
+    void registerWithItsOwnLogOrJournal();
+    void longValuesStayWhole();
 };
 
 void TestMainWindow::commandLineTail_data()
@@ -720,6 +733,238 @@ void TestMainWindow::settingsUnreadableBeforeEditingADocument()
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
     QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Error);
     QVERIFY(!main()->unsavedChanges());
+}
+
+// ---------------------------------------------------------------- opening unusual files
+
+namespace {
+
+// `count` students "<surname><i> Anna" in tables PESEL1.., each with a document text
+// of `padding` characters, so that a register can be made as big as a test needs.
+QByteArray registerSql(int count, const QByteArray& surname, int padding = 10)
+{
+    QByteArray sql = "begin;";
+    for (int i = 1; i <= count; ++i) {
+        const QByteArray insert = "insert into `PESEL" + QByteArray::number(i) + "` values('";
+        sql += "create table `PESEL" + QByteArray::number(i) + "`( id TEXT, comp_name TEXT, value TEXT );" + insert +
+               "DANE UCZNIA', 'Nazwisko_DATA_EDIT', '" + surname + QByteArray::number(i) + "');" + insert +
+               "DANE UCZNIA', 'Imie_DATA_EDIT', 'Anna');" + insert +
+               "ZAWIADOMIENIE_O_PRZEKAZANIU', 'ZMIENNA_Klasy_STR1_DATA_EDIT', '" + QByteArray(padding, 'p') + "');";
+    }
+    return sql + "commit;";
+}
+
+QByteArray renameAll(int count)
+{
+    QByteArray sql;
+    for (int i = 1; i <= count; ++i)
+        sql += "update `PESEL" + QByteArray::number(i) + "` set value='ZMIENIONY';";
+    return sql;
+}
+
+QStringList captions(const QByteArray& surname, int count)
+{
+    QStringList out;
+    for (int i = 1; i <= count; ++i)
+        out << QString::fromLatin1(surname + QByteArray::number(i) + " Anna");
+    out.sort();
+    return out;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A register whose last students sit in its write-ahead log only, as another SQLite
+// program leaves it.
+void writeWithLog(const QString& path, const QByteArray& sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_exec(db, "pragma journal_mode=WAL;", nullptr, nullptr, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+} // namespace
+
+void TestMainWindow::notARegisterIsAFailedOpen_data()
+{
+    QTest::addColumn<bool>("commandLine");
+    QTest::addColumn<bool>("random"); // random bytes, or a register cut after its first page
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("random bytes, command line") << true << true << "SQL exception: \nSQLITE_NOTADB";
+    QTest::newRow("random bytes, open") << false << true << "SQL exception: \nSQLITE_NOTADB";
+    QTest::newRow("cut register, command line") << true << false << "SQL exception: \nSQLITE_CORRUPT";
+    QTest::newRow("cut register, open") << false << false << "SQL exception: \nSQLITE_CORRUPT";
+}
+
+void TestMainWindow::notARegisterIsAFailedOpen()
+{
+    QFETCH(bool, commandLine);
+    QFETCH(bool, random);
+    QFETCH(QString, reason);
+    QByteArray bytes;
+    if (random) {
+        QRandomGenerator generator(2049);
+        for (int i = 0; i < 8192; ++i)
+            bytes += char(generator.bounded(256));
+    } else {
+        bytes = fileBytes(writeDocument(QStringLiteral("caly.sqdoc"), registerSql(60, "Nowak", 500))).left(4096);
+    }
+    const QString bad = env->root() + QStringLiteral("/zly.sqdoc");
+    QFile f(bad);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    f.close();
+
+    if (commandLine) {
+        start(bad);
+    } else {
+        start(writeDocument(QStringLiteral("dobry.sqdoc"), registerSql(2, "Dobry")));
+        QCOMPARE(main()->treeView()->topLevelItemCount(), 2);
+        prompts->files.enqueue(bad);
+        main()->OtworzPlikToolButtonClick();
+    }
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + reason});
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
+    QVERIFY(!QFileInfo::exists(tmpPath()));
+    QCOMPARE(fileBytes(bad), bytes);
+}
+
+void TestMainWindow::specialFilesGiveTheCopyMessage_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo" << EINVAL << "Wskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.";
+    QTest::newRow("socket") << "socket" << EINVAL << "Wskazany plik jest gniazdem, a nie zwykłym plikiem.";
+    QTest::newRow("folder") << "folder" << EISDIR << "Wskazana ścieżka jest katalogiem, a nie plikiem.";
+    QTest::newRow("/dev/zero") << "/dev/zero" << EINVAL << "Wskazany plik jest urządzeniem, a nie zwykłym plikiem.";
+}
+
+void TestMainWindow::specialFilesGiveTheCopyMessage()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    QString path = env->root() + QStringLiteral("/specjalny.sqdoc");
+    const QByteArray native = path.toUtf8();
+    int sock = -1;
+    if (kind == QStringLiteral("fifo")) {
+        QVERIFY(::mkfifo(native.constData(), 0600) == 0); // nobody ever writes into it
+    } else if (kind == QStringLiteral("socket")) {
+        sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, native.constData(), sizeof address.sun_path);
+        QVERIFY(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    } else if (kind == QStringLiteral("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        path = kind;
+    }
+    start();
+    prompts->files.enqueue(path);
+    main()->OtworzPlikToolButtonClick();
+    if (sock >= 0)
+        ::close(sock);
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd kopiowania pliku\nz :") + path + QStringLiteral("\ndo :") +
+                                           tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(code) +
+                                           QLatin1Char('\n') + reason +
+                                           QStringLiteral("\nDane świadectw nie zostały wczytane.")});
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QVERIFY(!QFileInfo::exists(tmpPath()));
+}
+
+void TestMainWindow::killedRunsJournalNeverReachesTheNextRegister()
+{
+    const QString big = writeDocument(QStringLiteral("duzy.sqdoc"), registerSql(200, "Stary", 2000));
+    const QString other = writeDocument(QStringLiteral("inny.sqdoc"), registerSql(3, "Nowy"));
+    const QByteArray otherBytes = fileBytes(other);
+    start(big);
+    // The run is killed while it stores into the working copy.
+    QVERIFY(killMidTransaction(tmpPath(), renameAll(200)));
+    QVERIFY(QFileInfo(tmpPath() + QStringLiteral("-journal")).size() > 0);
+    QVERIFY(fileBytes(tmpPath()) != fileBytes(big));
+    main()->setCloseWithoutQuestions(true);
+    w.reset();
+
+    start();
+    prompts->files.enqueue(other);
+    main()->OtworzPlikToolButtonClick();
+    QCOMPARE(fileBytes(tmpPath()), otherBytes);
+    QCOMPARE(treeCaptions(), captions("Nowy", 3));
+    main()->Zapisz1Click();
+    QCOMPARE(fileBytes(other), otherBytes);
+    QVERIFY(prompts->texts().isEmpty());
+}
+
+void TestMainWindow::registerWithItsOwnLogOrJournal_data()
+{
+    QTest::addColumn<QString>("companion");
+    QTest::addColumn<bool>("settles");
+    QTest::newRow("uncheckpointed log") << "-wal" << true;
+    QTest::newRow("hot journal") << "-journal" << true;
+    QTest::newRow("log that cannot be read") << "-shm" << false;
+}
+
+void TestMainWindow::registerWithItsOwnLogOrJournal()
+{
+    QFETCH(QString, companion);
+    QFETCH(bool, settles);
+    const QString doc = env->root() + QStringLiteral("/rejestr.sqdoc");
+    if (companion == QStringLiteral("-journal")) {
+        RawSql::exec(doc, registerSql(40, "Uczen", 2000));
+        QVERIFY(killMidTransaction(doc, renameAll(40)));
+    } else {
+        writeWithLog(doc, registerSql(40, "Uczen"));
+        QVERIFY(QFileInfo(doc + QStringLiteral("-wal")).size() > 0);
+        if (!settles) { // the log's index cannot be made
+            QVERIFY(QFile::remove(doc + QStringLiteral("-shm")));
+            QVERIFY(QDir().mkpath(doc + QStringLiteral("-shm/x")));
+        }
+    }
+    QVERIFY(QFileInfo::exists(doc + companion));
+    start(doc);
+    if (settles) {
+        QVERIFY2(prompts->texts().isEmpty(), qPrintable(prompts->texts().join(QLatin1Char('|'))));
+        QStringList shown = treeCaptions();
+        shown.sort();
+        QCOMPARE(shown, captions("Uczen", 40));
+        QCOMPARE(main()->openDocumentPath(), doc);
+        QCOMPARE(int(fileBytes(tmpPath()).at(18)), 1); // the working copy keeps no log of its own
+        return;
+    }
+    QCOMPARE(prompts->texts().size(), 1);
+    const QString text = prompts->texts().first();
+    QVERIFY2(text.startsWith(QStringLiteral("Błąd podczas próby wczytania pliku\n") + doc +
+                             QStringLiteral("\nObok pliku leży niedokończony zapis bazy danych (rejestr.sqdoc-wal)")),
+             qPrintable(text));
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
+    QVERIFY(!QFileInfo::exists(tmpPath()));
+}
+
+void TestMainWindow::longValuesStayWhole()
+{
+    // Longer than an edit line holds (32,767 characters), in an edit and a combo box.
+    const QByteArray town(40000, 'm'), reason(40000, 'r');
+    const QString doc = writeDocument(
+        QStringLiteral("dlugi.sqdoc"),
+        registerSql(1, "Dlugi") + "insert into `PESEL1` values('DANE UCZNIA', 'UrodzonyMiasto_DATA_COMBOBOX', '" + town +
+            "'); insert into `PESEL1` values('ZAWIADOMIENIE_O_PRZEKAZANIU', "
+            "'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT', '" + reason + "');");
+    start(doc);
+    main()->treeView()->setCurrentItem(node(0, 0));
+    whenModal([](QWidget* form) { child<QPushButton>(form, "OKButton")->click(); });
+    main()->EdytujSwiadectwoToolButtonClick();
+    QCOMPARE(RawSql::column(tmpPath(), "select length(value) from PESEL1 where comp_name in "
+                                       "('UrodzonyMiasto_DATA_COMBOBOX', 'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT')"),
+             (QList<QByteArray>{"40000", "40000"}));
 }
 
 QTEST_MAIN(TestMainWindow)
