@@ -14,6 +14,7 @@
 #include "platform/Environment.h"
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
+#include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
 
 #include <sqlite3.h>
@@ -34,19 +35,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
 
 // Every table whole (34 rows, as one store writes them) and SQLite's own check.
 bool isWholeRegister(const QString& path, int* students = nullptr)
@@ -139,7 +127,7 @@ int killRuns(int runs)
         bFunReplaceCertData(buf, doc, QStringLiteral("PESEL%1").arg(n), studentRows(n));
     for (int n = 0; n < 3; ++n)
         bFunReplaceCertData(buf, other, QStringLiteral("PESEL%1").arg(n), studentRows(n));
-    const QByteArray otherBytes = fileBytes(other);
+    const QByteArray otherBytes = RawFile::bytes(other);
 
     int hotJournals = 0, leftoverRuns = 0, wrongOther = 0, brokenSave = 0, brokenReopen = 0, failedSteps = 0;
     int stillLeft = 0, maxStudents = 0;
@@ -172,7 +160,7 @@ int killRuns(int runs)
         const bool opened = bFunDeleteTmpFile(buf) && bFunSettleDocumentFile(buf, other) &&
                             FileOps::copyFile(other, tmp, false) == 0 && bFunGetStudentsList(buf, tmp, list);
         failedSteps += !opened;
-        wrongOther += fileBytes(tmp) != otherBytes || list.size() != 3;
+        wrongOther += RawFile::bytes(tmp) != otherBytes || list.size() != 3;
         // The killed register again, stored into and saved once more.
         list.clear();
         const bool reopened = bFunDeleteTmpFile(buf) && bFunSettleDocumentFile(buf, doc) &&
@@ -229,11 +217,11 @@ QString damagedFile(const QString& dir, const QByteArray& good, int n, QRandomGe
         for (char& b : journal)
             b = char(random.bounded(256));
         journal.replace(0, 8, QByteArray::fromHex("d9d505f920a163d7")); // a journal's magic
-        writeBytes(path + QStringLiteral("-journal"), journal);
+        RawFile::write(path + QStringLiteral("-journal"), journal);
         break;
     }
     }
-    writeBytes(path, bytes);
+    RawFile::write(path, bytes);
     return path;
 }
 
@@ -252,7 +240,7 @@ int fuzzRuns(int files)
     FileOps::touch(goodPath);
     for (int n = 0; n < 40; ++n)
         bFunReplaceCertData(buf, goodPath, QStringLiteral("PESEL%1").arg(n), studentRows(n));
-    const QByteArray good = fileBytes(goodPath);
+    const QByteArray good = RawFile::bytes(goodPath);
 
     int opened[5] = {}, refused[5] = {}, badState = 0, unknown = 0, clickErrors = 0;
     QMap<QString, int> messages; // first and last line of each message shown

@@ -4,6 +4,7 @@
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "tests/support/RawFile.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
@@ -15,19 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
 
 mode_t modeOf(const QString& path)
 {
@@ -310,7 +298,7 @@ void TestDataFolder::workingCopyGoesWithItsCompanions()
         if (!stuck.isNull() && suffix == stuck)
             QVERIFY(QDir().mkpath(tmp + suffix + QStringLiteral("/inside")));
         else
-            writeFile(tmp + suffix, "x");
+            QVERIFY(RawFile::write(tmp + suffix, "x"));
     }
     QCOMPARE(bFunDeleteTmpFile(buf), stuck.isNull());
     if (stuck.isNull()) {
@@ -351,10 +339,10 @@ void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode()
     const QString dir = env.root() + QStringLiteral("/zapis");
     QVERIFY(QDir().mkpath(dir + QStringLiteral("/dane")));
     const QString source = env.root() + QStringLiteral("/zrodlo");
-    writeFile(source, "nowe dane");
+    QVERIFY(RawFile::write(source, "nowe dane"));
     const QString realPath = dir + QLatin1Char('/') + real;
     if (oldMode) {
-        writeFile(realPath, "stare dane");
+        QVERIFY(RawFile::write(realPath, "stare dane"));
         QVERIFY(::chmod(realPath.toUtf8().constData(), mode_t(oldMode)) == 0);
         if (geteuid() == 0) // another owner, as a file shared in a school office
             QVERIFY(::chown(realPath.toUtf8().constData(), 65534, 65534) == 0);
@@ -365,11 +353,11 @@ void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode()
     const QString leftover = QFileInfo(realPath).absolutePath() + QStringLiteral("/.") +
                              QFileInfo(realPath).fileName() + QStringLiteral(".a1B2c3");
     const QString notOurs = leftover + QStringLiteral(".notatka");
-    writeFile(leftover, "kopia przerwanego zapisu");
-    writeFile(notOurs, "notatka");
+    QVERIFY(RawFile::write(leftover, "kopia przerwanego zapisu"));
+    QVERIFY(RawFile::write(notOurs, "notatka"));
 
     QCOMPARE(FileOps::copyFile(source, dir + QLatin1Char('/') + link, false), 0);
-    QCOMPARE(readAll(realPath), QByteArray("nowe dane"));
+    QCOMPARE(RawFile::bytes(realPath), QByteArray("nowe dane"));
     QCOMPARE(QFileInfo(dir + QLatin1Char('/') + link).isSymLink(), !pointsTo.isEmpty());
     QCOMPARE(modeOf(realPath), mode_t(newMode));
     if (oldMode && geteuid() == 0)
@@ -383,11 +371,11 @@ void TestDataFolder::copyIsOnDiskBeforeItsRename()
     TestEnvironment env;
     const QString source = env.root() + QStringLiteral("/zrodlo");
     const QString target = env.root() + QStringLiteral("/klasa.sqdoc");
-    writeFile(source, "nowe");
-    writeFile(target, "stare");
+    QVERIFY(RawFile::write(source, "nowe"));
+    QVERIFY(RawFile::write(target, "stare"));
     // Each flush with what the target held at that moment.
     QList<std::pair<QString, QByteArray>> syncs;
-    FileOps::observeSyncs([&](const QString& path) { syncs.append({path, readAll(target)}); });
+    FileOps::observeSyncs([&](const QString& path) { syncs.append({path, RawFile::bytes(target)}); });
     const int err = FileOps::copyFile(source, target, false);
     FileOps::observeSyncs({});
     QCOMPARE(err, 0);
