@@ -4,7 +4,6 @@
 
 #include "prompts/Prompts.h"
 #include "app/Version.h"
-#include "documents/DocumentFile.h"
 #include "documents/DocumentForm.h"
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
@@ -108,14 +107,11 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
     // A file whose students cannot be listed (not a register, or a damaged one) is not
     // opened: keeping it would leave the previous register in the tree and make every
     // later command fail.
-    QList<StudentListEntry> students;
-    if (!bFunGetStudentsList(m_buf, tmp, students)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+    if (!vFunRefreshStudentList()) {
         MessageBuffer quiet;
         bFunDeleteTmpFile(quiet);
         return false;
     }
-    vFunRefreshStudentList();
     return true;
 }
 
