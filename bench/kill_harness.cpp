@@ -55,8 +55,8 @@ bool isWholeRegister(const QString& path, int* students = nullptr)
     whole = whole && scalar("pragma integrity_check") == "ok";
     QList<QByteArray> tables;
     sqlite3_stmt* stmt = nullptr;
-    if (whole && sqlite3_prepare_v2(db, "select name from sqlite_master where type='table'", -1, &stmt, nullptr) ==
-                     SQLITE_OK)
+    if (whole && sqlite3_prepare_v2(db, "select name from sqlite_master where type='table'", -1, &stmt,
+                                    nullptr) == SQLITE_OK)
         while (sqlite3_step(stmt) == SQLITE_ROW)
             tables << reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
     sqlite3_finalize(stmt);
@@ -111,8 +111,10 @@ int killRuns(int runs)
     Environment::overrideAppDataRoot(dir.path() + QStringLiteral("/share"));
     Environment::overrideProgramDir(dir.path() + QStringLiteral("/program"));
     QDir().mkpath(dir.path() + QStringLiteral("/program"));
-    for (const QString& name : QDir(QStringLiteral(MELVOK_PROGRAM_DIR)).entryList({QStringLiteral("*.sqset")}))
-        QFile::copy(QStringLiteral(MELVOK_PROGRAM_DIR "/") + name, dir.path() + QStringLiteral("/program/") + name);
+    for (const QString& name :
+         QDir(QStringLiteral(MELVOK_PROGRAM_DIR)).entryList({QStringLiteral("*.sqset")}))
+        QFile::copy(QStringLiteral(MELVOK_PROGRAM_DIR "/") + name,
+                    dir.path() + QStringLiteral("/program/") + name);
     MessageBuffer buf;
     if (!bFunCheckFilesDir(buf)) {
         std::fprintf(stderr, "%s\n", qPrintable(buf.text()));
@@ -164,7 +166,8 @@ int killRuns(int runs)
         // The killed register again, stored into and saved once more.
         list.clear();
         const bool reopened = bFunDeleteTmpFile(buf) && bFunSettleDocumentFile(buf, doc) &&
-                              FileOps::copyFile(doc, tmp, false) == 0 && bFunGetStudentsList(buf, tmp, list) &&
+                              FileOps::copyFile(doc, tmp, false) == 0 &&
+                              bFunGetStudentsList(buf, tmp, list) &&
                               bFunReplaceCertData(buf, tmp, QStringLiteral("PESEL99"), studentRows(99)) &&
                               FileOps::copyFile(tmp, doc, false) == 0;
         failedSteps += !reopened;
@@ -254,8 +257,8 @@ int fuzzRuns(int files)
         const bool ok = !main.openDocumentPath().isEmpty();
         ++(ok ? opened : refused)[kind];
         if (!ok)
-            badState += main.treeView()->topLevelItemCount() != 0 ||
-                        QFileInfo::exists(strFunGetTmpFilePath(buf));
+            badState +=
+                main.treeView()->topLevelItemCount() != 0 || QFileInfo::exists(strFunGetTmpFilePath(buf));
         // Every student of an opened file can be clicked.
         for (int i = 0; ok && i < main.treeView()->topLevelItemCount(); ++i)
             main.treeView()->setCurrentItem(main.treeView()->topLevelItem(i)->child(0));

@@ -117,7 +117,8 @@ void syncFolder(const QString& dir)
 // Hidden temporary files "<prefix>XXXXXX" of earlier copies that never got renamed.
 void removeLeftovers(const QString& dir, const QString& prefix)
 {
-    const QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    const QStringList names =
+        QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
     for (const QString& name : names) {
         if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
             continue;
@@ -169,7 +170,8 @@ QString resolveLinks(const QString& path)
         if (n < 0)
             return current;
         const QString next = QString::fromUtf8(link, n);
-        current = QDir::isAbsolutePath(next) ? next : QFileInfo(current).absolutePath() + QLatin1Char('/') + next;
+        current =
+            QDir::isAbsolutePath(next) ? next : QFileInfo(current).absolutePath() + QLatin1Char('/') + next;
     }
     return current;
 }

@@ -75,7 +75,8 @@ bool encode(const QString& text, QByteArray& out, QString* badChar)
         if (it == table.constEnd()) {
             if (badChar) {
                 // Keep a surrogate pair together so the message shows the real character.
-                const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+                const bool pair =
+                    text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
                 *badChar = text.mid(i, pair ? 2 : 1);
             }
             return false;
@@ -107,15 +108,16 @@ QByteArray encodeLossy(const QString& text)
 
 QString refusalMessage(const QString& badChar)
 {
-    const bool pair = badChar.size() == 2 && badChar.at(0).isHighSurrogate() && badChar.at(1).isLowSurrogate();
-    const char32_t code = pair ? QChar::surrogateToUcs4(badChar.at(0), badChar.at(1))
+    const bool pair =
+        badChar.size() == 2 && badChar.at(0).isHighSurrogate() && badChar.at(1).isLowSurrogate();
+    const char32_t code = pair                ? QChar::surrogateToUcs4(badChar.at(0), badChar.at(1))
                           : badChar.isEmpty() ? 0
                                               : badChar.at(0).unicode();
     const QString hex = QString::number(uint(code), 16).toUpper().rightJustified(4, QLatin1Char('0'));
     // A control character or a lone surrogate cannot be shown; its number names it.
-    const QString shown = pair || (!badChar.isEmpty() && badChar.at(0).isPrint() && !badChar.at(0).isSurrogate())
-                              ? badChar
-                              : QString();
+    const QString shown =
+        pair || (!badChar.isEmpty() && badChar.at(0).isPrint() && !badChar.at(0).isSurrogate()) ? badChar
+                                                                                                : QString();
     return QStringLiteral("Znak \u201E%1\u201D (U+%2) nie może zostać zapisany w pliku: pliki programu "
                           "przechowują tekst w kodowaniu Windows-1250.\nUsuń ten znak lub zastąp go innym.")
         .arg(shown, hex);

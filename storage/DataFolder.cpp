@@ -42,8 +42,8 @@ bool bFunDeleteTmpFile(MessageBuffer& buf)
         buf.reset();
         buf << "Błąd podczas próby kasowania pliku\n" << file << "\nKod błędu: " << err;
         if (err == EACCES || err == EPERM)
-            buf << "\n\nOdmowa dostępu. Sprawdź czy posiadasz dostateczne uprawnienia lub uruchom program jako "
-                   "administrator.";
+            buf << "\n\nOdmowa dostępu. Sprawdź czy posiadasz dostateczne uprawnienia lub uruchom "
+                   "program jako administrator.";
         vFunLogError(buf, QStringLiteral("bFunDeleteTmpFile()"));
         return false;
     }
@@ -54,12 +54,18 @@ QString strFunNotRegularReason(const QString& path)
 {
     switch (FileOps::kind(path)) {
     case FileOps::Kind::Missing:
-    case FileOps::Kind::Regular: return QString();
-    case FileOps::Kind::Directory: return QStringLiteral("\nWskazana ścieżka jest katalogiem, a nie plikiem.");
-    case FileOps::Kind::Fifo: return QStringLiteral("\nWskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.");
-    case FileOps::Kind::Socket: return QStringLiteral("\nWskazany plik jest gniazdem, a nie zwykłym plikiem.");
-    case FileOps::Kind::Device: return QStringLiteral("\nWskazany plik jest urządzeniem, a nie zwykłym plikiem.");
-    case FileOps::Kind::Other: break;
+    case FileOps::Kind::Regular:
+        return QString();
+    case FileOps::Kind::Directory:
+        return QStringLiteral("\nWskazana ścieżka jest katalogiem, a nie plikiem.");
+    case FileOps::Kind::Fifo:
+        return QStringLiteral("\nWskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.");
+    case FileOps::Kind::Socket:
+        return QStringLiteral("\nWskazany plik jest gniazdem, a nie zwykłym plikiem.");
+    case FileOps::Kind::Device:
+        return QStringLiteral("\nWskazany plik jest urządzeniem, a nie zwykłym plikiem.");
+    case FileOps::Kind::Other:
+        break;
     }
     return QStringLiteral("\nWskazany plik nie jest zwykłym plikiem.");
 }
@@ -95,7 +101,8 @@ bool bFunSettleDocumentFile(MessageBuffer& buf, const QString& path)
     if (code == SQLITE_OK)
         return true;
     buf.reset();
-    buf << "Błąd podczas próby wczytania pliku\n" << path << "\nObok pliku leży niedokończony zapis bazy danych ("
+    buf << "Błąd podczas próby wczytania pliku\n"
+        << path << "\nObok pliku leży niedokończony zapis bazy danych ("
         << QFileInfo(hasWal ? wal : journal).fileName()
         << "), którego nie udało się dołączyć do pliku ani wycofać.\nKod błędu: "
         << QString::fromLatin1(CppSQLite3Exception::codeName(code))
@@ -123,7 +130,8 @@ bool bFunUseRollbackJournal(MessageBuffer& buf, const QString& path)
         return true;
     } catch (const CppSQLite3Exception& e) {
         SqlText::closeQuietly(db);
-        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"), QStringLiteral("bFunUseRollbackJournal()"));
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"),
+                             QStringLiteral("bFunUseRollbackJournal()"));
     }
 }
 

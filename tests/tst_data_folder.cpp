@@ -293,7 +293,8 @@ void TestDataFolder::workingCopyGoesWithItsCompanions()
     TestEnvironment env;
     MessageBuffer buf;
     const QString tmp = strFunGetTmpFilePath(buf);
-    const QStringList suffixes{QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")};
+    const QStringList suffixes{QString(), QStringLiteral("-journal"), QStringLiteral("-wal"),
+                               QStringLiteral("-shm")};
     for (const QString& suffix : suffixes) {
         if (!stuck.isNull() && suffix == stuck)
             QVERIFY(QDir().mkpath(tmp + suffix + QStringLiteral("/inside")));
@@ -315,17 +316,29 @@ void TestDataFolder::workingCopyGoesWithItsCompanions()
 
 void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode_data()
 {
-    QTest::addColumn<QString>("link");    // what the copy is given, relative to the folder
+    QTest::addColumn<QString>("link");     // what the copy is given, relative to the folder
     QTest::addColumn<QString>("pointsTo"); // the symbolic link's text; empty: no link
-    QTest::addColumn<QString>("real");    // the file that must receive the data
-    QTest::addColumn<int>("oldMode");     // 0: the real file does not exist yet
+    QTest::addColumn<QString>("real");     // the file that must receive the data
+    QTest::addColumn<int>("oldMode");      // 0: the real file does not exist yet
     QTest::addColumn<int>("newMode");
-    QTest::newRow("plain, owner only") << "klasa.sqdoc" << "" << "klasa.sqdoc" << 0600 << 0600;
-    QTest::newRow("plain, group reads") << "klasa.sqdoc" << "" << "klasa.sqdoc" << 0640 << 0640;
-    QTest::newRow("new file") << "nowa.sqdoc" << "" << "nowa.sqdoc" << 0 << 0600;
-    QTest::newRow("relative link") << "skrot.sqdoc" << "dane/klasa.sqdoc" << "dane/klasa.sqdoc" << 0600 << 0600;
-    QTest::newRow("absolute link") << "skrot.sqdoc" << "@/dane/klasa.sqdoc" << "dane/klasa.sqdoc" << 0644 << 0644;
-    QTest::newRow("dangling link") << "skrot.sqdoc" << "dane/nowa.sqdoc" << "dane/nowa.sqdoc" << 0 << 0600;
+    QTest::newRow("plain, owner only") << "klasa.sqdoc"
+                                       << ""
+                                       << "klasa.sqdoc" << 0600 << 0600;
+    QTest::newRow("plain, group reads") << "klasa.sqdoc"
+                                        << ""
+                                        << "klasa.sqdoc" << 0640 << 0640;
+    QTest::newRow("new file") << "nowa.sqdoc"
+                              << ""
+                              << "nowa.sqdoc" << 0 << 0600;
+    QTest::newRow("relative link") << "skrot.sqdoc"
+                                   << "dane/klasa.sqdoc"
+                                   << "dane/klasa.sqdoc" << 0600 << 0600;
+    QTest::newRow("absolute link") << "skrot.sqdoc"
+                                   << "@/dane/klasa.sqdoc"
+                                   << "dane/klasa.sqdoc" << 0644 << 0644;
+    QTest::newRow("dangling link") << "skrot.sqdoc"
+                                   << "dane/nowa.sqdoc"
+                                   << "dane/nowa.sqdoc" << 0 << 0600;
 }
 
 void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode()
@@ -380,9 +393,10 @@ void TestDataFolder::copyIsOnDiskBeforeItsRename()
     FileOps::observeSyncs({});
     QCOMPARE(err, 0);
     QCOMPARE(syncs.size(), 2);
-    QVERIFY2(syncs[0].first.startsWith(env.root() + QStringLiteral("/.klasa.sqdoc.")), qPrintable(syncs[0].first));
+    QVERIFY2(syncs[0].first.startsWith(env.root() + QStringLiteral("/.klasa.sqdoc.")),
+             qPrintable(syncs[0].first));
     QCOMPARE(syncs[0].second, QByteArray("stare")); // the data, before the rename
-    QCOMPARE(syncs[1].first, env.root());          // the folder, after it
+    QCOMPARE(syncs[1].first, env.root());           // the folder, after it
     QCOMPARE(syncs[1].second, QByteArray("nowe"));
 }
 

@@ -608,19 +608,35 @@ void TestDocumentFile::refusesUnstorableText_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("code"); // how the message names the character
     const QString save = QStringLiteral("bFunSqlSaveCertData()");
-    QTest::newRow("save value") << int(Save) << "PESEL9" << "Zoë 日本" << save << "U+65E5";
-    QTest::newRow("replace value") << int(Replace) << "PESEL1" << "Zoë 日本" << save << "U+65E5";
-    QTest::newRow("save table") << int(Save) << "PESEL日" << "x" << save << "U+65E5";
-    QTest::newRow("replace table") << int(Replace) << "PESEL日" << "x" << save << "U+65E5";
-    QTest::newRow("delete table") << int(Delete) << "PESEL日" << "x" << "bFunDeleteTable()" << "U+65E5";
-    QTest::newRow("load table") << int(Load) << "PESEL日" << "x" << "bFunLoadCertData()" << "U+65E5";
-    QTest::newRow("exists table") << int(CheckExists) << "PESEL日" << "x" << "iFunCheckIsStudentExists" << "U+65E5";
+    QTest::newRow("save value") << int(Save) << "PESEL9"
+                                << "Zoë 日本" << save << "U+65E5";
+    QTest::newRow("replace value") << int(Replace) << "PESEL1"
+                                   << "Zoë 日本" << save << "U+65E5";
+    QTest::newRow("save table") << int(Save) << "PESEL日"
+                                << "x" << save << "U+65E5";
+    QTest::newRow("replace table") << int(Replace) << "PESEL日"
+                                   << "x" << save << "U+65E5";
+    QTest::newRow("delete table") << int(Delete) << "PESEL日"
+                                  << "x"
+                                  << "bFunDeleteTable()"
+                                  << "U+65E5";
+    QTest::newRow("load table") << int(Load) << "PESEL日"
+                                << "x"
+                                << "bFunLoadCertData()"
+                                << "U+65E5";
+    QTest::newRow("exists table") << int(CheckExists) << "PESEL日"
+                                  << "x"
+                                  << "iFunCheckIsStudentExists"
+                                  << "U+65E5";
     // A NUL would cut the statement short; a lone surrogate is no character at all.
-    QTest::newRow("save NUL") << int(Save) << "PESEL9" << QStringLiteral("a").append(QChar(0)).append(u'b') << save
-                              << "U+0000";
+    QTest::newRow("save NUL") << int(Save) << "PESEL9" << QStringLiteral("a").append(QChar(0)).append(u'b')
+                              << save << "U+0000";
     QTest::newRow("replace NUL") << int(Replace) << "PESEL1" << QString(QChar(0)) << save << "U+0000";
-    QTest::newRow("lone high surrogate") << int(Save) << "PESEL9" << QStringLiteral("x").append(QChar(0xD83D)).append(u'y') << save << "U+D83D";
-    QTest::newRow("lone low surrogate") << int(Replace) << "PESEL1" << QStringLiteral("x").append(QChar(0xDE00)) << save << "U+DE00";
+    QTest::newRow("lone high surrogate")
+        << int(Save) << "PESEL9" << QStringLiteral("x").append(QChar(0xD83D)).append(u'y') << save
+        << "U+D83D";
+    QTest::newRow("lone low surrogate")
+        << int(Replace) << "PESEL1" << QStringLiteral("x").append(QChar(0xDE00)) << save << "U+DE00";
 }
 
 void TestDocumentFile::refusesUnstorableText()
@@ -638,7 +654,8 @@ void TestDocumentFile::refusesUnstorableText()
     QCOMPARE(run(Op(op), doc, table, rows), op == CheckExists ? -1 : 0);
     const QString text = m_env->buf.text();
     QVERIFY2(text.startsWith(QStringLiteral("Znak \u201E")) &&
-                 text.contains(QStringLiteral("\u201D (") + code + QStringLiteral(") nie może zostać zapisany w pliku")),
+                 text.contains(QStringLiteral("\u201D (") + code +
+                               QStringLiteral(") nie może zostać zapisany w pliku")),
              qPrintable(text));
     verifyLogged(label);
     QCOMPARE(fileBytes(doc), before);

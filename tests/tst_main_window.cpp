@@ -745,10 +745,11 @@ QByteArray registerSql(int count, const QByteArray& surname, int padding = 10)
     QByteArray sql = "begin;";
     for (int i = 1; i <= count; ++i) {
         const QByteArray insert = "insert into `PESEL" + QByteArray::number(i) + "` values('";
-        sql += "create table `PESEL" + QByteArray::number(i) + "`( id TEXT, comp_name TEXT, value TEXT );" + insert +
-               "DANE UCZNIA', 'Nazwisko_DATA_EDIT', '" + surname + QByteArray::number(i) + "');" + insert +
-               "DANE UCZNIA', 'Imie_DATA_EDIT', 'Anna');" + insert +
-               "ZAWIADOMIENIE_O_PRZEKAZANIU', 'ZMIENNA_Klasy_STR1_DATA_EDIT', '" + QByteArray(padding, 'p') + "');";
+        sql += "create table `PESEL" + QByteArray::number(i) + "`( id TEXT, comp_name TEXT, value TEXT );" +
+               insert + "DANE UCZNIA', 'Nazwisko_DATA_EDIT', '" + surname + QByteArray::number(i) + "');" +
+               insert + "DANE UCZNIA', 'Imie_DATA_EDIT', 'Anna');" + insert +
+               "ZAWIADOMIENIE_O_PRZEKAZANIU', 'ZMIENNA_Klasy_STR1_DATA_EDIT', '" + QByteArray(padding, 'p') +
+               "');";
     }
     return sql + "commit;";
 }
@@ -815,7 +816,8 @@ void TestMainWindow::specialFilesGiveTheCopyMessage_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("FIFO") << "fifo" << EINVAL << "Wskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.";
     QTest::newRow("folder") << "folder" << EISDIR << "Wskazana ścieżka jest katalogiem, a nie plikiem.";
-    QTest::newRow("/dev/zero") << "/dev/zero" << EINVAL << "Wskazany plik jest urządzeniem, a nie zwykłym plikiem.";
+    QTest::newRow("/dev/zero") << "/dev/zero" << EINVAL
+                               << "Wskazany plik jest urządzeniem, a nie zwykłym plikiem.";
 }
 
 void TestMainWindow::specialFilesGiveTheCopyMessage()
@@ -833,10 +835,11 @@ void TestMainWindow::specialFilesGiveTheCopyMessage()
     start();
     prompts->files.enqueue(path);
     main()->OtworzPlikToolButtonClick();
-    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd kopiowania pliku\nz :") + path + QStringLiteral("\ndo :") +
-                                           tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(code) +
-                                           QLatin1Char('\n') + reason +
-                                           QStringLiteral("\nDane świadectw nie zostały wczytane.")});
+    QCOMPARE(prompts->texts(),
+             QStringList{QStringLiteral("Błąd kopiowania pliku\nz :") + path + QStringLiteral("\ndo :") +
+                         tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(code) +
+                         QLatin1Char('\n') + reason +
+                         QStringLiteral("\nDane świadectw nie zostały wczytane.")});
     QCOMPARE(main()->openDocumentPath(), QString());
     QVERIFY(!QFileInfo::exists(tmpPath()));
 }
@@ -900,8 +903,9 @@ void TestMainWindow::registerWithItsOwnLogOrJournal()
     }
     QCOMPARE(prompts->texts().size(), 1);
     const QString text = prompts->texts().first();
-    QVERIFY2(text.startsWith(QStringLiteral("Błąd podczas próby wczytania pliku\n") + doc +
-                             QStringLiteral("\nObok pliku leży niedokończony zapis bazy danych (rejestr.sqdoc-wal)")),
+    QVERIFY2(text.startsWith(
+                 QStringLiteral("Błąd podczas próby wczytania pliku\n") + doc +
+                 QStringLiteral("\nObok pliku leży niedokończony zapis bazy danych (rejestr.sqdoc-wal)")),
              qPrintable(text));
     QCOMPARE(main()->openDocumentPath(), QString());
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
@@ -914,15 +918,18 @@ void TestMainWindow::longValuesStayWhole()
     const QByteArray town(40000, 'm'), reason(40000, 'r');
     const QString doc = writeDocument(
         QStringLiteral("dlugi.sqdoc"),
-        registerSql(1, "Dlugi") + "insert into `PESEL1` values('DANE UCZNIA', 'UrodzonyMiasto_DATA_COMBOBOX', '" + town +
+        registerSql(1, "Dlugi") +
+            "insert into `PESEL1` values('DANE UCZNIA', 'UrodzonyMiasto_DATA_COMBOBOX', '" + town +
             "'); insert into `PESEL1` values('ZAWIADOMIENIE_O_PRZEKAZANIU', "
-            "'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT', '" + reason + "');");
+            "'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT', '" +
+            reason + "');");
     start(doc);
     main()->treeView()->setCurrentItem(node(0, 0));
     whenModal([](QWidget* form) { child<QPushButton>(form, "OKButton")->click(); });
     main()->EdytujSwiadectwoToolButtonClick();
-    QCOMPARE(RawSql::column(tmpPath(), "select length(value) from PESEL1 where comp_name in "
-                                       "('UrodzonyMiasto_DATA_COMBOBOX', 'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT')"),
+    QCOMPARE(RawSql::column(tmpPath(),
+                            "select length(value) from PESEL1 where comp_name in "
+                            "('UrodzonyMiasto_DATA_COMBOBOX', 'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT')"),
              (QList<QByteArray>{"40000", "40000"}));
 }
 

@@ -60,7 +60,8 @@ void TestSqliteLayer::everyCodeSqliteKnowsHasAName()
 {
     for (int code = 0; code < 256; ++code)
         if (QByteArray(sqlite3_errstr(code)) != "unknown error")
-            QVERIFY2(QByteArray(CppSQLite3Exception::codeName(code)) != "UNKNOWN_ERROR", sqlite3_errstr(code));
+            QVERIFY2(QByteArray(CppSQLite3Exception::codeName(code)) != "UNKNOWN_ERROR",
+                     sqlite3_errstr(code));
 }
 
 void TestSqliteLayer::exceptionText()
