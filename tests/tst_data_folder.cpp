@@ -43,7 +43,6 @@ private Q_SLOTS:
     void failedCopyLeavesTheTargetWhole();
     void backupsKeepTheTenGreatestNames();
     void setFileNormal();
-    void workingCopyGoesWithItsCompanions_data();
     void workingCopyGoesWithItsCompanions();
     void copyWritesTheRealFileAndKeepsItsMode_data();
     void copyWritesTheRealFileAndKeepsItsMode();
@@ -275,129 +274,86 @@ void TestDataFolder::setFileNormal()
     QVERIFY(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
 }
 
-void TestDataFolder::workingCopyGoesWithItsCompanions_data()
-{
-    // The file that cannot be removed: a folder under that name, which unlink refuses
-    // even to root.
-    QTest::addColumn<QString>("stuck");
-    QTest::newRow("all removable") << QString();
-    QTest::newRow("journal") << "-journal";
-    QTest::newRow("log") << "-wal";
-    QTest::newRow("shared memory") << "-shm";
-    QTest::newRow("working copy") << "";
-}
-
 void TestDataFolder::workingCopyGoesWithItsCompanions()
 {
-    QFETCH(QString, stuck);
     TestEnvironment env;
     MessageBuffer buf;
     const QString tmp = strFunGetTmpFilePath(buf);
-    const QStringList suffixes{QString(), QStringLiteral("-journal"), QStringLiteral("-wal"),
-                               QStringLiteral("-shm")};
-    for (const QString& suffix : suffixes) {
-        if (!stuck.isNull() && suffix == stuck)
-            QVERIFY(QDir().mkpath(tmp + suffix + QStringLiteral("/inside")));
-        else
-            QVERIFY(RawFile::write(tmp + suffix, "x"));
-    }
-    QCOMPARE(bFunDeleteTmpFile(buf), stuck.isNull());
-    if (stuck.isNull()) {
-        for (const QString& suffix : suffixes)
-            QVERIFY2(!QFileInfo::exists(tmp + suffix), qPrintable(suffix));
-        return;
-    }
-    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas próby kasowania pliku\n") + tmp + stuck +
-                             QStringLiteral("\nKod błędu: ") + QString::number(EISDIR));
-    // Companions go before the working copy, never a working copy before its journal.
-    if (!stuck.isEmpty())
-        QVERIFY(QFileInfo::exists(tmp));
+    const char* suffixes[] = {"", "-journal", "-wal", "-shm"};
+    for (const char* suffix : suffixes)
+        QVERIFY(RawFile::write(tmp + QLatin1String(suffix), "x"));
+    QVERIFY(bFunDeleteTmpFile(buf));
+    for (const char* suffix : suffixes)
+        QVERIFY2(!QFileInfo::exists(tmp + QLatin1String(suffix)), suffix);
+    // A journal that cannot be removed (a folder of that name, which unlink refuses even
+    // to root) is named; the working copy is not deleted before its journal.
+    QVERIFY(RawFile::write(tmp, "x") && QDir().mkpath(tmp + QStringLiteral("-journal/x")));
+    QVERIFY(!bFunDeleteTmpFile(buf));
+    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas próby kasowania pliku\n") + tmp +
+                             QStringLiteral("-journal\nKod błędu: ") + QString::number(EISDIR));
+    QVERIFY(QFileInfo::exists(tmp));
 }
 
 void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode_data()
 {
-    QTest::addColumn<QString>("link");     // what the copy is given, relative to the folder
-    QTest::addColumn<QString>("pointsTo"); // the symbolic link's text; empty: no link
-    QTest::addColumn<QString>("real");     // the file that must receive the data
-    QTest::addColumn<int>("oldMode");      // 0: the real file does not exist yet
-    QTest::addColumn<int>("newMode");
-    QTest::newRow("plain, owner only") << "klasa.sqdoc"
-                                       << ""
-                                       << "klasa.sqdoc" << 0600 << 0600;
-    QTest::newRow("plain, group reads") << "klasa.sqdoc"
-                                        << ""
-                                        << "klasa.sqdoc" << 0640 << 0640;
-    QTest::newRow("new file") << "nowa.sqdoc"
-                              << ""
-                              << "nowa.sqdoc" << 0 << 0600;
-    QTest::newRow("relative link") << "skrot.sqdoc"
-                                   << "dane/klasa.sqdoc"
-                                   << "dane/klasa.sqdoc" << 0600 << 0600;
-    QTest::newRow("absolute link") << "skrot.sqdoc"
-                                   << "@/dane/klasa.sqdoc"
-                                   << "dane/klasa.sqdoc" << 0644 << 0644;
-    QTest::newRow("dangling link") << "skrot.sqdoc"
-                                   << "dane/nowa.sqdoc"
-                                   << "dane/nowa.sqdoc" << 0 << 0600;
+    QTest::addColumn<QString>("given"); // the path the copy is given, "->" the link's text
+    QTest::addColumn<int>("oldMode");   // 0: the real file does not exist yet
+    QTest::addColumn<QString>("real");  // the file that must receive the data
+    QTest::newRow("plain") << "klasa.sqdoc" << 0640 << "klasa.sqdoc";
+    QTest::newRow("new file") << "nowa.sqdoc" << 0 << "nowa.sqdoc";
+    QTest::newRow("relative link") << "skrot.sqdoc->dane/klasa.sqdoc" << 0600 << "dane/klasa.sqdoc";
+    QTest::newRow("absolute link") << "skrot.sqdoc->@/dane/klasa.sqdoc" << 0644 << "dane/klasa.sqdoc";
+    QTest::newRow("dangling link") << "skrot.sqdoc->dane/nowa.sqdoc" << 0 << "dane/nowa.sqdoc";
 }
 
 void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode()
 {
-    QFETCH(QString, link);
-    QFETCH(QString, pointsTo);
-    QFETCH(QString, real);
+    QFETCH(QString, given);
     QFETCH(int, oldMode);
-    QFETCH(int, newMode);
+    QFETCH(QString, real);
     TestEnvironment env;
-    const QString dir = env.root() + QStringLiteral("/zapis");
-    QVERIFY(QDir().mkpath(dir + QStringLiteral("/dane")));
-    const QString source = env.root() + QStringLiteral("/zrodlo");
-    QVERIFY(RawFile::write(source, "nowe dane"));
-    const QString realPath = dir + QLatin1Char('/') + real;
-    if (oldMode) {
-        QVERIFY(RawFile::write(realPath, "stare dane"));
-        QVERIFY(::chmod(realPath.toUtf8().constData(), mode_t(oldMode)) == 0);
-        if (geteuid() == 0) // another owner, as a file shared in a school office
-            QVERIFY(::chown(realPath.toUtf8().constData(), 65534, 65534) == 0);
-    }
-    if (!pointsTo.isEmpty())
-        QVERIFY(QFile::link(QString(pointsTo).replace(QLatin1Char('@'), dir), dir + QLatin1Char('/') + link));
+    const QString dir = env.root() + QStringLiteral("/zapis/");
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("dane")) &&
+            RawFile::write(env.root() + QStringLiteral("/z"), "nowe"));
+    const QString realPath = dir + real;
+    const QStringList link = given.replace(QLatin1Char('@'), dir).split(QStringLiteral("->"));
+    if (link.size() == 2)
+        QVERIFY(QFile::link(link[1], dir + link[0]));
+    // Another owner where the test may set one, as a file shared in a school office.
+    if (oldMode)
+        QVERIFY(RawFile::write(realPath, "stare") &&
+                ::chmod(realPath.toUtf8().constData(), mode_t(oldMode)) == 0 &&
+                (geteuid() != 0 || ::chown(realPath.toUtf8().constData(), 65534, 65534) == 0));
     // What an interrupted save left: its hidden copy goes, the user's own file stays.
-    const QString leftover = QFileInfo(realPath).absolutePath() + QStringLiteral("/.") +
-                             QFileInfo(realPath).fileName() + QStringLiteral(".a1B2c3");
-    const QString notOurs = leftover + QStringLiteral(".notatka");
-    QVERIFY(RawFile::write(leftover, "kopia przerwanego zapisu"));
-    QVERIFY(RawFile::write(notOurs, "notatka"));
+    const QString leftover =
+        QFileInfo(realPath).path() + QStringLiteral("/.") + QFileInfo(realPath).fileName();
+    QVERIFY(RawFile::write(leftover + QStringLiteral(".a1B2c3"), "") &&
+            RawFile::write(leftover + QStringLiteral(".kopia"), ""));
 
-    QCOMPARE(FileOps::copyFile(source, dir + QLatin1Char('/') + link, false), 0);
-    QCOMPARE(RawFile::bytes(realPath), QByteArray("nowe dane"));
-    QCOMPARE(QFileInfo(dir + QLatin1Char('/') + link).isSymLink(), !pointsTo.isEmpty());
-    QCOMPARE(modeOf(realPath), mode_t(newMode));
-    if (oldMode && geteuid() == 0)
-        QCOMPARE(QFileInfo(realPath).ownerId(), 65534u);
-    QVERIFY(!QFileInfo::exists(leftover));
-    QVERIFY(QFileInfo::exists(notOurs));
+    QCOMPARE(FileOps::copyFile(env.root() + QStringLiteral("/z"), dir + link[0], false), 0);
+    QCOMPARE(RawFile::bytes(realPath), QByteArray("nowe"));
+    QCOMPARE(QFileInfo(dir + link[0]).isSymLink(), link.size() == 2);
+    QCOMPARE(modeOf(realPath), mode_t(oldMode ? oldMode : 0600));
+    QCOMPARE(QFileInfo(realPath).ownerId(), oldMode && geteuid() == 0 ? 65534u : geteuid());
+    QVERIFY(!QFileInfo::exists(leftover + QStringLiteral(".a1B2c3")));
+    QVERIFY(QFileInfo::exists(leftover + QStringLiteral(".kopia")));
 }
 
 void TestDataFolder::copyIsOnDiskBeforeItsRename()
 {
     TestEnvironment env;
-    const QString source = env.root() + QStringLiteral("/zrodlo");
     const QString target = env.root() + QStringLiteral("/klasa.sqdoc");
-    QVERIFY(RawFile::write(source, "nowe"));
-    QVERIFY(RawFile::write(target, "stare"));
-    // Each flush with what the target held at that moment.
-    QList<std::pair<QString, QByteArray>> syncs;
-    FileOps::observeSyncs([&](const QString& path) { syncs.append({path, RawFile::bytes(target)}); });
-    const int err = FileOps::copyFile(source, target, false);
+    QVERIFY(RawFile::write(env.root() + QStringLiteral("/z"), "nowe") && RawFile::write(target, "stare"));
+    QStringList syncs; // each flushed path with what the target held at that moment
+    FileOps::observeSyncs(
+        [&](const QString& path) { syncs << path + QLatin1Char(' ') + RawFile::bytes(target); });
+    QCOMPARE(FileOps::copyFile(env.root() + QStringLiteral("/z"), target, false), 0);
     FileOps::observeSyncs({});
-    QCOMPARE(err, 0);
     QCOMPARE(syncs.size(), 2);
-    QVERIFY2(syncs[0].first.startsWith(env.root() + QStringLiteral("/.klasa.sqdoc.")),
-             qPrintable(syncs[0].first));
-    QCOMPARE(syncs[0].second, QByteArray("stare")); // the data, before the rename
-    QCOMPARE(syncs[1].first, env.root());           // the folder, after it
-    QCOMPARE(syncs[1].second, QByteArray("nowe"));
+    QVERIFY2(syncs[0].startsWith(env.root() + QStringLiteral("/.klasa.sqdoc.")) &&
+                 syncs[0].endsWith(QStringLiteral(" stare")),
+             qPrintable(syncs[0]));                           // the data, before the rename
+    QCOMPARE(syncs[1], env.root() + QStringLiteral(" nowe")); // the folder, after it
 }
 
 QTEST_GUILESS_MAIN(TestDataFolder)
