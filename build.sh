@@ -43,6 +43,8 @@ case "${1:-run}" in
         install_missing
         configure_and_build build-release RelWithDebInfo
         ./build-release/bench/melvok-bench
+        ./build-release/bench/melvok-killtest kill 300
+        ./build-release/bench/melvok-killtest fuzz 2049
         ;;
     *)
         echo "usage: $0 [run|test|bench]" >&2

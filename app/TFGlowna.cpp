@@ -397,15 +397,15 @@ QString TFGlowna::selectedDocumentCaption() const
     return node && node->parent() ? node->text(0) : QString();
 }
 
-void TFGlowna::vFunRefreshStudentList()
+bool TFGlowna::vFunRefreshStudentList()
 {
     const QString path = strFunGetTmpFilePath(m_buf);
     if (!QFileInfo::exists(path))
-        return;
+        return true;
     QList<StudentListEntry> students;
     if (!bFunGetStudentsList(m_buf, path, students)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów"));
-        return;
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        return false;
     }
     vFunSortStudents(students);
     m_students = students;
@@ -424,6 +424,7 @@ void TFGlowna::vFunRefreshStudentList()
     }
     m_tree->addTopLevelItems(roots);
     m_tree->setUpdatesEnabled(true);
+    return true;
 }
 
 void TFGlowna::vFunUpdateStudentMenuItems()

@@ -64,7 +64,8 @@ public:
     void vFunReset();
 
     // The student list and tree.
-    void vFunRefreshStudentList();
+    // False when the students cannot be listed (the message is shown).
+    bool vFunRefreshStudentList();
     void vFunUpdateStudentMenuItems();
     bool bFunLoadStudent(const QString& tableName);
     bool bFunSaveStudent(const QString& previousTableName = QString()) override;

@@ -67,13 +67,25 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         showError(m_buf.text());
         return false;
     }
+    // A log or a journal beside the file holds changes that a copy of the file alone
+    // would lose or garble; SQLite settles them first.
+    if (!bFunSettleDocumentFile(m_buf, path)) {
+        showError(m_buf.text());
+        return false;
+    }
     const QString tmp = strFunGetTmpFilePath(m_buf);
     if (const int err = FileOps::copyFile(path, tmp, false); err != 0) {
         m_buf.reset();
         m_buf << "Błąd kopiowania pliku\nz :" << path << "\ndo :" << tmp << "\nKod błędu: " << err
-              << "\nDane świadectw nie zostały wczytane.";
+              << strFunNotRegularReason(path) << "\nDane świadectw nie zostały wczytane.";
         vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
         showError(m_buf.text());
+        return false;
+    }
+    if (!bFunUseRollbackJournal(m_buf, tmp)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        MessageBuffer quiet;
+        bFunDeleteTmpFile(quiet);
         return false;
     }
     if (!bFunSetFileNormal(path)) {
@@ -92,7 +104,14 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
         showError(m_buf.text());
     }
-    vFunRefreshStudentList();
+    // A file whose students cannot be listed (not a register, or a damaged one) is not
+    // opened: keeping it would leave the previous register in the tree and make every
+    // later command fail.
+    if (!vFunRefreshStudentList()) {
+        MessageBuffer quiet;
+        bFunDeleteTmpFile(quiet);
+        return false;
+    }
     return true;
 }
 

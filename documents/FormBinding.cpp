@@ -53,8 +53,12 @@ void setText(QWidget* component, const QString& value)
         const int index =
             value.isEmpty() ? -1 : combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
         combo->setCurrentIndex(index);
-        if (combo->isEditable() && index < 0)
+        if (combo->isEditable() && index < 0) {
+            // The edit line of a combo box cuts at 32,767 characters like any edit.
+            if (QLineEdit* line = combo->lineEdit(); line && value.size() > line->maxLength())
+                line->setMaxLength(int(value.size()));
             combo->setEditText(value);
+        }
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(component)) {
         QString plain = value;
         plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

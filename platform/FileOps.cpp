@@ -1,7 +1,10 @@
 #include "platform/FileOps.h"
 
+#include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +14,7 @@ namespace {
 
 long long g_failAfter = -1;
 int g_failError = 0;
+std::function<void(const QString&)> g_syncObserver;
 
 QByteArray native(const QString& path)
 {
@@ -39,39 +43,8 @@ int writeAll(int fd, const char* data, size_t size, long long& written)
     return 0;
 }
 
-} // namespace
-
-namespace FileOps {
-
-bool exists(const QString& path)
+int copyData(int in, int out)
 {
-    struct stat st;
-    return ::stat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-int copyFile(const QString& source, const QString& target, bool failIfExists)
-{
-    const QByteArray src = native(source);
-    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return errno;
-    struct stat st;
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(in);
-        return err ? err : EINVAL;
-    }
-
-    const QFileInfo info(target);
-    QByteArray tmpl = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
-    const int out = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        return err;
-    }
-
-    int err = 0;
     long long written = 0;
     char buffer[1 << 16];
     for (;;) {
@@ -79,23 +52,162 @@ int copyFile(const QString& source, const QString& target, bool failIfExists)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            err = errno;
-            break;
+            return errno;
         }
         if (n == 0)
-            break;
-        if ((err = writeAll(out, buffer, size_t(n), written)) != 0)
-            break;
+            return 0;
+        if (const int err = writeAll(out, buffer, size_t(n), written); err != 0)
+            return err;
     }
+}
+
+int syncFd(int fd, const QString& path)
+{
+    if (g_syncObserver)
+        g_syncObserver(path);
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// Only a regular file is copied; opening a FIFO would wait for a writer for ever.
+int regularOnly(const struct stat& st)
+{
+    if (S_ISREG(st.st_mode))
+        return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+}
+
+// Opens the source for reading after checking its type, and checks it again on the
+// open descriptor in case the file was replaced between the two.
+int openRegular(const QByteArray& path, int& fd)
+{
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        return errno;
+    if (const int err = regularOnly(st); err != 0)
+        return err;
+    fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int err = ::fstat(fd, &st) == 0 ? regularOnly(st) : errno;
+    if (err == 0 && ::fcntl(fd, F_SETFL, 0) != 0)
+        err = errno;
+    if (err != 0)
+        ::close(fd);
+    return err;
+}
+
+// The replaced file's owner, group and mode go to its successor. Only the owner can
+// be refused to an ordinary user; the group and the mode are still set then.
+void keepAttributes(int fd, const struct stat& old)
+{
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+        (void)::fchown(fd, uid_t(-1), old.st_gid);
+    (void)::fchmod(fd, old.st_mode & 07777);
+}
+
+void syncFolder(const QString& dir)
+{
+    const int fd = ::open(native(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    syncFd(fd, dir); // not every file system syncs folders; the data are safe already
+    ::close(fd);
+}
+
+// Hidden temporary files "<prefix>XXXXXX" of earlier copies that never got renamed.
+void removeLeftovers(const QString& dir, const QString& prefix)
+{
+    const QStringList names =
+        QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+            continue;
+        const bool random = std::all_of(name.begin() + prefix.size(), name.end(), [](QChar c) {
+            return c.unicode() < 0x80 && std::isalnum(int(c.unicode()));
+        });
+        if (random)
+            ::unlink(native(dir + QLatin1Char('/') + name).constData());
+    }
+}
+
+} // namespace
+
+namespace FileOps {
+
+bool exists(const QString& path)
+{
+    return kind(path) == Kind::Regular;
+}
+
+Kind kind(const QString& path)
+{
+    struct stat st;
+    if (::stat(native(path).constData(), &st) != 0)
+        return Kind::Missing;
+    if (S_ISREG(st.st_mode))
+        return Kind::Regular;
+    if (S_ISDIR(st.st_mode))
+        return Kind::Directory;
+    if (S_ISFIFO(st.st_mode))
+        return Kind::Fifo;
+    if (S_ISSOCK(st.st_mode))
+        return Kind::Socket;
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return Kind::Device;
+    return Kind::Other;
+}
+
+QString resolveLinks(const QString& path)
+{
+    QString current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        const QByteArray p = native(current);
+        struct stat st;
+        if (::lstat(p.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        char link[4096];
+        const ssize_t n = ::readlink(p.constData(), link, sizeof link - 1);
+        if (n < 0)
+            return current;
+        const QString next = QString::fromUtf8(link, n);
+        current =
+            QDir::isAbsolutePath(next) ? next : QFileInfo(current).absolutePath() + QLatin1Char('/') + next;
+    }
+    return current;
+}
+
+int copyFile(const QString& source, const QString& target, bool failIfExists)
+{
+    int in = -1;
+    if (const int err = openRegular(native(source), in); err != 0)
+        return err;
+
+    // The temporary file goes beside the real file, so that the rename replaces the
+    // file itself and not a symbolic link pointing to it.
+    const QFileInfo info(resolveLinks(target));
+    const QString dir = info.absolutePath();
+    const QString prefix = QStringLiteral(".") + info.fileName() + QStringLiteral(".");
+    QByteArray tmpl = native(dir + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
+    const int out = ::mkostemp(tmpl.data(), O_CLOEXEC); // mode 600
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        return err;
+    }
+
+    int err = copyData(in, out);
     ::close(in);
-    if (!err && ::fchmod(out, 0666 & ~[] { mode_t m = ::umask(0); ::umask(m); return m; }()) != 0)
-        err = errno;
-    if (!err && ::fsync(out) != 0)
-        err = errno;
+    const QByteArray dst = native(info.absoluteFilePath());
+    struct stat old;
+    if (!err && !failIfExists && ::stat(dst.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        keepAttributes(out, old);
+    // On disk before the rename: after a power cut the target is the old file or the
+    // whole new one, never an empty one.
+    if (!err)
+        err = syncFd(out, QString::fromUtf8(tmpl));
     if (::close(out) != 0 && !err)
         err = errno;
 
-    const QByteArray dst = native(target);
     if (!err) {
         if (failIfExists) {
             if (::link(tmpl.constData(), dst.constData()) != 0)
@@ -105,6 +217,10 @@ int copyFile(const QString& source, const QString& target, bool failIfExists)
         }
     }
     ::unlink(tmpl.constData()); // after a rename it is gone already
+    if (!err) {
+        syncFolder(dir);
+        removeLeftovers(dir, prefix);
+    }
     return err;
 }
 
@@ -115,7 +231,7 @@ int removeFile(const QString& path)
 
 int makeDir(const QString& path)
 {
-    if (::mkdir(native(path).constData(), 0777) == 0)
+    if (::mkdir(native(path).constData(), 0700) == 0)
         return 0;
     const int err = errno;
     struct stat st;
@@ -137,7 +253,7 @@ int makeWritable(const QString& path)
 
 int touch(const QString& path)
 {
-    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0)
         return errno;
     ::close(fd);
@@ -148,6 +264,11 @@ void failCopiesAfter(long long bytes, int error)
 {
     g_failAfter = bytes;
     g_failError = error;
+}
+
+void observeSyncs(std::function<void(const QString& path)> observer)
+{
+    g_syncObserver = std::move(observer);
 }
 
 } // namespace FileOps

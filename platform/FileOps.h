@@ -4,30 +4,50 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace FileOps {
 
+// A regular file (or a symbolic link to one) is there.
 bool exists(const QString& path);
 
+// What lies at a path; a symbolic link is followed.
+enum class Kind { Missing, Regular, Directory, Fifo, Socket, Device, Other };
+Kind kind(const QString& path);
+
 // Copies `source` to `target` without ever leaving a half-written target: the data go
-// into a temporary file in the target's folder, are flushed to disk, and the temporary
-// file is then renamed over the target (or linked to it when `failIfExists`, which
-// fails with EEXIST when the target is there). Returns 0 or the errno value.
+// into a hidden temporary file beside the real target (a symbolic link is followed),
+// are flushed to disk, and the temporary file is then renamed over the target (or
+// linked to it when `failIfExists`, which fails with EEXIST when the target is there).
+// A replaced target keeps its mode, owner and group (as far as the process may set
+// them); a new one is readable by its owner only. Temporary files that an interrupted
+// copy to the same target left behind are removed after a successful copy.
+// Only a regular file is read: a directory gives EISDIR, any other special file
+// EINVAL, before it is opened. Returns 0 or the errno value.
 int copyFile(const QString& source, const QString& target, bool failIfExists);
+
+// The path a write to `path` really reaches: symbolic links followed, also one whose
+// target does not exist yet.
+QString resolveLinks(const QString& path);
 
 // Removes a file; 0 or errno.
 int removeFile(const QString& path);
 
-// Creates one folder level; 0 (also when it exists) or errno.
+// Creates one folder level, readable by its owner only; 0 (also when it exists) or errno.
 int makeDir(const QString& path);
 
 // Gives the owner write permission; 0 or errno (ENOENT for a missing file).
 int makeWritable(const QString& path);
 
-// Creates an empty file when there is none; 0 or errno.
+// Creates an empty file, readable by its owner only, when there is none; 0 or errno.
 int touch(const QString& path);
 
 // For tests: the next copies fail with `error` after `bytes` bytes were written.
 // A negative byte count switches this off.
 void failCopiesAfter(long long bytes, int error);
+
+// For tests: called with the path of every file or folder a copy is about to flush
+// to disk; an empty function switches this off.
+void observeSyncs(std::function<void(const QString& path)> observer);
 
 } // namespace FileOps

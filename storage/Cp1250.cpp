@@ -66,18 +66,18 @@ bool encode(const QString& text, QByteArray& out, QString* badChar)
     const auto& table = reverseTable();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t u = text.at(i).unicode();
-        if (u < 0x80) {
+        // A NUL would end the statement text where SQLite reads it.
+        if (u < 0x80 && u != 0) {
             result += char(u);
             continue;
         }
-        const auto it = table.constFind(u);
+        const auto it = u == 0 ? table.constEnd() : table.constFind(u);
         if (it == table.constEnd()) {
             if (badChar) {
                 // Keep a surrogate pair together so the message shows the real character.
-                if (text.at(i).isHighSurrogate() && i + 1 < text.size())
-                    *badChar = text.mid(i, 2);
-                else
-                    *badChar = QString(text.at(i));
+                const bool pair =
+                    text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+                *badChar = text.mid(i, pair ? 2 : 1);
             }
             return false;
         }
@@ -93,7 +93,7 @@ QByteArray encodeLossy(const QString& text)
     const auto& table = reverseTable();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c.unicode() < 0x80) {
+        if (c.unicode() < 0x80 && c.unicode() != 0) {
             result += char(c.unicode());
         } else if (auto it = table.constFind(c.unicode()); it != table.constEnd()) {
             result += it.value();
@@ -108,13 +108,19 @@ QByteArray encodeLossy(const QString& text)
 
 QString refusalMessage(const QString& badChar)
 {
-    const char32_t code = badChar.size() == 2 ? QChar::surrogateToUcs4(badChar.at(0), badChar.at(1))
+    const bool pair =
+        badChar.size() == 2 && badChar.at(0).isHighSurrogate() && badChar.at(1).isLowSurrogate();
+    const char32_t code = pair                ? QChar::surrogateToUcs4(badChar.at(0), badChar.at(1))
                           : badChar.isEmpty() ? 0
                                               : badChar.at(0).unicode();
     const QString hex = QString::number(uint(code), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    // A control character or a lone surrogate cannot be shown; its number names it.
+    const QString shown =
+        pair || (!badChar.isEmpty() && badChar.at(0).isPrint() && !badChar.at(0).isSurrogate()) ? badChar
+                                                                                                : QString();
     return QStringLiteral("Znak \u201E%1\u201D (U+%2) nie może zostać zapisany w pliku: pliki programu "
                           "przechowują tekst w kodowaniu Windows-1250.\nUsuń ten znak lub zastąp go innym.")
-        .arg(badChar, hex);
+        .arg(shown, hex);
 }
 
 } // namespace Cp1250

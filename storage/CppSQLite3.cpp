@@ -53,6 +53,9 @@ const char* CppSQLite3Exception::codeName(int code)
     case SQLITE_AUTH: return "SQLITE_AUTH";
     case SQLITE_FORMAT: return "SQLITE_FORMAT";
     case SQLITE_RANGE: return "SQLITE_RANGE";
+    case SQLITE_NOTADB: return "SQLITE_NOTADB";
+    case SQLITE_NOTICE: return "SQLITE_NOTICE";
+    case SQLITE_WARNING: return "SQLITE_WARNING";
     case SQLITE_ROW: return "SQLITE_ROW";
     case SQLITE_DONE: return "SQLITE_DONE";
     case CPPSQLITE_ERROR: return "CPPSQLITE_ERROR";

@@ -7,6 +7,8 @@
 #include "storage/SqlText.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,19 +31,109 @@ bool bFunCreateDir(MessageBuffer& buf, const QString& path)
 
 bool bFunDeleteTmpFile(MessageBuffer& buf)
 {
+    // SQLite's companions go first: a journal left beside a new working copy would be
+    // rolled into it, while the old working copy left without its journal is harmless,
+    // as it is deleted next.
     const QString path = strFunGetTmpFilePath(buf);
-    if (!FileOps::exists(path))
+    for (const char* suffix : {"-journal", "-wal", "-shm", ""}) {
+        const QString file = path + QString::fromLatin1(suffix);
+        const int err = FileOps::removeFile(file);
+        if (err == 0 || err == ENOENT)
+            continue;
+        buf.reset();
+        buf << "Błąd podczas próby kasowania pliku\n" << file << "\nKod błędu: " << err;
+        if (err == EACCES || err == EPERM)
+            buf << "\n\nOdmowa dostępu. Sprawdź czy posiadasz dostateczne uprawnienia lub uruchom "
+                   "program jako administrator.";
+        vFunLogError(buf, QStringLiteral("bFunDeleteTmpFile()"));
+        return false;
+    }
+    return true;
+}
+
+QString strFunNotRegularReason(const QString& path)
+{
+    switch (FileOps::kind(path)) {
+    case FileOps::Kind::Missing:
+    case FileOps::Kind::Regular:
+        return QString();
+    case FileOps::Kind::Directory:
+        return QStringLiteral("\nWskazana ścieżka jest katalogiem, a nie plikiem.");
+    case FileOps::Kind::Fifo:
+        return QStringLiteral("\nWskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.");
+    case FileOps::Kind::Socket:
+        return QStringLiteral("\nWskazany plik jest gniazdem, a nie zwykłym plikiem.");
+    case FileOps::Kind::Device:
+        return QStringLiteral("\nWskazany plik jest urządzeniem, a nie zwykłym plikiem.");
+    case FileOps::Kind::Other:
+        break;
+    }
+    return QStringLiteral("\nWskazany plik nie jest zwykłym plikiem.");
+}
+
+bool bFunSettleDocumentFile(MessageBuffer& buf, const QString& path)
+{
+    const QString wal = path + QStringLiteral("-wal");
+    const QString journal = path + QStringLiteral("-journal");
+    const bool hasWal = FileOps::kind(wal) != FileOps::Kind::Missing;
+    const bool hasJournal = FileOps::kind(journal) != FileOps::Kind::Missing && QFileInfo(journal).size() > 0;
+    if (!hasWal && !hasJournal)
         return true;
-    const int err = FileOps::removeFile(path);
-    if (err == 0)
+
+    CppSQLite3DB db;
+    CppSQLite3Query q;
+    int code = SQLITE_OK;
+    try {
+        db.openFile(path);
+        // The first read rolls a hot journal back; the checkpoint moves every change
+        // of the log into the file itself, which is all that the copy takes.
+        db.runScalarInt("select count(*) from sqlite_master");
+        if (hasWal) {
+            q = db.runQuery("pragma wal_checkpoint(TRUNCATE)");
+            if (q.intAt(0, 0) != 0)
+                code = SQLITE_BUSY;
+            q.release();
+        }
+        db.closeFile();
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::cleanUp(q, db);
+        code = e.code();
+    }
+    if (code == SQLITE_OK)
         return true;
     buf.reset();
-    buf << "Błąd podczas próby kasowania pliku\n" << path << "\nKod błędu: " << err;
-    if (err == EACCES || err == EPERM)
-        buf << "\n\nOdmowa dostępu. Sprawdź czy posiadasz dostateczne uprawnienia lub uruchom program jako "
-               "administrator.";
-    vFunLogError(buf, QStringLiteral("bFunDeleteTmpFile()"));
+    buf << "Błąd podczas próby wczytania pliku\n"
+        << path << "\nObok pliku leży niedokończony zapis bazy danych ("
+        << QFileInfo(hasWal ? wal : journal).fileName()
+        << "), którego nie udało się dołączyć do pliku ani wycofać.\nKod błędu: "
+        << QString::fromLatin1(CppSQLite3Exception::codeName(code))
+        << "\nSprawdź, czy katalog pliku pozwala na zapis i czy plik nie jest otwarty w innym programie."
+        << "\nDane świadectw nie zostały wczytane.";
+    vFunLogError(buf, QStringLiteral("bFunSettleDocumentFile()"));
     return false;
+}
+
+bool bFunUseRollbackJournal(MessageBuffer& buf, const QString& path)
+{
+    // Bytes 18 and 19 of the header are 2 in a file that keeps a write-ahead log.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray header = file.read(20);
+    file.close();
+    if (header.size() < 20 || header.at(18) != 2 || header.at(19) != 2)
+        return true;
+    CppSQLite3DB db;
+    try {
+        db.openFile(path);
+        db.runStatement("pragma journal_mode=DELETE");
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::closeQuietly(db);
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"),
+                             QStringLiteral("bFunUseRollbackJournal()"));
+    }
 }
 
 bool bFunCopyFile(MessageBuffer& buf, const QString& source, const QString& target, bool failIfExists)

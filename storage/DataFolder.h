@@ -8,7 +8,19 @@
 #include <QString>
 
 bool bFunCreateDir(MessageBuffer& buf, const QString& path);
+// Deletes the working copy together with SQLite's files beside it ("-journal",
+// "-wal", "-shm"); true only when none of them is left.
 bool bFunDeleteTmpFile(MessageBuffer& buf);
+// Why a path cannot be copied as a file ("\n" and a sentence), or the empty text for
+// a regular or missing file.
+QString strFunNotRegularReason(const QString& path);
+// Lets SQLite bring a document file with a write-ahead log or a hot journal beside it
+// to its last committed state, so that a copy of the file alone holds every change.
+// Nothing to do: true. Failure: a message naming the file, false.
+bool bFunSettleDocumentFile(MessageBuffer& buf, const QString& path);
+// Switches a copied file that keeps a write-ahead log to a rollback journal, so that
+// the file alone always holds every stored change.
+bool bFunUseRollbackJournal(MessageBuffer& buf, const QString& path);
 bool bFunCopyFile(MessageBuffer& buf, const QString& source, const QString& target, bool failIfExists);
 bool bFunSetFileNormal(const QString& path);
 bool bFunCheckFilesDir(MessageBuffer& buf);

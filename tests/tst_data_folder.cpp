@@ -4,6 +4,7 @@
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "tests/support/RawFile.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
@@ -11,6 +12,18 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st;
+    return ::stat(path.toUtf8().constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+} // namespace
 
 class TestDataFolder : public QObject
 {
@@ -30,6 +43,10 @@ private Q_SLOTS:
     void failedCopyLeavesTheTargetWhole();
     void backupsKeepTheTenGreatestNames();
     void setFileNormal();
+    void workingCopyGoesWithItsCompanions();
+    void copyWritesTheRealFileAndKeepsItsMode_data();
+    void copyWritesTheRealFileAndKeepsItsMode();
+    void copyIsOnDiskBeforeItsRename();
 };
 
 void TestDataFolder::loginNameFolding_data()
@@ -59,6 +76,7 @@ void TestDataFolder::dataFolderIsCreatedBelowTheDesktopDataFolder()
     const QString dir = strFunGetMainDirPath(buf);
     QCOMPARE(dir, env.appDataRoot() + QStringLiteral("/Melvok-Dokumenty/sekretariat"));
     QVERIFY(QFileInfo(dir).isDir());
+    QCOMPARE(modeOf(dir), mode_t(0700)); // it holds PESEL numbers
     QCOMPARE(strFunGetTmpFilePath(buf), dir + QStringLiteral("/data_tmp.sqtmp"));
     QCOMPARE(strFunGetBackupDirPath(buf), dir + QStringLiteral("/backup/"));
     QCOMPARE(strFunGetSettingsFilePath(buf, true), env.programDir() + QStringLiteral("/ustawienia.sqset"));
@@ -131,7 +149,7 @@ void TestDataFolder::missingCatalogue()
     junk.write(QByteArray(4096, 'x'));
     junk.close();
     QVERIFY(!env.installDataFolder());
-    QCOMPARE(env.buf.text(), QStringLiteral("Sql exception: UNKNOWN_ERROR"));
+    QCOMPARE(env.buf.text(), QStringLiteral("Sql exception: SQLITE_NOTADB"));
 }
 
 void TestDataFolder::readOnlyCatalogueWithNothingToUpdate()
@@ -254,6 +272,88 @@ void TestDataFolder::setFileNormal()
     QFile::setPermissions(path, QFileDevice::ReadOwner);
     QVERIFY(bFunSetFileNormal(path));
     QVERIFY(QFileInfo(path).permissions() & QFileDevice::WriteOwner);
+}
+
+void TestDataFolder::workingCopyGoesWithItsCompanions()
+{
+    TestEnvironment env;
+    MessageBuffer buf;
+    const QString tmp = strFunGetTmpFilePath(buf);
+    const char* suffixes[] = {"", "-journal", "-wal", "-shm"};
+    for (const char* suffix : suffixes)
+        QVERIFY(RawFile::write(tmp + QLatin1String(suffix), "x"));
+    QVERIFY(bFunDeleteTmpFile(buf));
+    for (const char* suffix : suffixes)
+        QVERIFY2(!QFileInfo::exists(tmp + QLatin1String(suffix)), suffix);
+    // A journal that cannot be removed (a folder of that name, which unlink refuses even
+    // to root) is named; the working copy is not deleted before its journal.
+    QVERIFY(RawFile::write(tmp, "x") && QDir().mkpath(tmp + QStringLiteral("-journal/x")));
+    QVERIFY(!bFunDeleteTmpFile(buf));
+    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas próby kasowania pliku\n") + tmp +
+                             QStringLiteral("-journal\nKod błędu: ") + QString::number(EISDIR));
+    QVERIFY(QFileInfo::exists(tmp));
+}
+
+void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode_data()
+{
+    QTest::addColumn<QString>("given"); // the path the copy is given, "->" the link's text
+    QTest::addColumn<int>("oldMode");   // 0: the real file does not exist yet
+    QTest::addColumn<QString>("real");  // the file that must receive the data
+    QTest::newRow("plain") << "klasa.sqdoc" << 0640 << "klasa.sqdoc";
+    QTest::newRow("new file") << "nowa.sqdoc" << 0 << "nowa.sqdoc";
+    QTest::newRow("relative link") << "skrot.sqdoc->dane/klasa.sqdoc" << 0600 << "dane/klasa.sqdoc";
+    QTest::newRow("absolute link") << "skrot.sqdoc->@/dane/klasa.sqdoc" << 0644 << "dane/klasa.sqdoc";
+    QTest::newRow("dangling link") << "skrot.sqdoc->dane/nowa.sqdoc" << 0 << "dane/nowa.sqdoc";
+}
+
+void TestDataFolder::copyWritesTheRealFileAndKeepsItsMode()
+{
+    QFETCH(QString, given);
+    QFETCH(int, oldMode);
+    QFETCH(QString, real);
+    TestEnvironment env;
+    const QString dir = env.root() + QStringLiteral("/zapis/");
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("dane")) &&
+            RawFile::write(env.root() + QStringLiteral("/z"), "nowe"));
+    const QString realPath = dir + real;
+    const QStringList link = given.replace(QLatin1Char('@'), dir).split(QStringLiteral("->"));
+    if (link.size() == 2)
+        QVERIFY(QFile::link(link[1], dir + link[0]));
+    // Another owner where the test may set one, as a file shared in a school office.
+    if (oldMode)
+        QVERIFY(RawFile::write(realPath, "stare") &&
+                ::chmod(realPath.toUtf8().constData(), mode_t(oldMode)) == 0 &&
+                (geteuid() != 0 || ::chown(realPath.toUtf8().constData(), 65534, 65534) == 0));
+    // What an interrupted save left: its hidden copy goes, the user's own file stays.
+    const QString leftover =
+        QFileInfo(realPath).path() + QStringLiteral("/.") + QFileInfo(realPath).fileName();
+    QVERIFY(RawFile::write(leftover + QStringLiteral(".a1B2c3"), "") &&
+            RawFile::write(leftover + QStringLiteral(".kopia"), ""));
+
+    QCOMPARE(FileOps::copyFile(env.root() + QStringLiteral("/z"), dir + link[0], false), 0);
+    QCOMPARE(RawFile::bytes(realPath), QByteArray("nowe"));
+    QCOMPARE(QFileInfo(dir + link[0]).isSymLink(), link.size() == 2);
+    QCOMPARE(modeOf(realPath), mode_t(oldMode ? oldMode : 0600));
+    QCOMPARE(QFileInfo(realPath).ownerId(), oldMode && geteuid() == 0 ? 65534u : geteuid());
+    QVERIFY(!QFileInfo::exists(leftover + QStringLiteral(".a1B2c3")));
+    QVERIFY(QFileInfo::exists(leftover + QStringLiteral(".kopia")));
+}
+
+void TestDataFolder::copyIsOnDiskBeforeItsRename()
+{
+    TestEnvironment env;
+    const QString target = env.root() + QStringLiteral("/klasa.sqdoc");
+    QVERIFY(RawFile::write(env.root() + QStringLiteral("/z"), "nowe") && RawFile::write(target, "stare"));
+    QStringList syncs; // each flushed path with what the target held at that moment
+    FileOps::observeSyncs(
+        [&](const QString& path) { syncs << path + QLatin1Char(' ') + RawFile::bytes(target); });
+    QCOMPARE(FileOps::copyFile(env.root() + QStringLiteral("/z"), target, false), 0);
+    FileOps::observeSyncs({});
+    QCOMPARE(syncs.size(), 2);
+    QVERIFY2(syncs[0].startsWith(env.root() + QStringLiteral("/.klasa.sqdoc.")) &&
+                 syncs[0].endsWith(QStringLiteral(" stare")),
+             qPrintable(syncs[0]));                           // the data, before the rename
+    QCOMPARE(syncs[1], env.root() + QStringLiteral(" nowe")); // the folder, after it
 }
 
 QTEST_GUILESS_MAIN(TestDataFolder)

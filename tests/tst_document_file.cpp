@@ -198,17 +198,17 @@ void TestDocumentFile::damagedFile_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("label");
     // SQLITE_NOTADB has no name of its own.
-    QTest::newRow("exists") << int(CheckExists) << -1 << "SQLite exception: \nUNKNOWN_ERROR"
+    QTest::newRow("exists") << int(CheckExists) << -1 << "SQLite exception: \nSQLITE_NOTADB"
                             << "iFunCheckIsStudentExists";
-    QTest::newRow("student list") << int(StudentsList) << 0 << "SQL exception: \nUNKNOWN_ERROR"
+    QTest::newRow("student list") << int(StudentsList) << 0 << "SQL exception: \nSQLITE_NOTADB"
                                   << "bFunGetStudentsList";
-    QTest::newRow("load") << int(Load) << 0 << "SQL exception: \nUNKNOWN_ERROR"
+    QTest::newRow("load") << int(Load) << 0 << "SQL exception: \nSQLITE_NOTADB"
                           << "bFunLoadCertData()";
-    QTest::newRow("delete") << int(Delete) << 0 << "SQL exception: \nUNKNOWN_ERROR"
+    QTest::newRow("delete") << int(Delete) << 0 << "SQL exception: \nSQLITE_NOTADB"
                             << "bFunDeleteTable()";
-    QTest::newRow("save") << int(Save) << 0 << "SQLite exception: UNKNOWN_ERROR"
+    QTest::newRow("save") << int(Save) << 0 << "SQLite exception: SQLITE_NOTADB"
                           << "bFunSqlSaveCertData()";
-    QTest::newRow("replace") << int(Replace) << 0 << "SQLite exception: UNKNOWN_ERROR"
+    QTest::newRow("replace") << int(Replace) << 0 << "SQLite exception: SQLITE_NOTADB"
                              << "bFunSqlSaveCertData()";
 }
 
@@ -606,27 +606,37 @@ void TestDocumentFile::refusesUnstorableText_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("code"); // how the message names the character
+    const QString save = QStringLiteral("bFunSqlSaveCertData()");
     QTest::newRow("save value") << int(Save) << "PESEL9"
-                                << "Zoë 日本"
-                                << "bFunSqlSaveCertData()";
+                                << "Zoë 日本" << save << "U+65E5";
     QTest::newRow("replace value") << int(Replace) << "PESEL1"
-                                   << "Zoë 日本"
-                                   << "bFunSqlSaveCertData()";
+                                   << "Zoë 日本" << save << "U+65E5";
     QTest::newRow("save table") << int(Save) << "PESEL日"
-                                << "x"
-                                << "bFunSqlSaveCertData()";
+                                << "x" << save << "U+65E5";
     QTest::newRow("replace table") << int(Replace) << "PESEL日"
-                                   << "x"
-                                   << "bFunSqlSaveCertData()";
+                                   << "x" << save << "U+65E5";
     QTest::newRow("delete table") << int(Delete) << "PESEL日"
                                   << "x"
-                                  << "bFunDeleteTable()";
+                                  << "bFunDeleteTable()"
+                                  << "U+65E5";
     QTest::newRow("load table") << int(Load) << "PESEL日"
                                 << "x"
-                                << "bFunLoadCertData()";
+                                << "bFunLoadCertData()"
+                                << "U+65E5";
     QTest::newRow("exists table") << int(CheckExists) << "PESEL日"
                                   << "x"
-                                  << "iFunCheckIsStudentExists";
+                                  << "iFunCheckIsStudentExists"
+                                  << "U+65E5";
+    // A NUL would cut the statement short; a lone surrogate is no character at all.
+    QTest::newRow("save NUL") << int(Save) << "PESEL9" << QStringLiteral("a").append(QChar(0)).append(u'b')
+                              << save << "U+0000";
+    QTest::newRow("replace NUL") << int(Replace) << "PESEL1" << QString(QChar(0)) << save << "U+0000";
+    QTest::newRow("lone high surrogate")
+        << int(Save) << "PESEL9" << QStringLiteral("x").append(QChar(0xD83D)).append(u'y') << save
+        << "U+D83D";
+    QTest::newRow("lone low surrogate")
+        << int(Replace) << "PESEL1" << QStringLiteral("x").append(QChar(0xDE00)) << save << "U+DE00";
 }
 
 void TestDocumentFile::refusesUnstorableText()
@@ -635,13 +645,18 @@ void TestDocumentFile::refusesUnstorableText()
     QFETCH(QString, table);
     QFETCH(QString, value);
     QFETCH(QString, label);
+    QFETCH(QString, code);
     const QString doc = newDocument();
     QVERIFY(bFunSaveCertData(m_env->buf, doc, QStringLiteral("PESEL1"), studentRows("Nowak", "Anna", "1")));
     const QByteArray before = fileBytes(doc);
     FieldRowList rows = studentRows("Nowak", "Anna", "1");
     rows.append({QStringLiteral("DANE UCZNIA"), QStringLiteral("UrodzonyMiasto_DATA_COMBOBOX"), value});
     QCOMPARE(run(Op(op), doc, table, rows), op == CheckExists ? -1 : 0);
-    QCOMPARE(m_env->buf.text(), Cp1250::refusalMessage(QStringLiteral("日")));
+    const QString text = m_env->buf.text();
+    QVERIFY2(text.startsWith(QStringLiteral("Znak \u201E")) &&
+                 text.contains(QStringLiteral("\u201D (") + code +
+                               QStringLiteral(") nie może zostać zapisany w pliku")),
+             qPrintable(text));
     verifyLogged(label);
     QCOMPARE(fileBytes(doc), before);
 }

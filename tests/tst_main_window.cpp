@@ -11,6 +11,7 @@
 #include "storage/DataFolder.h"
 #include "storage/SettingsStore.h"
 #include "tests/support/OtherProgram.h"
+#include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -34,6 +35,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -162,6 +164,15 @@ private Q_SLOTS:
     void wheelScrollsThePreview();
     void workingCopyLockedByAnotherProgram();
     void settingsUnreadableBeforeEditingADocument();
+
+    // Opening what is not a plain, settled register.
+    void notARegisterIsAFailedOpen_data();
+    void notARegisterIsAFailedOpen();
+    void specialFilesGiveTheCopyMessage();
+    void killedRunsJournalNeverReachesTheNextRegister();
+    void registerWithItsOwnLogOrJournal_data();
+    void registerWithItsOwnLogOrJournal();
+    void longValuesStayWhole();
 };
 
 void TestMainWindow::commandLineTail_data()
@@ -650,7 +661,8 @@ void TestMainWindow::openBadFiles()
     j.close();
     prompts->files.enqueue(junk);
     main()->OtworzPlikToolButtonClick();
-    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów")});
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
+                                                          "SQL exception: \nSQLITE_NOTADB")});
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(j.open(QIODevice::ReadOnly));
     QCOMPARE(j.readAll(), note); // untouched
@@ -848,6 +860,160 @@ void TestMainWindow::settingsUnreadableBeforeEditingADocument()
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
     QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Error);
     QVERIFY(!main()->unsavedChanges());
+}
+
+// ---------------------------------------------------------------- opening unusual files
+
+namespace {
+
+// `count` students "<surname><i> Anna" in tables PESEL1.., each with a document text
+// of `padding` characters; `rename` instead gives every row of them a new value.
+QByteArray registerSql(int count, const QByteArray& surname, int padding = 10, bool rename = false)
+{
+    QByteArray sql = rename ? "" : "begin;";
+    for (int i = 1; i <= count; ++i) {
+        const QByteArray table = "`PESEL" + QByteArray::number(i) + "`";
+        const QByteArray insert = "insert into " + table + " values('";
+        sql += rename ? "update " + table + " set value='ZMIENIONY';"
+                      : "create table " + table + "( id TEXT, comp_name TEXT, value TEXT );" + insert +
+                            "DANE UCZNIA', 'Nazwisko_DATA_EDIT', '" + surname + QByteArray::number(i) +
+                            "');" + insert + "DANE UCZNIA', 'Imie_DATA_EDIT', 'Anna');" + insert +
+                            "ZAWIADOMIENIE_O_PRZEKAZANIU', 'ZMIENNA_Klasy_STR1_DATA_EDIT', '" +
+                            QByteArray(padding, 'p') + "');";
+    }
+    return rename ? sql : sql + "commit;";
+}
+
+} // namespace
+
+void TestMainWindow::notARegisterIsAFailedOpen_data()
+{
+    QTest::addColumn<bool>("commandLine");
+    QTest::newRow("command line") << true;
+    QTest::newRow("open") << false;
+}
+
+void TestMainWindow::notARegisterIsAFailedOpen()
+{
+    QFETCH(bool, commandLine);
+    QByteArray bytes(8192, '\0');
+    QRandomGenerator(2049).fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    const QString bad = env->root() + QStringLiteral("/zly.sqdoc");
+    QVERIFY(RawFile::write(bad, bytes));
+    start(commandLine ? bad : writeDocument(QStringLiteral("dobry.sqdoc"), registerSql(2, "Dobry")));
+    if (!commandLine) {
+        prompts->files.enqueue(bad);
+        main()->OtworzPlikToolButtonClick();
+    }
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
+                                                          "SQL exception: \nSQLITE_NOTADB")});
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
+    QVERIFY(!QFileInfo::exists(tmpPath()));
+}
+
+void TestMainWindow::specialFilesGiveTheCopyMessage()
+{
+    const QString fifo = env->root() + QStringLiteral("/potok.sqdoc"); // nobody ever writes into it
+    const QString folder = env->root() + QStringLiteral("/katalog.sqdoc");
+    QVERIFY(::mkfifo(fifo.toUtf8().constData(), 0600) == 0 && QDir().mkpath(folder));
+    start();
+    const std::tuple<QString, int, QString> cases[] = {
+        {fifo, EINVAL, QStringLiteral("Wskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.")},
+        {folder, EISDIR, QStringLiteral("Wskazana ścieżka jest katalogiem, a nie plikiem.")},
+        {QStringLiteral("/dev/zero"), EINVAL,
+         QStringLiteral("Wskazany plik jest urządzeniem, a nie zwykłym plikiem.")},
+    };
+    for (const auto& [path, code, reason] : cases) {
+        prompts->clear();
+        prompts->files.enqueue(path);
+        main()->OtworzPlikToolButtonClick();
+        QCOMPARE(prompts->texts(),
+                 QStringList{QStringLiteral("Błąd kopiowania pliku\nz :") + path + QStringLiteral("\ndo :") +
+                             tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(code) +
+                             QLatin1Char('\n') + reason +
+                             QStringLiteral("\nDane świadectw nie zostały wczytane.")});
+        QVERIFY(!QFileInfo::exists(tmpPath()));
+    }
+}
+
+void TestMainWindow::killedRunsJournalNeverReachesTheNextRegister()
+{
+    const QString big = writeDocument(QStringLiteral("duzy.sqdoc"), registerSql(200, "Stary", 2000));
+    const QString other = writeDocument(QStringLiteral("inny.sqdoc"), registerSql(3, "Nowy"));
+    const QByteArray otherBytes = RawFile::bytes(other);
+    start(big);
+    QVERIFY(killMidTransaction(tmpPath(), registerSql(200, "", 0, true)));
+    QVERIFY(QFileInfo(tmpPath() + QStringLiteral("-journal")).size() > 0);
+    main()->setCloseWithoutQuestions(true);
+    w.reset();
+
+    start();
+    prompts->files.enqueue(other);
+    main()->OtworzPlikToolButtonClick();
+    QCOMPARE(RawFile::bytes(tmpPath()), otherBytes);
+    main()->Zapisz1Click();
+    QCOMPARE(RawFile::bytes(other), otherBytes);
+    QVERIFY(prompts->texts().isEmpty());
+}
+
+void TestMainWindow::registerWithItsOwnLogOrJournal_data()
+{
+    QTest::addColumn<QString>("companion");
+    QTest::addColumn<bool>("settles");
+    QTest::newRow("uncheckpointed log") << "-wal" << true;
+    QTest::newRow("hot journal") << "-journal" << true;
+    QTest::newRow("log whose index cannot be made") << "-shm" << false;
+}
+
+void TestMainWindow::registerWithItsOwnLogOrJournal()
+{
+    QFETCH(QString, companion);
+    QFETCH(bool, settles);
+    const QString doc = env->root() + QStringLiteral("/rejestr.sqdoc");
+    if (companion == QStringLiteral("-journal")) {
+        RawSql::exec(doc, registerSql(40, "Uczen", 2000));
+        QVERIFY(killMidTransaction(doc, registerSql(40, "", 0, true)));
+    } else { // as another SQLite program leaves it: the last students in the log only
+        sqlite3* db = nullptr;
+        sqlite3_open(doc.toUtf8().constData(), &db);
+        sqlite3_exec(db, "pragma journal_mode=WAL;", nullptr, nullptr, nullptr);
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_exec(db, registerSql(40, "Uczen").constData(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        if (!settles)
+            QVERIFY(QFile::remove(doc + companion) && QDir().mkpath(doc + companion + QStringLiteral("/x")));
+    }
+    QVERIFY(QFileInfo::exists(doc + companion));
+    start(doc);
+    QCOMPARE(treeCaptions().filter(QStringLiteral("Uczen")).size(), settles ? 40 : 0);
+    QCOMPARE(main()->openDocumentPath(), settles ? doc : QString());
+    if (settles) {
+        QCOMPARE(prompts->texts(), QStringList());
+        QCOMPARE(int(RawFile::bytes(tmpPath()).at(18)), 1); // the working copy keeps no log of its own
+    } else {
+        QVERIFY(prompts->texts().value(0).startsWith(
+            QStringLiteral("Błąd podczas próby wczytania pliku\n") + doc +
+            QStringLiteral("\nObok pliku leży niedokończony zapis bazy danych (rejestr.sqdoc-wal)")));
+        QVERIFY(!QFileInfo::exists(tmpPath()));
+    }
+}
+
+void TestMainWindow::longValuesStayWhole()
+{
+    // Longer than an edit line holds (32,767 characters), in an edit and a combo box.
+    const QByteArray insert = "insert into `PESEL1` values('";
+    start(writeDocument(QStringLiteral("dlugi.sqdoc"),
+                        registerSql(1, "Dlugi") + insert + "DANE UCZNIA', 'UrodzonyMiasto_DATA_COMBOBOX', '" +
+                            QByteArray(40000, 'm') + "');" + insert + "ZAWIADOMIENIE_O_PRZEKAZANIU', " +
+                            "'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT', '" + QByteArray(40000, 'r') + "');"));
+    main()->treeView()->setCurrentItem(node(0, 0));
+    whenModal([](QWidget* form) { child<QPushButton>(form, "OKButton")->click(); });
+    main()->EdytujSwiadectwoToolButtonClick();
+    QCOMPARE(RawSql::column(tmpPath(),
+                            "select length(value) from PESEL1 where comp_name in "
+                            "('UrodzonyMiasto_DATA_COMBOBOX', 'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT')"),
+             (QList<QByteArray>{"40000", "40000"}));
 }
 
 QTEST_MAIN(TestMainWindow)

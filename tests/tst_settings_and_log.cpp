@@ -128,7 +128,7 @@ void TestSettingsAndLog::settingsFileThatIsNotADatabase()
     junk.close();
     int value = 0;
     QVERIFY(!bFunSqlGetSettingsValue(env.buf, QStringLiteral("import_alert"), value));
-    QCOMPARE(env.buf.text(), QStringLiteral("SqlException:\n\nUNKNOWN_ERROR"));
+    QCOMPARE(env.buf.text(), QStringLiteral("SqlException:\n\nSQLITE_NOTADB"));
     // A database without the table.
     QFile::remove(path);
     RawSql::exec(path, "create table other(x)");

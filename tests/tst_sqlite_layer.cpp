@@ -18,6 +18,7 @@ private:
 private Q_SLOTS:
     void codeNames_data();
     void codeNames();
+    void everyCodeSqliteKnowsHasAName();
     void exceptionText();
     void emptySelectReadsNullDefaults();
     void columnIndexIsCaseSensitive();
@@ -40,7 +41,8 @@ void TestSqliteLayer::codeNames_data()
     QTest::newRow("error") << 1 << "SQLITE_ERROR";
     QTest::newRow("busy") << 5 << "SQLITE_BUSY";
     QTest::newRow("readonly") << 8 << "SQLITE_READONLY";
-    QTest::newRow("notadb") << 26 << "UNKNOWN_ERROR";
+    QTest::newRow("notadb") << 26 << "SQLITE_NOTADB";
+    QTest::newRow("warning") << 28 << "SQLITE_WARNING";
     QTest::newRow("row") << 100 << "SQLITE_ROW";
     QTest::newRow("done") << 101 << "SQLITE_DONE";
     QTest::newRow("layer") << 1000 << "CPPSQLITE_ERROR";
@@ -52,6 +54,14 @@ void TestSqliteLayer::codeNames()
     QFETCH(int, code);
     QFETCH(QString, name);
     QCOMPARE(QString::fromLatin1(CppSQLite3Exception::codeName(code)), name);
+}
+
+void TestSqliteLayer::everyCodeSqliteKnowsHasAName()
+{
+    for (int code = 0; code < 256; ++code)
+        if (QByteArray(sqlite3_errstr(code)) != "unknown error")
+            QVERIFY2(QByteArray(CppSQLite3Exception::codeName(code)) != "UNKNOWN_ERROR",
+                     sqlite3_errstr(code));
 }
 
 void TestSqliteLayer::exceptionText()

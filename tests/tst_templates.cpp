@@ -323,10 +323,10 @@ void TestTemplates::damagedFiles()
     FieldRowList rows;
     QVERIFY(
         !bFunSqlTemplateWriteData(buf, file, QStringLiteral("school_data"), schoolData(QStringLiteral("A"))));
-    QCOMPARE(buf.text(), QStringLiteral("SqlException\nUNKNOWN_ERROR"));
+    QCOMPARE(buf.text(), QStringLiteral("SqlException\nSQLITE_NOTADB"));
     verifyLogged(QStringLiteral("bFunSqlWriteTemplateData()"));
     QVERIFY(!bFunSqlTemplateReadData(buf, file, QStringLiteral("school_data"), rows));
-    QCOMPARE(buf.text(), QStringLiteral("SqlException\nUNKNOWN_ERROR"));
+    QCOMPARE(buf.text(), QStringLiteral("SqlException\nSQLITE_NOTADB"));
     verifyLogged(QStringLiteral("bFunSqlTemplateReadData()"));
     QCOMPARE(fileBytes(file), garbage);
 
