@@ -2,7 +2,10 @@
 
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPicture>
+
+#include <memory>
 
 namespace {
 
@@ -39,38 +42,43 @@ void drawPage(QPainter& painter, const QPicture& page, const QRect& target)
 
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error)
 {
-    QPrinter printer(QPrinter::HighResolution);
+    // A file goes straight to Qt's PDF writer: a printer object would first ask the
+    // print server about its default printer.
+    std::unique_ptr<QPagedPaintDevice> device;
     if (target.printerName.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(target.pdfFile);
+        auto writer = std::make_unique<QPdfWriter>(target.pdfFile);
+        writer->setResolution(1200);
+        writer->setTitle(target.jobName);
+        // A file has no unprintable border.
+        writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+        device = std::move(writer);
     } else {
-        printer.setPrinterName(target.printerName);
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setPrinterName(target.printerName);
         // Qt turns a printer it does not know into a PDF file without a name.
-        if (printer.outputFormat() != QPrinter::NativeFormat || printer.printerName() != target.printerName) {
+        if (printer->outputFormat() != QPrinter::NativeFormat || printer->printerName() != target.printerName) {
             error = QStringLiteral("Drukarka \"") + target.printerName + QStringLiteral("\" jest niedostępna.");
             return false;
         }
+        printer->setDocName(target.jobName);
+        printer->setPageSize(QPageSize(QPageSize::A4));
+        printer->setPageOrientation(QPageLayout::Portrait);
+        printer->setDuplex(target.duplex);
+        device = std::move(printer);
     }
-    printer.setDocName(target.jobName);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setDuplex(target.duplex);
-    // A file has no unprintable border; a printer keeps the margins its driver needs.
-    if (target.printerName.isEmpty())
-        printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 
     QPainter painter;
-    if (!painter.begin(&printer)) {
+    if (!painter.begin(device.get())) {
         error = target.printerName.isEmpty()
                     ? QStringLiteral("Nie można utworzyć pliku ") + target.pdfFile
                     : QStringLiteral("Nie można rozpocząć wydruku na drukarce ") + target.printerName;
         return false;
     }
-    const QRect paper = printer.paperRect(QPrinter::DevicePixel).toRect();
-    const QRect printable = printer.pageRect(QPrinter::DevicePixel).toRect();
-    const QRect rect = deviceRect(edges, printer.logicalDpiX(), printer.logicalDpiY(),
-                                  printable.left() - paper.left(), printable.top() - paper.top());
-    drawPage(painter, page, rect);
+    // The painter's origin is the printable area's corner.
+    const QPageLayout layout = device->pageLayout();
+    const int dpiX = device->logicalDpiX();
+    const QPoint offset = layout.paintRectPixels(dpiX).topLeft() - layout.fullRectPixels(dpiX).topLeft();
+    drawPage(painter, page, deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y()));
     if (!painter.end()) {
         error = QStringLiteral("Błąd podczas wysyłania wydruku.");
         return false;

@@ -4,6 +4,8 @@
 #include "storage/CppSQLite3.h"
 #include "storage/SqlText.h"
 
+#include <functional>
+
 namespace {
 
 const char* const kColumns[] = {"Page1X1", "Page1Y1", "Page1X2", "Page1Y2",
@@ -42,6 +44,27 @@ bool missing(MessageBuffer& buf, const QString& path, const QString& label)
     return SqlText::fail(buf, QStringLiteral("Plik nie istnieje.\n") + path, label);
 }
 
+// Runs one statement on the file that must change at least one row.
+bool changeRows(MessageBuffer& buf, const QString& path, const std::function<QByteArray()>& statement,
+                const QString& noChange, const QString& errorPrefix, const QString& label)
+{
+    if (!FileOps::exists(path))
+        return missing(buf, path, label);
+    CppSQLite3DB db;
+    try {
+        const QByteArray sql = statement();
+        db.openFile(path);
+        const int changed = db.runStatement(sql);
+        db.closeFile();
+        if (changed == 0)
+            return SqlText::fail(buf, noChange, label);
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::closeQuietly(db);
+        return SqlText::fail(buf, e, errorPrefix, label);
+    }
+}
+
 } // namespace
 
 bool bFunMarginReadData(MessageBuffer& buf, const QString& path, MarginProfileList& profiles)
@@ -70,44 +93,22 @@ bool bFunMarginReadData(MessageBuffer& buf, const QString& path, MarginProfileLi
 
 bool bFunMarginWriteNewSettings(MessageBuffer& buf, const QString& path, const MarginProfile& profile)
 {
-    const QString label = QStringLiteral("bFunMarginWriteNewSettings()");
-    if (!FileOps::exists(path))
-        return missing(buf, path, label);
-    CppSQLite3DB db;
-    try {
-        const QByteArray insert = insertStatement(profile, QStringLiteral("values( '"));
-        db.openFile(path);
-        const int added = db.runStatement(insert);
-        db.closeFile();
-        if (added == 0)
-            return SqlText::fail(buf, QStringLiteral("Bład podczas próby dodania wpisu."), label);
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::closeQuietly(db);
-        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "), label);
-    }
+    return changeRows(
+        buf, path, [&] { return insertStatement(profile, QStringLiteral("values( '")); },
+        QStringLiteral("Bład podczas próby dodania wpisu."), QStringLiteral("Sql exception: "),
+        QStringLiteral("bFunMarginWriteNewSettings()"));
 }
 
 bool bFunMarginDeleteSettings(MessageBuffer& buf, const QString& path, const QString& name)
 {
-    const QString label = QStringLiteral("bFunMarginDeleteSettings()");
-    if (!FileOps::exists(path))
-        return missing(buf, path, label);
-    CppSQLite3DB db;
-    try {
-        const QByteArray remove =
-            SqlText::bytes(QStringLiteral("delete from `margin` where `name`='") + strFunSqlEscape(name) +
-                           QStringLiteral("'"));
-        db.openFile(path);
-        const int deleted = db.runStatement(remove);
-        db.closeFile();
-        if (deleted == 0)
-            return SqlText::fail(buf, QStringLiteral("Błąd podczas próby skasowania ustawień ") + name, label);
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::closeQuietly(db);
-        return SqlText::fail(buf, e, QStringLiteral("SqlException\n"), label);
-    }
+    return changeRows(
+        buf, path,
+        [&] {
+            return SqlText::bytes(QStringLiteral("delete from `margin` where `name`='") + strFunSqlEscape(name) +
+                                  QStringLiteral("'"));
+        },
+        QStringLiteral("Błąd podczas próby skasowania ustawień ") + name, QStringLiteral("SqlException\n"),
+        QStringLiteral("bFunMarginDeleteSettings()"));
 }
 
 bool bFunMarginRestoreOriginal(MessageBuffer& buf, const QString& source, const QString& target)

@@ -418,7 +418,7 @@ private Q_SLOTS:
         // The spooler's PDF keeps no text; the word's ink is where the dialog put it,
         // whatever border the queue's driver keeps.
         const QPoint at = expectedWordAt().toPoint();
-        QVERIFY(inkIn(pdf, QRect(at, QSize(60, 14))) > 20);
+        QVERIFY(inkIn(pdf, QRect(at, QSize(60, 10))) > 20);
         QCOMPARE(inkIn(pdf, QRect(at - QPoint(0, 30), QSize(60, 14))), 0);
         QFile::remove(pdf);
     }
