@@ -4,6 +4,7 @@
 #include "platform/DesktopOpen.h"
 #include "printing/TFDrukuj.h"
 #include "printing/TFDrukujSheet.h"
+#include "storage/EventLog.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -357,6 +358,28 @@ private Q_SLOTS:
         click("AnulujButton");
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(QDir(m_env->root()).entryList({QStringLiteral("*.pdf")}), QStringList());
+    }
+
+    void vanishedPrinter()
+    {
+        // Listed when the dialog opened, gone (or the server stopped) by the time it is chosen.
+        const QString name = QStringLiteral("DrukarkaWycofana");
+        combo("DrukarkiComboBox")->insertItem(0, name);
+        choosePrinter(name);
+        QVERIFY(!combo("DuplexComboBox")->isEnabled());
+        QCOMPARE(m_prompts->shown.size(), 1);
+        QVERIFY2(m_prompts->shown.last().text.startsWith(
+                     QStringLiteral("Błąd otwarcia ustawień drukarki.\nOpenPrinter() error code: ")),
+                 qPrintable(m_prompts->shown.last().text));
+        QCOMPARE(m_prompts->shown.last().caption, QStringLiteral("Błąd"));
+        MessageBuffer scratch;
+        QList<LogEntry> logs;
+        QVERIFY(bFunSqlGetLogsData(scratch, logs));
+        QCOMPARE(logs.last().fun, QStringLiteral("vFunUstawDrukarke()"));
+
+        click("DrukujButton");
+        QCOMPARE(m_prompts->texts().last(), QStringLiteral("Drukarka \"DrukarkaWycofana\" jest niedostępna."));
+        QVERIFY(!m_dialog->isVisible());
     }
 
     void helpOpensTheManual()
