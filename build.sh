@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libsqlite3-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core
-          qt6-translations-l10n xdg-utils)
+          qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils)
 
 install_missing() {
     local missing=()
@@ -21,6 +21,43 @@ install_missing() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The end-to-end printing test prints through two local CUPS queues on the cups-pdf
+# backend: "MelvokPDF" without a duplexer and "MelvokDuplex" (generic PostScript driver,
+# duplexer installed). Safe to run again; when CUPS cannot be set up the test says it
+# skipped. cups-pdf writes the jobs into the "Out" folder of /etc/cups/cups-pdf.conf,
+# ${HOME}/PDF of the user who printed.
+setup_cups() {
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        if sudo -n true 2>/dev/null; then sudo="sudo"; else
+            echo "No root rights: CUPS queues not set up, the CUPS printing test will be skipped."
+            return 0
+        fi
+    fi
+    if ! lpstat -r 2>/dev/null | grep -q "scheduler is running"; then
+        # No service manager in CI: the scheduler runs as its own daemon.
+        $sudo cupsd || true
+        for _ in $(seq 1 20); do
+            lpstat -r 2>/dev/null | grep -q "scheduler is running" && break
+            sleep 0.5
+        done
+    fi
+    if ! lpstat -r 2>/dev/null | grep -q "scheduler is running"; then
+        echo "cupsd does not run: the CUPS printing test will be skipped."
+        return 0
+    fi
+    local pdf_ppd
+    pdf_ppd=$(lpinfo -m 2>/dev/null | awk '/CUPS-PDF_opt\.ppd/ { print $1; exit }')
+    [ -n "$pdf_ppd" ] || pdf_ppd=$(lpinfo -m 2>/dev/null | awk '/CUPS-PDF.*\.ppd/ { print $1; exit }')
+    add_queue() {
+        local out
+        out=$($sudo lpadmin -p "$1" -E -v cups-pdf:/ -m "$2" "${@:3}" 2>&1) ||
+            echo "CUPS queue $1 not added: $out" >&2
+    }
+    add_queue MelvokPDF "$pdf_ppd"
+    add_queue MelvokDuplex drv:///sample.drv/generic.ppd -o Option1=True
 }
 
 configure_and_build() {
@@ -36,6 +73,7 @@ case "${1:-run}" in
         ;;
     test)
         install_missing
+        setup_cups
         configure_and_build build-test Debug
         cd build-test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"
         ;;
@@ -45,6 +83,7 @@ case "${1:-run}" in
         ./build-release/bench/melvok-bench
         ./build-release/bench/melvok-killtest kill 300
         ./build-release/bench/melvok-killtest fuzz 2049
+        ./build-release/bench/melvok-bench-print
         ;;
     *)
         echo "usage: $0 [run|test|bench]" >&2

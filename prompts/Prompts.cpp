@@ -74,7 +74,10 @@ QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QSt
     dialog.setFileMode(QFileDialog::AnyFile);
     // The program asks its own overwrite question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDefaultSuffix(QStringLiteral("sqdoc"));
+    // A name typed without an extension gets the one of the filter ("*.sqdoc", "*.pdf").
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    if (parts.size() > 1 && parts.at(1).startsWith(QStringLiteral("*.")))
+        dialog.setDefaultSuffix(parts.at(1).mid(2).section(QLatin1Char(';'), 0, 0));
     dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

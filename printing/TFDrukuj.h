@@ -1,0 +1,73 @@
+// The print dialog: the printer or a PDF file, the margin profile that places the page
+// on the sheet, the duplex mode, and the profile editing.
+#pragma once
+
+#include "printing/TFDrukujSheet.h"
+#include "storage/MarginProfiles.h"
+#include "storage/MessageBuffer.h"
+
+#include <QDialog>
+#include <QPicture>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+struct NudgeButton;
+
+class TFDrukuj : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `buf` is the program's message buffer.
+    explicit TFDrukuj(MessageBuffer& buf, QWidget* parent = nullptr);
+
+    // The page drawn for printing (885 x 1314 units at 96 dpi), its page count and the
+    // file name proposed when printing into a PDF.
+    void setPage(const QPicture& picture, int pageCount, const QString& proposedPdfName);
+
+    // The last entry of the printer list.
+    static QString pdfChoice();
+
+    // Applies the duplex capability of the chosen printer to the dialog and stores A4,
+    // portrait and the duplex mode as that printer's defaults.
+    void vFunUstawDrukarke();
+
+public slots:
+    void FormShow();
+    void DrukarkiComboBoxChange();
+    void MarginesyComboBoxChange();
+    void SaveNewButtonClick();
+    void DeleteButtonClick();
+    void ResetButtonClick();
+    void PomocButtonClick();
+    void BitBtn1Click();
+    void DrukujButtonClick();
+    void AnulujButtonClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void fillPrinters();
+    void loadProfiles();
+    void nudge(const NudgeButton& button);
+    MarginProfile profileFromEdits(const QString& name) const;
+    // Empty for the PDF file.
+    QString chosenPrinter() const;
+    // The PDF file to print into, or an empty text when the user cancelled.
+    QString askPdfFile();
+    DrukujSheet::Edges page1Edges() const;
+
+    MessageBuffer& m_buf;
+    QPicture m_page;
+    int m_pageCount = 0;
+    QString m_pdfName;
+    MarginProfileList m_profiles;
+
+    QComboBox* DrukarkiComboBox = nullptr;
+    QComboBox* DuplexComboBox = nullptr;
+    QCheckBox* cbRotateSecondPage = nullptr;
+    QComboBox* MarginesyComboBox = nullptr;
+    QLineEdit* m_edits[2][4] = {}; // [page][left, top, right, bottom]
+};

@@ -1,0 +1,376 @@
+// The print dialog: where the page lands on the sheet, the nudge buttons, the margin
+// profile commands, printing into a PDF file and through real CUPS queues.
+#include "platform/CupsPrinters.h"
+#include "platform/DesktopOpen.h"
+#include "printing/TFDrukuj.h"
+#include "printing/TFDrukujSheet.h"
+#include "storage/EventLog.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString Word = QStringLiteral("MELVOKSTRONA");
+constexpr QPoint WordAt(442, 600); // page units, top-left of the word's line
+
+QPicture testPage()
+{
+    QPicture page;
+    QPainter painter(&page);
+    QFont font(QStringLiteral("Liberation Serif"));
+    font.setPixelSize(20);
+    painter.setFont(font);
+    painter.drawText(QRect(WordAt, QSize(300, 40)), Qt::AlignLeft | Qt::AlignTop, Word);
+    return page;
+}
+
+QString run(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// With the profile "Domyślne" the page covers 10..200 mm across and 7..289 mm down.
+QPointF expectedWordAt()
+{
+    return QPointF(10 + WordAt.x() * 190.0 / DrukujSheet::PageWidth, 7 + WordAt.y() * 282.0 / DrukujSheet::PageHeight) *
+           (72 / 25.4);
+}
+
+// The word's top-left corner on the first page, in points, from the PDF's text.
+QPointF wordPosition(const QString& pdf)
+{
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>") + Word)
+            .match(run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
+    return m.hasMatch() ? QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QPointF(-1, -1);
+}
+
+// Dark pixels inside `area` of the first page rasterised at one pixel a point.
+int inkIn(const QString& pdf, const QRect& area)
+{
+    QTemporaryDir dir;
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-gray"),
+                                     QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("p"))});
+    const QImage page(dir.filePath(QStringLiteral("p.pgm")));
+    int dark = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            dark += page.valid(x, y) && qGray(page.pixel(x, y)) < 128;
+    return dark;
+}
+
+bool isA4(const QString& pdf)
+{
+    return run(QStringLiteral("pdfinfo"), {pdf}).contains(QStringLiteral("(A4)"));
+}
+
+// The job's file in the "Out" folder of cups-pdf's configuration (the printing user's
+// ${HOME}/PDF as installed).
+QString cupsPdfJob(const QString& title)
+{
+    const QString home = QString::fromLocal8Bit(getpwuid(getuid())->pw_dir);
+    QStringList folders{home + QStringLiteral("/PDF"), QStringLiteral("/var/spool/cups-pdf/ANONYMOUS")};
+    QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
+    if (conf.open(QIODevice::ReadOnly))
+        for (const QString& line : QString::fromLocal8Bit(conf.readAll()).split(QLatin1Char('\n')))
+            if (line.startsWith(QStringLiteral("Out ")))
+                folders.prepend(line.mid(4).trimmed().replace(QStringLiteral("${HOME}"), home));
+    for (const QString& folder : folders)
+        for (const QString& name : QDir(folder).entryList({title + QStringLiteral("*.pdf")}, QDir::Files))
+            return folder + QLatin1Char('/') + name;
+    return QString();
+}
+
+} // namespace
+
+class TestPrintDialog : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_cupsOptions;
+    TestEnvironment* m_env = nullptr;
+    ScriptedPrompts* m_prompts = nullptr;
+    TFDrukuj* m_dialog = nullptr;
+
+    template<typename T = QWidget>
+    T* child(const QString& name)
+    {
+        return m_dialog->findChild<T*>(name);
+    }
+    QComboBox* combo(const char* name) { return child<QComboBox>(QString::fromLatin1(name)); }
+    void click(const QString& name) { child<QAbstractButton>(name)->click(); }
+    QLineEdit* edit(int page, int edge)
+    {
+        const char* edges[] = {"Lewy", "Gorny", "Prawy", "Dolny"};
+        return child<QLineEdit>(QStringLiteral("Strona%1%2Edit").arg(page).arg(edges[edge]));
+    }
+    QList<int> edits(int page)
+    {
+        QList<int> out;
+        for (int e = 0; e < 4; ++e)
+            out << edit(page, e)->text().toInt();
+        return out;
+    }
+    void choosePrinter(const QString& name)
+    {
+        combo("DrukarkiComboBox")->setCurrentIndex(combo("DrukarkiComboBox")->findText(name));
+        QCOMPARE(combo("DrukarkiComboBox")->currentText(), name);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The printer options the dialog stores go to a folder of the test.
+        qputenv("CUPS_SERVERROOT", m_cupsOptions.path().toLocal8Bit());
+        qputenv("HOME", m_cupsOptions.path().toLocal8Bit());
+    }
+    void init()
+    {
+        m_env = new TestEnvironment;
+        QVERIFY(m_env->installDataFolder());
+        m_prompts = new ScriptedPrompts;
+        m_dialog = new TFDrukuj(m_env->buf);
+        m_dialog->setPage(testPage(), 1, QStringLiteral("Kowalski Jan - Zawiadomienie"));
+        m_dialog->show();
+    }
+    void cleanup()
+    {
+        delete m_dialog;
+        delete m_prompts;
+        delete m_env;
+        DesktopOpen::intercept({});
+    }
+
+    void deviceRectangle_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("600 dpi") << 600 << QPoint(0, 0) << QRect(QPoint(236, 236), QPoint(4724, 6779));
+        QTest::newRow("300 dpi, inset") << 300 << QPoint(50, 70) << QRect(QPoint(68, 48), QPoint(2312, 3319));
+    }
+    void deviceRectangle()
+    {
+        QFETCH(int, dpi);
+        QFETCH(QPoint, offset);
+        QFETCH(QRect, expected);
+        const QRect rect = DrukujSheet::deviceRect({10, 10, 200, 287}, dpi, dpi, offset.x(), offset.y());
+        // Edge to edge: the page covers right - left by bottom - top pixels.
+        QCOMPARE(QRect(rect.topLeft(), rect.topLeft() + QPoint(rect.width(), rect.height())), expected);
+    }
+
+    void nudgeGuards_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QList<int>>("before"); // left, top, right, bottom
+        QTest::addColumn<QList<int>>("after");
+        using L = QList<int>;
+        QTest::newRow("up, top at 1") << "SpeedButton1" << 1 << L{5, 1, 100, 250} << L{5, 1, 100, 250};
+        QTest::newRow("up") << "SpeedButton1" << 1 << L{5, 2, 100, 250} << L{5, 1, 100, 249};
+        QTest::newRow("left, right at 1 stays") << "SpeedButton2" << 1 << L{5, 9, 1, 9} << L{4, 9, 1, 9};
+        QTest::newRow("left, left at 1") << "SpeedButton2" << 1 << L{1, 9, 50, 9} << L{1, 9, 50, 9};
+        QTest::newRow("page 2 left, right goes on") << "SpeedButton6" << 2 << L{5, 9, 1, 9} << L{4, 9, 0, 9};
+        QTest::newRow("page 2 down") << "SpeedButton7" << 2 << L{5, 9, 1, 9} << L{5, 10, 1, 10};
+        QTest::newRow("wider, left at 1") << "SpeedButton9" << 1 << L{1, 9, 50, 9} << L{1, 9, 50, 9};
+        QTest::newRow("narrower, right at 1") << "SpeedButton10" << 1 << L{2, 9, 1, 9} << L{2, 9, 1, 9};
+        QTest::newRow("narrower") << "SpeedButton10" << 1 << L{2, 9, 5, 9} << L{3, 9, 4, 9};
+        QTest::newRow("shorter, bottom at 1 stays") << "SpeedButton12" << 1 << L{2, 4, 5, 1} << L{2, 5, 5, 1};
+        QTest::newRow("page 2 narrower") << "SpeedButton14" << 2 << L{1, 4, 1, 1} << L{2, 4, 0, 1};
+        QTest::newRow("page 2 taller, top at 1") << "SpeedButton16" << 2 << L{1, 1, 1, 7} << L{1, 1, 1, 7};
+    }
+    void nudgeGuards()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, page);
+        QFETCH(QList<int>, before);
+        QFETCH(QList<int>, after);
+        for (int e = 0; e < 4; ++e) {
+            edit(page, e)->setText(QString::number(before.at(e)));
+            edit(3 - page, e)->setText(QStringLiteral("7"));
+        }
+        click(button);
+        QCOMPARE(edits(page), after);
+        QCOMPARE(edits(3 - page), QList<int>({7, 7, 7, 7}));
+    }
+
+    void keyboardAndNames()
+    {
+        QStringList order{"DrukarkiComboBox", "BitBtn1", "DuplexComboBox", "cbRotateSecondPage", "MarginesyComboBox",
+                          "SaveNewButton", "DeleteButton", "ResetButton"};
+        for (int n : {1, 2, 4, 3, 5, 6, 8, 7, 9, 10, 11, 12, 13, 14, 16, 15})
+            order << QStringLiteral("SpeedButton%1").arg(n);
+        order << "PomocButton" << "DrukujButton" << "AnulujButton";
+        QStringList chain;
+        QWidget* w = child(order.constFirst());
+        do {
+            if (w->focusPolicy() & Qt::TabFocus) {
+                chain << w->objectName();
+                auto* button = qobject_cast<QAbstractButton*>(w);
+                QVERIFY2(!w->accessibleName().isEmpty() || (button && !button->text().isEmpty()),
+                         qPrintable(w->objectName()));
+            }
+            w = w->nextInFocusChain();
+        } while (w != child(order.constFirst()));
+        QCOMPARE(chain, order);
+        QList<QWidget*> buddies;
+        for (QLabel* label : m_dialog->findChildren<QLabel*>())
+            buddies << label->buddy();
+        for (const char* name : {"DrukarkiComboBox", "DuplexComboBox", "MarginesyComboBox", "Strona2DolnyEdit"})
+            QVERIFY2(buddies.contains(child(QString::fromLatin1(name))), name);
+    }
+
+    void profileCommands()
+    {
+        QComboBox* profiles = combo("MarginesyComboBox");
+        QCOMPARE(profiles->count(), 2);
+        QCOMPARE(edits(1), QList<int>({10, 7, 200, 289}));
+        click(QStringLiteral("SpeedButton4"));
+
+        m_prompts->inputs << QStringLiteral("Domyślne") << QStringLiteral("domyślne");
+        click(QStringLiteral("SaveNewButton"));
+        QCOMPARE(m_prompts->shown.last().caption + u'|' + m_prompts->shown.last().text,
+                 QStringLiteral("Duplikat|Ustawienia pod tą nazwą już istnieją"));
+        click(QStringLiteral("SaveNewButton"));
+        const ShownBox& input = m_prompts->shown.last();
+        QCOMPARE(input.caption + u'|' + input.text + u'|' + input.initialName,
+                 QStringLiteral("Nazwa|Proszę podać nazwę ustawień|nowa nazwa"));
+        QCOMPARE(profiles->count(), 3);
+        // Reloading chose the first profile again; the new one keeps the nudged values.
+        QCOMPARE(edits(1), QList<int>({10, 7, 200, 289}));
+        profiles->setCurrentIndex(2);
+        QCOMPARE(edits(1), QList<int>({11, 7, 201, 289}));
+
+        m_prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
+        click(QStringLiteral("DeleteButton"));
+        QCOMPARE(m_prompts->shown.last().caption + u'|' + m_prompts->shown.last().text,
+                 QStringLiteral("Kasowanie|Czy na pewno chcesz skasować ustawienia: domyślne ?"));
+        click(QStringLiteral("DeleteButton"));
+        QCOMPARE(profiles->count(), 1);
+        click(QStringLiteral("ResetButton"));
+        QCOMPARE(m_prompts->shown.last().caption + u'|' + m_prompts->shown.last().text,
+                 QStringLiteral("Przywracanie|Czy na pewno chcesz przywrócić oryginalne ustawienia ?"));
+        QCOMPARE(profiles->itemText(0), QStringLiteral("Domyślne"));
+        QCOMPARE(profiles->count(), 2);
+        QCOMPARE(m_prompts->texts().size(), 4); // the questions and the duplicate warning only
+    }
+
+    void printIntoPdf()
+    {
+        choosePrinter(TFDrukuj::pdfChoice());
+        QVERIFY(!combo("DuplexComboBox")->isEnabled());
+        QCOMPARE(combo("DuplexComboBox")->currentText(), QStringLiteral("Wyłączony"));
+        m_prompts->files << m_env->root() + QStringLiteral("/wydruk");
+        click(QStringLiteral("DrukujButton"));
+        QCOMPARE(m_prompts->shown.size(), 1);
+        const ShownBox& save = m_prompts->shown.constFirst();
+        QCOMPARE(save.caption + u'|' + Prompts::qtFilter(save.filter) + u'|' + save.initialName,
+                 QStringLiteral("Zapisz jako PDF|PDF (*.pdf)|Kowalski Jan - Zawiadomienie.pdf"));
+        QVERIFY(!m_dialog->isVisible());
+
+        const QString pdf = m_env->root() + QStringLiteral("/wydruk.pdf");
+        QVERIFY(isA4(pdf));
+        const QPointF at = wordPosition(pdf);
+        QVERIFY2((at - expectedWordAt()).manhattanLength() < 2.0,
+                 qPrintable(QStringLiteral("at %1, %2").arg(at.x()).arg(at.y())));
+    }
+
+    void cancellingPrintsNothing()
+    {
+        choosePrinter(TFDrukuj::pdfChoice());
+        click(QStringLiteral("DrukujButton")); // the file dialog is cancelled
+        QVERIFY(m_dialog->isVisible());
+        click(QStringLiteral("AnulujButton"));
+        QVERIFY(!m_dialog->isVisible());
+        QCOMPARE(QDir(m_env->root()).entryList({QStringLiteral("*.pdf")}), QStringList());
+    }
+
+    void vanishedPrinter()
+    {
+        // Listed when the dialog opened, gone (or the server stopped) when it is chosen.
+        combo("DrukarkiComboBox")->insertItem(0, QStringLiteral("Wycofana"));
+        choosePrinter(QStringLiteral("Wycofana"));
+        QVERIFY(!combo("DuplexComboBox")->isEnabled());
+        QCOMPARE(m_prompts->texts().size(), 1);
+        QVERIFY(m_prompts->texts().last().startsWith(
+            QStringLiteral("Błąd otwarcia ustawień drukarki.\nOpenPrinter() error code: ")));
+        MessageBuffer scratch;
+        QList<LogEntry> logs;
+        QVERIFY(bFunSqlGetLogsData(scratch, logs));
+        QCOMPARE(logs.last().fun, QStringLiteral("vFunUstawDrukarke()"));
+        click(QStringLiteral("DrukujButton"));
+        QCOMPARE(m_prompts->texts().last(), QStringLiteral("Drukarka \"Wycofana\" jest niedostępna."));
+    }
+
+    void helpOpensTheManual()
+    {
+        QUrl opened;
+        DesktopOpen::intercept([&](const QUrl& url) { return (opened = url).isValid(); });
+        click(QStringLiteral("PomocButton"));
+        QCOMPARE(opened, QUrl::fromLocalFile(m_env->programDir() + QStringLiteral("/Zoravavivo.html")));
+    }
+
+    // The queues that build.sh sets up on the cups-pdf backend, one without and one with
+    // a duplexer.
+    void printThroughCups_data()
+    {
+        QTest::addColumn<QString>("queue");
+        QTest::addColumn<bool>("duplex");
+        QTest::newRow("no duplex") << "MelvokPDF" << false;
+        QTest::newRow("duplex") << "MelvokDuplex" << true;
+    }
+    void printThroughCups()
+    {
+        QFETCH(QString, queue);
+        QFETCH(bool, duplex);
+        if (!CupsPrinters::printers().contains(queue))
+            QSKIP(qPrintable(QStringLiteral("CUPS queue %1 not reachable (./build.sh test sets it up): "
+                                            "printing through CUPS not tested").arg(queue)));
+        const QString title = QStringLiteral("melvok-%1-%2").arg(queue).arg(QCoreApplication::applicationPid());
+        m_dialog->setPage(testPage(), 1, title + QStringLiteral(".pdf"));
+        choosePrinter(queue);
+        QCOMPARE(combo("DuplexComboBox")->isEnabled(), duplex);
+        QCOMPARE(child(QStringLiteral("cbRotateSecondPage"))->isEnabled(), duplex);
+        combo("DuplexComboBox")->setCurrentIndex(duplex ? 2 : 0);
+        click(QStringLiteral("DrukujButton"));
+        QCOMPARE(m_prompts->texts(), QStringList());
+        if (duplex) {
+            QFile options(m_cupsOptions.filePath(QStringLiteral(".cups/lpoptions")));
+            if (!options.exists())
+                options.setFileName(m_cupsOptions.filePath(QStringLiteral("lpoptions")));
+            QVERIFY(options.open(QIODevice::ReadOnly));
+            QVERIFY(QString::fromUtf8(options.readAll())
+                        .contains(QRegularExpression(QStringLiteral("Dest ") + queue +
+                                                     QStringLiteral(" .*sides=two-sided-short-edge"))));
+        }
+        QString pdf;
+        QTRY_VERIFY_WITH_TIMEOUT(!(pdf = cupsPdfJob(title)).isEmpty(), 90000);
+        QTRY_VERIFY_WITH_TIMEOUT(isA4(pdf), 30000);
+        // The spooler's PDF keeps no text: the word's ink is where the dialog put it,
+        // whatever border the queue's driver keeps.
+        const QPoint at = expectedWordAt().toPoint();
+        QVERIFY(inkIn(pdf, QRect(at, QSize(60, 10))) > 20);
+        QCOMPARE(inkIn(pdf, QRect(at - QPoint(0, 30), QSize(60, 14))), 0);
+        QFile::remove(pdf);
+    }
+};
+
+QTEST_MAIN(TestPrintDialog)
+#include "tst_print_dialog.moc"
