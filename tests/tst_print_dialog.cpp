@@ -258,7 +258,7 @@ private Q_SLOTS:
         profiles->setCurrentIndex(2);
         QCOMPARE(edits(1), QList<int>({11, 7, 201, 289}));
 
-        m_prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
+        m_prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes << Prompts::Answer::Yes;
         click(QStringLiteral("DeleteButton"));
         QCOMPARE(m_prompts->shown.last().caption + u'|' + m_prompts->shown.last().text,
                  QStringLiteral("Kasowanie|Czy na pewno chcesz skasować ustawienia: domyślne ?"));
