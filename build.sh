@@ -3,12 +3,14 @@
 #   ./build.sh run    build and start the program
 #   ./build.sh test   build and run every test
 #   ./build.sh bench  build and run the benchmarks
+#   ./build.sh package  build the Debian package build-release/melvok-dokumenty_*.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libsqlite3-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core
-          qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils)
+          qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils
+          libfile-mimeinfo-perl desktop-file-utils appstream shared-mime-info dpkg-dev file)
 
 install_missing() {
     local missing=()
@@ -85,8 +87,13 @@ case "${1:-run}" in
         ./build-release/bench/melvok-killtest fuzz 2049
         ./build-release/bench/melvok-bench-print
         ;;
+    package)
+        install_missing
+        configure_and_build build-release RelWithDebInfo
+        cd build-release && cpack -G DEB
+        ;;
     *)
-        echo "usage: $0 [run|test|bench]" >&2
+        echo "usage: $0 [run|test|bench|package]" >&2
         exit 2
         ;;
 esac

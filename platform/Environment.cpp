@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <pwd.h>
@@ -33,7 +34,12 @@ QString programDir()
 {
     if (!g_programDir.isEmpty())
         return g_programDir;
-    QString dir = QCoreApplication::applicationDirPath();
+    // The executable's real place: an installed program is started through a link in
+    // the system's bin folder, while its files lie beside the executable itself.
+    const QString exe = QCoreApplication::applicationFilePath();
+    QString dir = QFileInfo(exe).canonicalPath();
+    if (dir.isEmpty())
+        dir = QFileInfo(exe).absolutePath();
     while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
         dir.chop(1);
     return dir;

@@ -6,7 +6,7 @@
 
 namespace Environment {
 
-// Folder of the running executable, without a trailing separator.
+// Folder of the running executable, links resolved, without a trailing separator.
 QString programDir();
 // The desktop's folder for application data (XDG data home).
 QString appDataRoot();
