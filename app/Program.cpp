@@ -132,6 +132,8 @@ int iFunRunProgram(int argc, char** argv)
 {
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Melvok - Liceum"));
+    // Lets the desktop match the running window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("melvok-dokumenty"));
     QApplication::setWindowIcon(programIcon());
     // Without the file the toolkit's own buttons and menus stay in English.
     bFunLoadQtTranslations();
