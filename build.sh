@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-          libsqlite3-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core)
+          libsqlite3-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core)
 
 install_missing() {
     local missing=()

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "documents/StudentSaver.h"
+#include "storage/CalibrationStore.h"
 #include "storage/FieldRow.h"
 #include "storage/MessageBuffer.h"
 
 #include <QMainWindow>
 #include <QPicture>
+#include <QPixmap>
 
 class QAction;
 class QCheckBox;
@@ -61,8 +63,11 @@ public:
     bool bFunLoadStudent(const QString& tableName);
     bool bFunSaveStudent(const QString& previousTableName = QString()) override;
 
-    // Preview of a document form; filled in by the page renderer.
+    // Draws the page of a document form (type 0 the transfer notice, 1 the admission
+    // confirmation) from its calibration; not printing, it is shown in the preview.
     void vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages);
+    // The calibration editor outlines the object it has chosen while it is open.
+    void setHighlightMode(bool on, const QString& highlightedName = QString());
 
     // State.
     QString openDocumentPath() const;
@@ -83,7 +88,10 @@ public:
 
     QTreeWidget* treeView() const { return m_tree; }
     QScrollArea* scrollBox() const { return m_scroll; }
+    // The last drawn page and its number of pages, for the print dialog.
     const QPicture& pagePicture() const { return m_pagePicture; }
+    int pageCount() const { return m_pageCount; }
+    const QList<CalibEntry>& calibEntries() const { return m_calibEntries; }
 
     static const QString kTransferNotice;    // "Zawiadomienie o przekazaniu"
     static const QString kAdmissionConfirmation; // "Potwierdzenie przyjęcia ucznia"
@@ -126,12 +134,18 @@ private:
     void optionClicked(QCheckBox* box, const char* key);
     void showError(const QString& text, const QString& caption = QStringLiteral("Błąd"));
     QTreeWidgetItem* selectedNode() const;
+    void vFunShowPagePreview();
 
     MessageBuffer m_buf;
     Windows m_windows;
     QList<StudentListEntry> m_students;
     FieldRowList m_fieldRows;
     QPicture m_pagePicture;
+    int m_pageCount = 0;
+    QList<CalibEntry> m_calibEntries;
+    QPixmap m_previewBackground;
+    bool m_highlightMode = false;
+    QString m_highlightedName;
     bool m_unsavedChanges = false;
     bool m_closeWithoutQuestions = false;
     bool m_printing = false;
