@@ -82,7 +82,14 @@ void PageRenderer::stretch(QPainter& painter, const QPicture& picture, const QRe
 {
     painter.save();
     painter.translate(target.topLeft());
-    painter.scale(target.width() / PageWidth, target.height() / PageHeight);
+    // Replaying a picture already scales it from the resolution it was recorded at to
+    // the device's (a 600 dpi printer enlarges it 6.25 times); that part is taken out
+    // so that the page fills exactly the target.
+    const QPaintDevice* device = painter.device();
+    const qreal dpiX = device ? device->logicalDpiX() : picture.logicalDpiX();
+    const qreal dpiY = device ? device->logicalDpiY() : picture.logicalDpiY();
+    painter.scale(target.width() / PageWidth * picture.logicalDpiX() / dpiX,
+                  target.height() / PageHeight * picture.logicalDpiY() / dpiY);
     painter.drawPicture(0, 0, picture);
     painter.restore();
 }

@@ -59,7 +59,8 @@ public:
 
     // A font size in points as a character height in page units.
     static int pixelSize(int points);
-    // Replays the page picture stretched into `target`.
+    // Replays the page picture stretched into `target` (in the painter's coordinates),
+    // whatever the resolution of the painter's device.
     static void stretch(QPainter& painter, const QPicture& picture, const QRectF& target);
 
     void vFunDrawText(const CalibEntry& entry, const QString& text, int page, const QString& name);
