@@ -142,7 +142,10 @@ void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& tex
     QPainter& p = *m_painter;
     int top = entry.y1;
     if (!text.isEmpty()) {
-        QFont font(entry.fontName);
+        // A face without a name keeps the default one (an empty family breaks recording).
+        QFont font;
+        if (!entry.fontName.isEmpty())
+            font.setFamily(entry.fontName);
         font.setBold(entry.bold != 0);
         font.setItalic(entry.italic != 0);
         font.setUnderline(entry.underline != 0);
@@ -177,31 +180,31 @@ void PageRenderer::vFunDrawJustifiedText(const QRect& rect, const QString& text)
 {
     QPainter& p = *m_painter;
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip;
-    const int spaces = int(text.count(QLatin1Char(' ')));
+    const QStringList words = text.split(QLatin1Char(' '));
+    const int spaces = int(words.size()) - 1;
     if (spaces < 5) {
         p.drawText(rect, flags, text);
         return;
     }
-    const QFontMetrics metrics = p.fontMetrics();
-    QString rest = text;
-    const int textWidth = metrics.horizontalAdvance(QString(text).remove(QLatin1Char(' ')));
-    const int gap = (rect.width() - textWidth) / spaces;
-    int left = rect.left();
-    int right = left;
-    auto cell = [&] { return QRect(left, rect.top(), right - left, rect.height()); };
-    for (int i = 0; i < spaces; ++i) {
-        const qsizetype at = rest.indexOf(QLatin1Char(' '));
-        const QString word = rest.left(at);
-        rest.remove(0, at + 1);
-        right += metrics.horizontalAdvance(word);
-        p.drawText(cell(), flags, word);
-        left = right;
-        right += gap;
-        p.drawText(cell(), flags, QStringLiteral(" "));
-        left = right;
+    // Widths are measured as drawn, fractions included, so that the last word ends
+    // exactly at the right edge and the remainder of the division falls in the last gap.
+    const QFontMetricsF metrics(p.font(), p.device());
+    QList<qreal> widths;
+    qreal textWidth = 0;
+    for (const QString& word : words) {
+        widths << metrics.horizontalAdvance(word);
+        textWidth += widths.last();
     }
-    p.drawText(QRect(rect.left(), rect.top(), rect.width(), rect.height()),
-               Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, rest);
+    const int gap = int((rect.width() - textWidth) / spaces);
+    qreal left = rect.left();
+    auto cell = [&](qreal width) { return QRectF(left, rect.top(), width, rect.height()); };
+    for (int i = 0; i < spaces; ++i) {
+        p.drawText(cell(widths.at(i)), flags, words.at(i));
+        left += widths.at(i);
+        p.drawText(cell(gap), flags, QStringLiteral(" "));
+        left += gap;
+    }
+    p.drawText(QRectF(rect), Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, words.last());
 }
 
 void PageRenderer::vFunDrawDottedLine(const CalibEntry& calibrated, int page, const QString& name)
@@ -211,7 +214,11 @@ void PageRenderer::vFunDrawDottedLine(const CalibEntry& calibrated, int page, co
     if (m_options.highlightMode && name == m_options.highlighted)
         outline(box(entry.x1, entry.y2 - 5, entry.x2, entry.y2 + 5), page, entry.y2 * 2 / 3);
     const QFont remembered = p.font();
-    QFont font(remembered.family());
+    QFont font = remembered;
+    font.setBold(false);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
     font.setPixelSize(pixelSize(14));
     p.setFont(font);
     const int baseline = entry.y2 - 14 + p.fontMetrics().ascent();
