@@ -42,6 +42,7 @@ case "${1:-run}" in
         install_missing
         configure_and_build build-release RelWithDebInfo
         ./build-release/bench/melvok-bench
+        ./build-release/bench/melvok-bench-render
         ;;
     *)
         echo "usage: $0 [run|test|bench]" >&2
