@@ -118,14 +118,10 @@ private Q_SLOTS:
         env = std::make_unique<TestEnvironment>();
         prompts = std::make_unique<ScriptedPrompts>();
         // Both documents calibrated with no objects: every preview is a blank page.
-        const QByteArray columns = "( `name` TEXT, `x1` INTEGER, `y1` INTEGER, `x2` INTEGER, `y2` INTEGER, "
-                                   "`font_name` TEXT, `font_size` INTEGER, `font_align` INTEGER, "
-                                   "`font_style_bold` INTEGER, `font_style_italic` INTEGER, "
-                                   "`font_style_underline` INTEGER, `font_style_strike` INTEGER );";
         const QString calibration = env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"));
         if (!QFile::exists(calibration))
-            RawSql::exec(calibration, "create table `zawiadomienie_o_przekazaniu`" + columns +
-                                          "create table `potwierdzenie_przyjecia_ucznia`" + columns);
+            RawSql::exec(calibration, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
+                                          RawSql::createCalibrationTable("potwierdzenie_przyjecia_ucznia"));
     }
     void cleanup()
     {

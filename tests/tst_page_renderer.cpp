@@ -536,10 +536,7 @@ void TestPageRenderer::previewOfASelectedDocument()
     QVERIFY(env.installDataFolder());
     const QString calib = strFunGetCalibFilePath(env.buf, false);
     QFile::remove(calib);
-    RawSql::exec(calib, "create table `zawiadomienie_o_przekazaniu`( `name` TEXT, `x1` INTEGER, `y1` INTEGER, "
-                        "`x2` INTEGER, `y2` INTEGER, `font_name` TEXT, `font_size` INTEGER, `font_align` INTEGER, "
-                        "`font_style_bold` INTEGER, `font_style_italic` INTEGER, `font_style_underline` INTEGER, "
-                        "`font_style_strike` INTEGER );"
+    RawSql::exec(calib, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
                         "insert into `zawiadomienie_o_przekazaniu` values('ZMIENNA_ImieNazwisko_STR1_DATA_EDIT', "
                         "100, 170, 500, 200, 'Times New Roman', 14, 0, 0, 0, 0, 0);");
     QDir().mkpath(env.dataDir() + QStringLiteral("/grafika"));
