@@ -535,13 +535,18 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
 
 void TFGlowna::vFunShowPagePreview()
 {
-    // The blank form is read again on every drawing, so a picture replaced on disk shows
-    // at once. Without it the last background stays (a white sheet before any), never
-    // the previous page underneath the new one.
-    const QString path = strFunGetMainDirPath(m_buf) + QStringLiteral("/grafika/a4_prw.bmp");
+    // The blank form is read again only when the file has changed, so that a picture
+    // replaced on disk shows at the next drawing. Without it the last background stays
+    // (a white sheet before any), never the previous page underneath the new one.
+    const QFileInfo file(strFunGetMainDirPath(m_buf) + QStringLiteral("/grafika/a4_prw.bmp"));
+    const QString stamp = file.exists() ? file.filePath() + QString::number(file.size()) +
+                                              file.lastModified().toString(Qt::ISODateWithMs)
+                                        : QString();
     QPixmap background;
-    if (FileOps::exists(path) && background.load(path))
+    if (!stamp.isEmpty() && stamp != m_previewBackgroundStamp && background.load(file.filePath())) {
         m_previewBackground = background;
+        m_previewBackgroundStamp = stamp;
+    }
     if (m_previewBackground.isNull()) {
         m_previewBackground = QPixmap(958, 1389);
         m_previewBackground.fill(Qt::white);

@@ -144,6 +144,7 @@ private:
     int m_pageCount = 0;
     QList<CalibEntry> m_calibEntries;
     QPixmap m_previewBackground;
+    QString m_previewBackgroundStamp; // path, size and time of the file it was read from
     bool m_highlightMode = false;
     QString m_highlightedName;
     bool m_unsavedChanges = false;

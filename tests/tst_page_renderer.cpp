@@ -58,23 +58,13 @@ public:
         for (int i = 0; i < count; ++i)
             add({Drawn::Line, {}, {}, painter()->transform().map(lines[i])});
     }
-    void drawLines(const QLine* lines, int count) override
-    {
-        for (int i = 0; i < count; ++i)
-            add({Drawn::Line, {}, {}, painter()->transform().map(QLineF(lines[i]))});
-    }
     void drawRects(const QRectF* rects, int count) override
     {
         for (int i = 0; i < count; ++i)
             add({Drawn::Rect, {}, {}, {}, painter()->transform().mapRect(rects[i])});
     }
-    void drawRects(const QRect* rects, int count) override
-    {
-        for (int i = 0; i < count; ++i)
-            add({Drawn::Rect, {}, {}, {}, painter()->transform().mapRect(QRectF(rects[i]))});
-    }
-    void drawPath(const QPainterPath&) override {}
-    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    using QPaintEngine::drawLines; // the integer forms come here converted
+    using QPaintEngine::drawRects;
 
 private:
     void add(Drawn d)
@@ -86,6 +76,7 @@ private:
     }
 };
 
+// A page of 885 x 1314 units at 96 units per inch that records instead of painting.
 class RecordingDevice : public QPaintDevice
 {
 public:
@@ -98,14 +89,13 @@ protected:
         switch (m) {
         case PdmWidth: return PageRenderer::PageWidth;
         case PdmHeight: return PageRenderer::PageHeight;
-        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
         case PdmWidthMM: return 234;
         case PdmHeightMM: return 348;
-        case PdmDepth: return 32;
         case PdmNumColors: return INT_MAX;
+        case PdmDepth: return 32;
         case PdmDevicePixelRatio: return 1;
         case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
-        default: return 0;
+        default: return 96; // every resolution
         }
     }
 };
@@ -290,18 +280,33 @@ private Q_SLOTS:
         QCOMPARE(last.at.x() + m.horizontalAdvance(last.text), qreal(x2));
     }
 
+    void dottedLine_data()
+    {
+        QTest::addColumn<int>("x2");
+        QTest::addColumn<QList<int>>("dots");
+        QTest::newRow("100 to 112") << 112 << QList<int>({100, 106});
+        QTest::newRow("100 to 113") << 113 << QList<int>({100, 106, 112});
+        QTest::newRow("none backwards") << 90 << QList<int>();
+    }
     void dottedLine()
     {
+        QFETCH(int, x2);
+        QFETCH(QList<int>, dots);
         const QString name = QStringLiteral("LiniaPodpis_STR1_LINIA_Z_KROPEK");
-        const Rendered r = render({entry(name, 100, 112, 500)}, {});
-        const QList<Drawn> dots = r.of(Drawn::Text);
-        QCOMPARE(dots.size(), 2);
-        for (int i = 0; i < 2; ++i) {
-            QCOMPARE(dots.at(i).text, QStringLiteral("."));
-            QCOMPARE(dots.at(i).at.x(), qreal(100 + 6 * i));
-            QCOMPARE(dots.at(i).font.pixelSize(), 19); // 14 points
-            QVERIFY(qAbs(dots.at(i).at.y() - QFontMetricsF(dots.at(i).font).ascent() - 486) < 1.0);
-        }
+        // Before any text the dots take the default face; Times New Roman is set first here.
+        const QList<CalibEntry> entries{entry(kEdit, 0, 10, 100), entry(name, 100, x2, 500)};
+        const QImage page = rasterise(entries, {{kEdit, QStringLiteral("x")}}, {});
+        const QFontMetricsF m = metricsOf(QStringLiteral("Times New Roman"), 19); // 14 points
+        const QRectF ink = m.tightBoundingRect(QStringLiteral("."));
+        const qreal baseline = 500 - 14 + m.ascent();
+        QList<int> found;
+        for (int x = 90; x < 130; ++x)
+            if (darkPixels(page, QRect(x, 400, 1, 200)) > 0 && (found.isEmpty() || x > found.last() + 3 + ink.left()))
+                found << qRound(x - ink.left());
+        QCOMPARE(found, dots);
+        if (!dots.isEmpty())
+            QVERIFY(darkPixels(page, QRectF(90, baseline + ink.top() - 1, 40, ink.height() + 2).toAlignedRect()) ==
+                    darkPixels(page, QRect(90, 400, 40, 200)));
     }
 
     void emptyFields_data()
@@ -396,8 +401,11 @@ private Q_SLOTS:
         QFETCH(qreal, scale);
         MessageBuffer buf;
         QPicture picture;
-        // The empty-field mark of a field across the whole page, 657 units down.
-        PageRenderer(buf, {}, QString()).record(picture, {entry(kEdit, 0, 885, 667)}, textsOf({{kEdit, {}}}), false);
+        // The empty-field mark of a field across the whole page, 657 units down, and a
+        // dotted line whose last dot stands at 882.
+        PageRenderer(buf, {}, QString())
+            .record(picture, {entry(kEdit, 0, 885, 667), entry(QStringLiteral("L_STR1_LINIA_Z_KROPEK"), 0, 885, 300)},
+                    textsOf({{kEdit, {}}}), false);
         QImage image(int(900 * scale) + 40, int(1314 * scale) + 40, QImage::Format_RGB32);
         image.setDotsPerMeterX(qRound(dpi / 0.0254));
         image.setDotsPerMeterY(qRound(dpi / 0.0254));
@@ -409,6 +417,10 @@ private Q_SLOTS:
         const int end = 20 + qRound(885 * scale);
         QVERIFY(darkPixels(image, QRect(20, y - 1, end - 20, 3)) >= end - 24);
         QCOMPARE(darkPixels(image, QRect(end + 2, 0, image.width(), image.height())), 0);
+        const QRect dots(20, 20 + int(250 * scale), end - 20, int(70 * scale));
+        // The dots keep their pitch: the last one still ends the line.
+        QVERIFY(darkPixels(image, dots.adjusted(0, 0, int(-880 * scale), 0)) > 0);
+        QVERIFY(darkPixels(image, dots.adjusted(int(880 * scale), 0, 0, 0)) > 0);
     }
 
     void highlight_data()
