@@ -51,9 +51,9 @@ void drawStraight(QPainter& p, const QList<CalibEntry>& entries, const PageTexts
         QFont font(e.fontName.isEmpty() ? QStringLiteral("Times New Roman") : e.fontName);
         if (e.name.contains(QLatin1String("_LINIA_Z_KROPEK"))) {
             font.setPixelSize(19);
+            font.setLetterSpacing(QFont::AbsoluteSpacing, 6 - QFontMetricsF(font).horizontalAdvance(QLatin1Char('.')));
             p.setFont(font);
-            for (int x = e.x1; x < e.x2; x += 6)
-                p.drawText(x, e.y2, QStringLiteral("."));
+            p.drawText(e.x1, e.y2, QString((e.x2 - e.x1 + 5) / 6, QLatin1Char('.')));
             continue;
         }
         font.setPixelSize(PageRenderer::pixelSize(e.fontSize));
