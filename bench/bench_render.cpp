@@ -2,6 +2,7 @@
 // showing it in the preview, each beside QPainter drawing the same texts straight into
 // an image.
 #include "app/Program.h"
+#include "bench/BenchMain.h"
 #include "app/TFGlowna.h"
 #include "documents/DocumentForm.h"
 #include "documents/FormBinding.h"
@@ -190,12 +191,5 @@ BENCHMARK(BM_PreviewRedraw_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    delete g_fixture;
-    return 0;
+    return runBenchmarks(argc, argv, [] { delete g_fixture; });
 }

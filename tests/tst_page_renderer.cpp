@@ -33,10 +33,9 @@ struct Drawn
     QRectF rect;
     QFont font;
     QColor pen;
-    std::optional<QRectF> clip;
 };
 
-// Keeps every text item, line and rectangle in page units, with its font, pen and clip.
+// Keeps every text item, line and rectangle in page units, with its font and pen.
 class RecordingEngine : public QPaintEngine
 {
 public:
@@ -70,8 +69,6 @@ private:
     void add(Drawn d)
     {
         d.pen = painter()->pen().color();
-        if (painter()->hasClipping())
-            d.clip = painter()->clipBoundingRect();
         drawn.append(d);
     }
 };
