@@ -9,6 +9,7 @@
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFontInfo>
 #include <QLabel>
 #include <QPaintEngine>
@@ -473,14 +474,21 @@ private Q_SLOTS:
         TestEnvironment env(false);
         ScriptedPrompts prompts;
         const QString dir = env.dataDir();
+        const QRectF emblem(10, 40, 90, 60), stamp(500, 1170, 100, 30);
         const QList<CalibEntry> entries{entry(QStringLiteral("GRAFIKA: ORZELEK"), 10, 100, 100),
                                         entry(QStringLiteral("GRAFIKA: PIECZATKA"), 500, 600, 1200),
                                         entry(kEdit, 100, 400, 600)};
         const Texts texts{{kEdit, QStringLiteral("tekst")}};
-        QCOMPARE(render(entries, texts, {}, false, dir).of(Drawn::Text).size(), 1);
+        auto shapesIn = [](const Rendered& r, const QRectF& box) {
+            int n = 0;
+            for (const Drawn& d : r.of(Drawn::Rect))
+                n += box.adjusted(-1, -1, 1, 1).contains(d.rect);
+            return n;
+        };
+        QVERIFY(render(entries, texts, {}, false, dir).of(Drawn::Text).size() == 1);
         QVERIFY(prompts.shown.isEmpty());
 
-        const Rendered printed = render(entries, texts, {}, true, dir);
+        const Rendered missing = render(entries, texts, {}, true, dir);
         QCOMPARE(prompts.texts(), QStringList({QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/orzel.emf",
                                                QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/m_p.emf"}));
         QCOMPARE(prompts.shown.first().caption, QStringLiteral("Bład"));
@@ -490,8 +498,31 @@ private Q_SLOTS:
         QVERIFY(bFunSqlGetLogsData(scratch, log));
         QCOMPARE(log.size(), 2);
         QCOMPARE(log.last().fun, QStringLiteral("vFunGraphicDrawMark()"));
-        // The page goes on after a missing mark.
-        QCOMPARE(printed.of(Drawn::Text).size(), 1);
+        QCOMPARE(missing.of(Drawn::Text).size(), 1); // the page goes on after a missing mark
+
+        // A black square as a Windows metafile: header, brush, selection, rectangle, end.
+        QByteArray emf;
+        QDataStream out(&emf, QIODevice::WriteOnly);
+        out.setByteOrder(QDataStream::LittleEndian);
+        for (const quint32 v : {1u, 108u, 0u, 0u, 100u, 100u, 0u, 0u, 2646u, 2646u, 0x464D4520u, 0x10000u, 188u, 5u})
+            out << v;
+        out << quint16(2) << quint16(0);
+        for (const quint32 v : {0u, 0u, 0u, 1024u, 768u, 271u, 203u, 0u, 0u, 0u, 271000u, 203000u, 39u, 24u, 1u, 0u,
+                                0u, 0u, 37u, 12u, 1u, 43u, 24u, 10u, 10u, 90u, 90u, 14u, 20u, 0u, 16u, 20u})
+            out << v;
+        QDir().mkpath(dir + QStringLiteral("/grafika"));
+        for (const char* name : {"/grafika/orzel.emf", "/grafika/m_p.emf"}) {
+            QFile file(dir + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(emf);
+        }
+        prompts.clear();
+        QVERIFY(render(entries, texts, {}, false, dir).of(Drawn::Rect).isEmpty());
+        const Rendered printed = render(entries, texts, {}, true, dir);
+        QVERIFY(prompts.shown.isEmpty());
+        QVERIFY(shapesIn(printed, emblem) > 0);
+        QVERIFY(shapesIn(printed, stamp) > 0);
+        QCOMPARE(shapesIn(printed, emblem) + shapesIn(printed, stamp), printed.of(Drawn::Rect).size());
     }
 
     void badInputNeverBreaksThePage()
