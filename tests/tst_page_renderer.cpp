@@ -352,14 +352,6 @@ private Q_SLOTS:
         QCOMPARE(lines.first().pen, QColor(Qt::black));
     }
 
-    void unknownNamesDrawNothing()
-    {
-        const Rendered r = render({entry(QStringLiteral("ZMIENNA_Brak_STR1_DATA_EDIT"), 0, 100, 100),
-                                   entry(QStringLiteral("Label11"), 0, 100, 200)},
-                                  {{QStringLiteral("Label11"), QStringLiteral("....")}});
-        QVERIFY(r.drawn.isEmpty());
-    }
-
     void clipping_data()
     {
         QTest::addColumn<int>("align");
@@ -534,11 +526,18 @@ private Q_SLOTS:
             entries << e;
             entries << entry(QStringLiteral("Linia_STR1_LINIA_Z_KROPEK"), v, INT_MAX, v);
         }
-        entries << entry(QStringLiteral("ZMIENNA_Ostatnie_STR1_DATA_EDIT"), 100, 400, 600);
+        // Names the form does not have, and a screen-only label, leave no trace.
+        entries << entry(QStringLiteral("ZMIENNA_Brak_STR1_DATA_EDIT"), 0, 100, 100)
+                << entry(QStringLiteral("Label11"), 0, 100, 200)
+                << entry(QStringLiteral("ZMIENNA_Ostatnie_STR1_DATA_EDIT"), 100, 400, 600);
         const Texts texts{{kEdit, QStringLiteral("tekst dwa trzy cztery pięć sześć")},
+                          {QStringLiteral("Label11"), QStringLiteral("....")},
                           {QStringLiteral("ZMIENNA_Ostatnie_STR1_DATA_EDIT"), QStringLiteral("ostatnie")}};
         const Rendered r = render(entries, texts);
         QCOMPARE(r.of(Drawn::Text).last().text, QStringLiteral("ostatnie"));
+        QVERIFY(r.of(Drawn::Line).isEmpty()); // no empty-field mark for the missing field
+        for (const Drawn& d : r.drawn)
+            QVERIFY(d.kind != Drawn::Text || d.text != QLatin1String("...."));
         QVERIFY(darkPixels(rasterise(entries, texts, {}), QRect(100, 560, 300, 40)) > 0);
     }
 
