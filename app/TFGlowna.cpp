@@ -9,7 +9,6 @@
 #include "documents/DocumentForm.h"
 #include "documents/TFDaneUcznia.h"
 #include "platform/DesktopOpen.h"
-#include "platform/FileOps.h"
 #include "printing/PageRenderer.h"
 #include "storage/DataFolder.h"
 #include "storage/DataPaths.h"
