@@ -2,8 +2,8 @@
 // showing it in the preview, each beside QPainter drawing the same texts straight into
 // an image.
 #include "app/Program.h"
-#include "bench/BenchMain.h"
 #include "app/TFGlowna.h"
+#include "bench/BenchMain.h"
 #include "documents/DocumentForm.h"
 #include "documents/FormBinding.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -35,13 +35,22 @@ QList<CalibEntry> calibrationOf(const DocumentForm& form)
         const int x1 = c->x() * 885 / 700 + 20;
         const int y2 = c->y() * 1314 / 990 + 60;
         const int x2 = qMin(860, x1 + qMax(c->width(), 120) * 885 / 700);
-        entries << CalibEntry{.name = name, .x1 = x1, .x2 = x2, .y1 = y2 - 30, .y2 = y2,
-                              .fontName = QStringLiteral("Times New Roman"), .fontSize = title ? 18 : 12,
-                              .align = name.contains(QLatin1String("ZMIENNA_")) ? 1 : 0, .bold = title ? 1 : 0};
+        entries << CalibEntry{.name = name,
+                              .x1 = x1,
+                              .x2 = x2,
+                              .y1 = y2 - 30,
+                              .y2 = y2,
+                              .fontName = QStringLiteral("Times New Roman"),
+                              .fontSize = title ? 18 : 12,
+                              .align = name.contains(QLatin1String("ZMIENNA_")) ? 1 : 0,
+                              .bold = title ? 1 : 0};
     }
     for (int i = 0; i < 8; ++i)
-        entries << CalibEntry{.name = QStringLiteral("Linia%1_STR1_LINIA_Z_KROPEK").arg(i), .x1 = 150, .x2 = 820,
-                              .y1 = 0, .y2 = 300 + 45 * i};
+        entries << CalibEntry{.name = QStringLiteral("Linia%1_STR1_LINIA_Z_KROPEK").arg(i),
+                              .x1 = 150,
+                              .x2 = 820,
+                              .y1 = 0,
+                              .y2 = 300 + 45 * i};
     return entries;
 }
 
@@ -52,7 +61,8 @@ void drawStraight(QPainter& p, const QList<CalibEntry>& entries, const PageTexts
         QFont font(e.fontName.isEmpty() ? QStringLiteral("Times New Roman") : e.fontName);
         if (e.name.contains(QLatin1String("_LINIA_Z_KROPEK"))) {
             font.setPixelSize(19);
-            font.setLetterSpacing(QFont::AbsoluteSpacing, 6 - QFontMetricsF(font).horizontalAdvance(QLatin1Char('.')));
+            font.setLetterSpacing(QFont::AbsoluteSpacing,
+                                  6 - QFontMetricsF(font).horizontalAdvance(QLatin1Char('.')));
             p.setFont(font);
             p.drawText(e.x1, e.y2, QString((e.x2 - e.x1 + 5) / 6, QLatin1Char('.')));
             continue;
@@ -61,8 +71,8 @@ void drawStraight(QPainter& p, const QList<CalibEntry>& entries, const PageTexts
         font.setBold(e.bold);
         p.setFont(font);
         const QString text = texts(e.name).value_or(QString());
-        p.drawText(QRect(e.x1, e.y2 - 30, e.x2 - e.x1, 30), (e.align == 0 ? Qt::AlignLeft : Qt::AlignHCenter) |
-                                                             Qt::TextDontClip, text);
+        p.drawText(QRect(e.x1, e.y2 - 30, e.x2 - e.x1, 30),
+                   (e.align == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::TextDontClip, text);
     }
 }
 
@@ -81,8 +91,7 @@ public:
     bool inputText(QWidget*, const QString&, const QString&, QString&) override { return false; }
 };
 
-struct Fixture
-{
+struct Fixture {
     SilentPrompts prompts;
     QTemporaryDir dir;
     ProgramWindows windows;
@@ -103,17 +112,26 @@ struct Fixture
         QFile::remove(calib);
         sqlite3* db = nullptr;
         sqlite3_open(calib.toUtf8().constData(), &db);
-        sqlite3_exec(db,
-                     "create table `zawiadomienie_o_przekazaniu`( `name` TEXT, `x1` INTEGER, `y1` INTEGER, "
-                     "`x2` INTEGER, `y2` INTEGER, `font_name` TEXT, `font_size` INTEGER, `font_align` INTEGER, "
-                     "`font_style_bold` INTEGER, `font_style_italic` INTEGER, `font_style_underline` INTEGER, "
-                     "`font_style_strike` INTEGER );",
-                     nullptr, nullptr, nullptr);
+        sqlite3_exec(
+            db,
+            "create table `zawiadomienie_o_przekazaniu`( `name` TEXT, `x1` INTEGER, `y1` INTEGER, "
+            "`x2` INTEGER, `y2` INTEGER, `font_name` TEXT, `font_size` INTEGER, `font_align` INTEGER, "
+            "`font_style_bold` INTEGER, `font_style_italic` INTEGER, `font_style_underline` INTEGER, "
+            "`font_style_strike` INTEGER );",
+            nullptr, nullptr, nullptr);
         for (const CalibEntry& e : entries) {
-            const QString sql = QStringLiteral("insert into `zawiadomienie_o_przekazaniu` values('%1', %2, %3, %4, "
-                                               "%5, '%6', %7, %8, %9, 0, 0, 0);")
-                                    .arg(e.name).arg(e.x1).arg(e.y1).arg(e.x2).arg(e.y2).arg(e.fontName)
-                                    .arg(e.fontSize).arg(e.align).arg(e.bold);
+            const QString sql =
+                QStringLiteral("insert into `zawiadomienie_o_przekazaniu` values('%1', %2, %3, %4, "
+                               "%5, '%6', %7, %8, %9, 0, 0, 0);")
+                    .arg(e.name)
+                    .arg(e.x1)
+                    .arg(e.y1)
+                    .arg(e.x2)
+                    .arg(e.y2)
+                    .arg(e.fontName)
+                    .arg(e.fontSize)
+                    .arg(e.align)
+                    .arg(e.bold);
             sqlite3_exec(db, sql.toLatin1().constData(), nullptr, nullptr, nullptr);
         }
         sqlite3_close(db);

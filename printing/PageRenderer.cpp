@@ -94,7 +94,8 @@ void PageRenderer::stretch(QPainter& painter, const QPicture& picture, const QRe
     painter.restore();
 }
 
-void PageRenderer::draw(QPainter& painter, const QList<CalibEntry>& entries, const PageTexts& texts, bool printing)
+void PageRenderer::draw(QPainter& painter, const QList<CalibEntry>& entries, const PageTexts& texts,
+                        bool printing)
 {
     m_painter = &painter;
     m_printing = printing;
@@ -136,7 +137,8 @@ void PageRenderer::outline(const QRect& rect, int page, int scrollY)
     m_highlight = PageHighlight{page - 1, scrollY};
 }
 
-void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& text, int page, const QString& name)
+void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& text, int page,
+                                const QString& name)
 {
     const CalibEntry entry = clamped(calibrated);
     QPainter& p = *m_painter;

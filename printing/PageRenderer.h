@@ -19,8 +19,7 @@ class DocumentForm;
 class QPainter;
 
 // The main window's drawing options, read whenever a page is drawn.
-struct PageOptions
-{
+struct PageOptions {
     bool strikeEmpty = true; // "Wykresuj puste pola"
     bool noDots = false;     // "Wyłącz kropki": the empty-field mark lies higher
     bool wordWrap = false;   // "Ogranicz pola tekstowe": texts are cut at their boxes
@@ -29,8 +28,7 @@ struct PageOptions
 };
 
 // Where the calibration editor wants the preview to show the highlighted object.
-struct PageHighlight
-{
+struct PageHighlight {
     int pageIndex = 0;
     int scrollY = 0;
 };

@@ -5,7 +5,8 @@
 #include "storage/DataPaths.h"
 #include "storage/SqlText.h"
 
-bool bFunCalibLoadData(MessageBuffer& buf, const QString& path, const QString& table, QList<CalibEntry>& entries)
+bool bFunCalibLoadData(MessageBuffer& buf, const QString& path, const QString& table,
+                       QList<CalibEntry>& entries)
 {
     const QString label = QStringLiteral("bFunCalibLoadData()");
     if (!FileOps::exists(path))
@@ -49,31 +50,32 @@ bool bFunCalibLoadData(MessageBuffer& buf, const QString& path, const QString& t
     }
 }
 
-bool bFunSqlCalibUpdateValue(MessageBuffer& buf, const QString& path, const QString& table, const CalibEntry& entry)
+bool bFunSqlCalibUpdateValue(MessageBuffer& buf, const QString& path, const QString& table,
+                             const CalibEntry& entry)
 {
     const QString label = QStringLiteral("bFunSqlCalibUpdateValue()");
     if (!FileOps::exists(path))
         return SqlText::fail(buf, QStringLiteral("Plik nie istnieje.\n") + path, label);
     auto n = [](int value) { return QString::number(value); };
     // Quotes in the texts are doubled, so a name or font with an apostrophe is stored as typed.
-    const QString update = QStringLiteral("update `") + SqlText::ident(table) + QStringLiteral("` set `x1`='") +
-                           n(entry.x1) + QStringLiteral("', `y1`='") + n(entry.y1) + QStringLiteral("', `x2`='") +
-                           n(entry.x2) + QStringLiteral("', `y2`='") + n(entry.y2) +
-                           QStringLiteral("', `font_name`='") + strFunSqlEscape(entry.fontName) +
-                           QStringLiteral("', `font_size`='") + n(entry.fontSize) +
-                           QStringLiteral("', `font_align`='") + n(entry.align) +
-                           QStringLiteral("', `font_style_bold`='") + n(entry.bold) +
-                           QStringLiteral("', `font_style_italic`='") + n(entry.italic) +
-                           QStringLiteral("', `font_style_underline`='") + n(entry.underline) +
-                           QStringLiteral("', `font_style_strike`='") + n(entry.strike) +
-                           QStringLiteral("' where `name`='") + strFunSqlEscape(entry.name) + QStringLiteral("'");
+    const QString update =
+        QStringLiteral("update `") + SqlText::ident(table) + QStringLiteral("` set `x1`='") + n(entry.x1) +
+        QStringLiteral("', `y1`='") + n(entry.y1) + QStringLiteral("', `x2`='") + n(entry.x2) +
+        QStringLiteral("', `y2`='") + n(entry.y2) + QStringLiteral("', `font_name`='") +
+        strFunSqlEscape(entry.fontName) + QStringLiteral("', `font_size`='") + n(entry.fontSize) +
+        QStringLiteral("', `font_align`='") + n(entry.align) + QStringLiteral("', `font_style_bold`='") +
+        n(entry.bold) + QStringLiteral("', `font_style_italic`='") + n(entry.italic) +
+        QStringLiteral("', `font_style_underline`='") + n(entry.underline) +
+        QStringLiteral("', `font_style_strike`='") + n(entry.strike) + QStringLiteral("' where `name`='") +
+        strFunSqlEscape(entry.name) + QStringLiteral("'");
     CppSQLite3DB db;
     try {
         const QByteArray sql = SqlText::bytes(update);
         db.openFile(path);
         if (db.runStatement(sql) == 0) {
             SqlText::closeQuietly(db);
-            return SqlText::fail(buf, QStringLiteral("Błąd aktualizacji wpisu kalibracji.\n\n") + update, label);
+            return SqlText::fail(buf, QStringLiteral("Błąd aktualizacji wpisu kalibracji.\n\n") + update,
+                                 label);
         }
         db.closeFile();
         return true;
@@ -101,6 +103,7 @@ bool bFunCalibLoadCertList(MessageBuffer& buf, QStringList& names)
         return true;
     } catch (const CppSQLite3Exception& e) {
         SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "), QStringLiteral("bFunCalibLoadCertList()"));
+        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "),
+                             QStringLiteral("bFunCalibLoadCertList()"));
     }
 }

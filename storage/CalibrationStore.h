@@ -11,8 +11,7 @@
 
 // One calibrated object of a document: a form component's name or a picture marker,
 // its box in page units and its font (size in points).
-struct CalibEntry
-{
+struct CalibEntry {
     QString name;
     int x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     QString fontName;
@@ -23,8 +22,10 @@ struct CalibEntry
 
 // Replaces `entries` by the rows of `table` in the order the file returns them; NULL
 // cells read as 0 and as the empty text.
-bool bFunCalibLoadData(MessageBuffer& buf, const QString& path, const QString& table, QList<CalibEntry>& entries);
+bool bFunCalibLoadData(MessageBuffer& buf, const QString& path, const QString& table,
+                       QList<CalibEntry>& entries);
 // Writes the box and font of the row named like `entry`; false when no row has that name.
-bool bFunSqlCalibUpdateValue(MessageBuffer& buf, const QString& path, const QString& table, const CalibEntry& entry);
+bool bFunSqlCalibUpdateValue(MessageBuffer& buf, const QString& path, const QString& table,
+                             const CalibEntry& entry);
 // The tables of the data folder's calibration file, in the order they were created.
 bool bFunCalibLoadCertList(MessageBuffer& buf, QStringList& names);

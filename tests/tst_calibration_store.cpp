@@ -38,23 +38,28 @@ private Q_SLOTS:
 
     void loadsEveryRowInFileOrder()
     {
-        RawSql::exec(calib(), RawSql::createCalibrationTable("t") +
-                                  "insert into t values('ZMIENNA_A_STR1_DATA_EDIT', 1, 2, 3, 4, 'Arial', 12, 3, 1, 0, 1, 0);"
-                                  "insert into t values('STALY_\xa3\xf3" "d\x9f_STR1_DATA_LABEL', -5, 70000, 2000000000, "
-                                  "-2000000000, 'Arial', 400, 7, 0, 1, 0, 1);"
-                                  "insert into t(name) values(NULL);");
+        RawSql::exec(
+            calib(),
+            RawSql::createCalibrationTable("t") +
+                "insert into t values('ZMIENNA_A_STR1_DATA_EDIT', 1, 2, 3, 4, 'Arial', 12, 3, 1, 0, 1, 0);"
+                "insert into t values('STALY_\xa3\xf3"
+                "d\x9f_STR1_DATA_LABEL', -5, 70000, 2000000000, "
+                "-2000000000, 'Arial', 400, 7, 0, 1, 0, 1);"
+                "insert into t(name) values(NULL);");
         QList<CalibEntry> entries{CalibEntry{}};
         QVERIFY(bFunCalibLoadData(env->buf, calib(), QStringLiteral("t"), entries));
         QCOMPARE(entries.size(), 3);
         const CalibEntry &a = entries.at(0), &b = entries.at(1), &c = entries.at(2);
         // The box columns are read by name: x1, y1, x2, y2 stored in that order.
-        QCOMPARE(QList<int>({a.x1, a.y1, a.x2, a.y2, a.fontSize, a.align, a.bold, a.italic, a.underline, a.strike}),
+        QCOMPARE(QList<int>(
+                     {a.x1, a.y1, a.x2, a.y2, a.fontSize, a.align, a.bold, a.italic, a.underline, a.strike}),
                  QList<int>({1, 2, 3, 4, 12, 3, 1, 0, 1, 0}));
         QCOMPARE(b.name, QStringLiteral("STALY_Łódź_STR1_DATA_LABEL"));
         QCOMPARE(QList<int>({b.x1, b.y1, b.x2, b.y2}), QList<int>({-5, 70000, 2000000000, -2000000000}));
         // A row of NULL cells reads as empty texts and zeros.
         QVERIFY(c.name.isEmpty() && c.fontName.isEmpty());
-        QCOMPARE(QList<int>({c.x1, c.y1, c.x2, c.y2, c.fontSize, c.align, c.bold, c.strike}), QList<int>(8, 0));
+        QCOMPARE(QList<int>({c.x1, c.y1, c.x2, c.y2, c.fontSize, c.align, c.bold, c.strike}),
+                 QList<int>(8, 0));
 
         RawSql::exec(calib(), "delete from t");
         QVERIFY(bFunCalibLoadData(env->buf, calib(), QStringLiteral("t"), entries));
@@ -66,9 +71,11 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("fixture"); // empty: no file; "garbage": not a database
         QTest::addColumn<QString>("expected");   // %1 the path; * any code name
         QTest::newRow("no file") << QByteArray() << QStringLiteral("Plik nie istnieje: \n%1");
-        QTest::newRow("no table") << RawSql::createCalibrationTable("inna") << QStringLiteral("Tablica nie istnieje: \nt");
-        QTest::newRow("columns missing") << QByteArray("create table t( name TEXT ); insert into t values('X');")
-                                         << QStringLiteral("SQLite exception: \nCPPSQLITE_ERROR");
+        QTest::newRow("no table") << RawSql::createCalibrationTable("inna")
+                                  << QStringLiteral("Tablica nie istnieje: \nt");
+        QTest::newRow("columns missing")
+            << QByteArray("create table t( name TEXT ); insert into t values('X');")
+            << QStringLiteral("SQLite exception: \nCPPSQLITE_ERROR");
         QTest::newRow("not a database") << QByteArray("garbage") << QStringLiteral("SQLite exception: \n*");
     }
     void loadFailures()
@@ -101,10 +108,21 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, font);
         RawSql::exec(calib(), RawSql::createCalibrationTable("t") + "insert into t values('" +
-                                  name.toLatin1().replace("'", "''") + "', 1, 1, 1, 1, 'Arial', 10, 0, 0, 0, 0, 0);"
+                                  name.toLatin1().replace("'", "''") +
+                                  "', 1, 1, 1, 1, 'Arial', 10, 0, 0, 0, 0, 0);"
                                   "insert into t values('inny', 9, 9, 9, 9, 'Arial', 10, 0, 0, 0, 0, 0);");
-        const CalibEntry entry{.name = name, .x1 = 10, .x2 = 30, .y1 = 20, .y2 = 40, .fontName = font,
-                               .fontSize = 14, .align = 2, .bold = 1, .italic = 1, .underline = 0, .strike = 1};
+        const CalibEntry entry{.name = name,
+                               .x1 = 10,
+                               .x2 = 30,
+                               .y1 = 20,
+                               .y2 = 40,
+                               .fontName = font,
+                               .fontSize = 14,
+                               .align = 2,
+                               .bold = 1,
+                               .italic = 1,
+                               .underline = 0,
+                               .strike = 1};
         QVERIFY(bFunSqlCalibUpdateValue(env->buf, calib(), QStringLiteral("t"), entry));
         // The same values again still count as an update.
         QVERIFY(bFunSqlCalibUpdateValue(env->buf, calib(), QStringLiteral("t"), entry));
@@ -113,7 +131,8 @@ private Q_SLOTS:
         const CalibEntry& e = entries.value(0);
         QCOMPARE(e.name, name);
         QCOMPARE(e.fontName, font);
-        QCOMPARE(QList<int>({e.x1, e.x2, e.y1, e.y2, e.fontSize, e.align, e.bold, e.italic, e.underline, e.strike}),
+        QCOMPARE(QList<int>(
+                     {e.x1, e.x2, e.y1, e.y2, e.fontSize, e.align, e.bold, e.italic, e.underline, e.strike}),
                  QList<int>({10, 30, 20, 40, 14, 2, 1, 1, 0, 1}));
         QCOMPARE(entries.value(1).x1, 9);
     }
@@ -134,10 +153,11 @@ private Q_SLOTS:
         file.close();
         QVERIFY(!bFunSqlCalibUpdateValue(env->buf, calib(), QStringLiteral("t"), entry));
         QCOMPARE(env->buf.text(),
-                 QStringLiteral("Błąd aktualizacji wpisu kalibracji.\n\nupdate `t` set `x1`='0', `y1`='0', `x2`='0', "
-                                "`y2`='0', `font_name`='', `font_size`='0', `font_align`='0', `font_style_bold`='0', "
-                                "`font_style_italic`='0', `font_style_underline`='0', `font_style_strike`='0' "
-                                "where `name`='BRAK'"));
+                 QStringLiteral(
+                     "Błąd aktualizacji wpisu kalibracji.\n\nupdate `t` set `x1`='0', `y1`='0', `x2`='0', "
+                     "`y2`='0', `font_name`='', `font_size`='0', `font_align`='0', `font_style_bold`='0', "
+                     "`font_style_italic`='0', `font_style_underline`='0', `font_style_strike`='0' "
+                     "where `name`='BRAK'"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
 
@@ -152,7 +172,8 @@ private Q_SLOTS:
         QVERIFY(bFunCalibLoadCertList(env->buf, names));
         QVERIFY(names.isEmpty());
         QList<CalibEntry> entries;
-        QVERIFY(!bFunCalibLoadData(env->buf, calib(), QStringLiteral("zawiadomienie_o_przekazaniu"), entries));
+        QVERIFY(
+            !bFunCalibLoadData(env->buf, calib(), QStringLiteral("zawiadomienie_o_przekazaniu"), entries));
         QCOMPARE(env->buf.text(), QStringLiteral("Tablica nie istnieje: \nzawiadomienie_o_przekazaniu"));
 
         RawSql::exec(calib(), RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +

@@ -25,8 +25,7 @@
 
 namespace {
 
-struct Drawn
-{
+struct Drawn {
     enum Kind { Text, Line, Rect } kind;
     QString text;
     QPointF at; // text: the baseline's start
@@ -85,23 +84,38 @@ protected:
     int metric(PaintDeviceMetric m) const override
     {
         switch (m) {
-        case PdmWidth: return PageRenderer::PageWidth;
-        case PdmHeight: return PageRenderer::PageHeight;
-        case PdmWidthMM: return 234;
-        case PdmHeightMM: return 348;
-        case PdmNumColors: return INT_MAX;
-        case PdmDepth: return 32;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
-        default: return 96; // every resolution
+        case PdmWidth:
+            return PageRenderer::PageWidth;
+        case PdmHeight:
+            return PageRenderer::PageHeight;
+        case PdmWidthMM:
+            return 234;
+        case PdmHeightMM:
+            return 348;
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 96; // every resolution
         }
     }
 };
 
-CalibEntry entry(const QString& name, int x1, int x2, int y2, const QString& font = QStringLiteral("Times New Roman"),
-                 int size = 12, int align = 0)
+CalibEntry entry(const QString& name, int x1, int x2, int y2,
+                 const QString& font = QStringLiteral("Times New Roman"), int size = 12, int align = 0)
 {
-    return CalibEntry{.name = name, .x1 = x1, .x2 = x2, .y1 = y2 - 30, .y2 = y2, .fontName = font, .fontSize = size,
+    return CalibEntry{.name = name,
+                      .x1 = x1,
+                      .x2 = x2,
+                      .y1 = y2 - 30,
+                      .y2 = y2,
+                      .fontName = font,
+                      .fontSize = size,
                       .align = align};
 }
 
@@ -117,8 +131,7 @@ PageTexts textsOf(const Texts& texts)
     };
 }
 
-struct Rendered
-{
+struct Rendered {
     QList<Drawn> drawn;
     std::optional<PageHighlight> highlight;
     QList<Drawn> of(Drawn::Kind kind) const
@@ -228,14 +241,17 @@ private Q_SLOTS:
         QFETCH(int, align);
         QFETCH(QString, anchor);
         const QString text = QStringLiteral("Ala ma kota");
-        const Rendered r = render({entry(kEdit, 200, 500, 300, QStringLiteral("Arial"), 12, align)}, {{kEdit, text}});
+        const Rendered r =
+            render({entry(kEdit, 200, 500, 300, QStringLiteral("Arial"), 12, align)}, {{kEdit, text}});
         QCOMPARE(r.of(Drawn::Text).size(), 1);
         const Drawn d = r.of(Drawn::Text).first();
         const qreal width = QFontMetricsF(d.font).horizontalAdvance(text);
-        const qreal at = anchor == QLatin1String("left") ? d.at.x()
+        const qreal at = anchor == QLatin1String("left")    ? d.at.x()
                          : anchor == QLatin1String("right") ? d.at.x() + width
                                                             : d.at.x() + width / 2;
-        const qreal expected = anchor == QLatin1String("left") ? 200 : anchor == QLatin1String("right") ? 500 : 350;
+        const qreal expected = anchor == QLatin1String("left")    ? 200
+                               : anchor == QLatin1String("right") ? 500
+                                                                  : 350;
         QVERIFY2(qAbs(at - expected) <= 0.5, qPrintable(QString::number(at)));
     }
 
@@ -250,7 +266,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         const int x1 = 100, x2 = 700;
-        const Rendered r = render({entry(kEdit, x1, x2, 300, QStringLiteral("Courier New"), 12, 3)}, {{kEdit, text}});
+        const Rendered r =
+            render({entry(kEdit, x1, x2, 300, QStringLiteral("Courier New"), 12, 3)}, {{kEdit, text}});
         const QList<Drawn> items = r.of(Drawn::Text);
         const int spaces = int(text.count(QLatin1Char(' ')));
         if (spaces < 5) {
@@ -269,10 +286,12 @@ private Q_SLOTS:
         QCOMPARE(items.first().at.x(), qreal(x1));
         for (int i = 1; i < words.size(); ++i) {
             QCOMPARE(items.at(i).text, words.at(i));
-            const qreal between = items.at(i).at.x() - (items.at(i - 1).at.x() + m.horizontalAdvance(words.at(i - 1)));
+            const qreal between =
+                items.at(i).at.x() - (items.at(i - 1).at.x() + m.horizontalAdvance(words.at(i - 1)));
             // Every gap is equal but the last, which takes the remainder of the division.
             const qreal expected = i < spaces ? gap : gap + (x2 - x1 - textWidth - spaces * gap);
-            QVERIFY2(qAbs(between - expected) < 0.01, qPrintable(QStringLiteral("gap %1: %2").arg(i).arg(between)));
+            QVERIFY2(qAbs(between - expected) < 0.01,
+                     qPrintable(QStringLiteral("gap %1: %2").arg(i).arg(between)));
         }
         const Drawn& last = items.last();
         QCOMPARE(last.at.x() + m.horizontalAdvance(last.text), qreal(x2));
@@ -299,11 +318,13 @@ private Q_SLOTS:
         const qreal baseline = 500 - 14 + m.ascent();
         QList<int> found;
         for (int x = 90; x < 130; ++x)
-            if (darkPixels(page, QRect(x, 400, 1, 200)) > 0 && (found.isEmpty() || x > found.last() + 3 + ink.left()))
+            if (darkPixels(page, QRect(x, 400, 1, 200)) > 0 &&
+                (found.isEmpty() || x > found.last() + 3 + ink.left()))
                 found << qRound(x - ink.left());
         QCOMPARE(found, dots);
         if (!dots.isEmpty())
-            QVERIFY(darkPixels(page, QRectF(90, baseline + ink.top() - 1, 40, ink.height() + 2).toAlignedRect()) ==
+            QVERIFY(darkPixels(page,
+                               QRectF(90, baseline + ink.top() - 1, 40, ink.height() + 2).toAlignedRect()) ==
                     darkPixels(page, QRect(90, 400, 40, 200)));
     }
 
@@ -318,16 +339,16 @@ private Q_SLOTS:
         QTest::newRow("empty edit struck") << kEdit << QString() << true << false << 490 << 0;
         QTest::newRow("higher without dots") << kEdit << QString() << true << true << 485 << 0;
         QTest::newRow("striking off") << kEdit << QString() << false << false << -1 << 0;
-        QTest::newRow("empty combo box") << QStringLiteral("ZMIENNA_Klasa_STR1_DATA_COMBOBOX") << QString() << true
-                                         << false << 490 << 0;
-        QTest::newRow("SzkolaWE empty") << QStringLiteral("ZMIENNA_SzkolaWE_STR1_DATA_EDIT") << QString() << true
-                                        << false << -1 << 0;
-        QTest::newRow("UrWE empty") << QStringLiteral("ZMIENNA_UrWE_STR1_DATA_EDIT") << QString() << true << true << -1
-                                    << 0;
+        QTest::newRow("empty combo box")
+            << QStringLiteral("ZMIENNA_Klasa_STR1_DATA_COMBOBOX") << QString() << true << false << 490 << 0;
+        QTest::newRow("SzkolaWE empty")
+            << QStringLiteral("ZMIENNA_SzkolaWE_STR1_DATA_EDIT") << QString() << true << false << -1 << 0;
+        QTest::newRow("UrWE empty") << QStringLiteral("ZMIENNA_UrWE_STR1_DATA_EDIT") << QString() << true
+                                    << true << -1 << 0;
         QTest::newRow("SzkolaWE filled") << QStringLiteral("ZMIENNA_SzkolaWE_STR1_DATA_EDIT")
                                          << QStringLiteral("Liceum") << true << false << -1 << 1;
-        QTest::newRow("second page never") << QStringLiteral("ZMIENNA_Ucz_STR2_DATA_EDIT") << QString() << true
-                                           << false << -1 << 0;
+        QTest::newRow("second page never")
+            << QStringLiteral("ZMIENNA_Ucz_STR2_DATA_EDIT") << QString() << true << false << -1 << 0;
     }
     void emptyFields()
     {
@@ -372,7 +393,8 @@ private Q_SLOTS:
         options.wordWrap = wordWrap;
         const QImage page = rasterise({entry(kEdit, 300, 400, 500, QStringLiteral("Arial"), 12, align)},
                                       {{kEdit, text}}, options);
-        const int outside = darkPixels(page, QRect(0, 470, 298, 40)) + darkPixels(page, QRect(402, 470, 483, 40));
+        const int outside =
+            darkPixels(page, QRect(0, 470, 298, 40)) + darkPixels(page, QRect(402, 470, 483, 40));
         QVERIFY(darkPixels(page, QRect(300, 470, 100, 40)) > 0);
         QCOMPARE(outside == 0, cut);
     }
@@ -394,7 +416,8 @@ private Q_SLOTS:
         // The empty-field mark of a field across the whole page, 657 units down, and a
         // dotted line whose last dot stands at 882.
         PageRenderer(buf, {}, QString())
-            .record(picture, {entry(kEdit, 0, 885, 667), entry(QStringLiteral("L_STR1_LINIA_Z_KROPEK"), 0, 885, 300)},
+            .record(picture,
+                    {entry(kEdit, 0, 885, 667), entry(QStringLiteral("L_STR1_LINIA_Z_KROPEK"), 0, 885, 300)},
                     textsOf({{kEdit, {}}}), false);
         QImage image(int(900 * scale) + 40, int(1314 * scale) + 40, QImage::Format_RGB32);
         image.setDotsPerMeterX(qRound(dpi / 0.0254));
@@ -423,9 +446,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("scrollY");
         const QString dots = QStringLiteral("Linia_STR1_LINIA_Z_KROPEK");
         QTest::newRow("empty field") << kEdit << kEdit << 12 << QString() << QRectF(100, 570, 300, 30) << 400;
-        QTest::newRow("chosen text holds the name") << kEdit << QStringLiteral("ZMIENNA_Ucz_STR1_DATA_EDIT (zmienna)")
-                                                    << 12 << QString() << QRectF(100, 570, 300, 30) << 400;
-        QTest::newRow("tall text") << kEdit << kEdit << 100 << QStringLiteral("A") << QRectF(100, 580, 300, 20) << 300;
+        QTest::newRow("chosen text holds the name")
+            << kEdit << QStringLiteral("ZMIENNA_Ucz_STR1_DATA_EDIT (zmienna)") << 12 << QString()
+            << QRectF(100, 570, 300, 30) << 400;
+        QTest::newRow("tall text") << kEdit << kEdit << 100 << QStringLiteral("A")
+                                   << QRectF(100, 580, 300, 20) << 300;
         QTest::newRow("dotted line") << dots << dots << 12 << QString() << QRectF(100, 595, 300, 10) << 400;
         QTest::newRow("other object") << kEdit << dots << 12 << QString() << QRectF() << -1;
     }
@@ -440,7 +465,8 @@ private Q_SLOTS:
         PageOptions options;
         options.highlightMode = true;
         options.highlighted = chosen;
-        const Rendered r = render({entry(name, 100, 400, 600, QStringLiteral("Arial"), points)}, {{name, text}}, options);
+        const Rendered r =
+            render({entry(name, 100, 400, 600, QStringLiteral("Arial"), points)}, {{name, text}}, options);
         QList<Drawn> red;
         for (const Drawn& d : r.of(Drawn::Rect))
             if (d.pen == QColor(Qt::red))
@@ -481,8 +507,9 @@ private Q_SLOTS:
         QVERIFY(prompts.shown.isEmpty());
 
         const Rendered missing = render(entries, texts, {}, true, dir);
-        QCOMPARE(prompts.texts(), QStringList({QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/orzel.emf",
-                                               QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/m_p.emf"}));
+        QCOMPARE(prompts.texts(),
+                 QStringList({QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/orzel.emf",
+                              QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/m_p.emf"}));
         QCOMPARE(prompts.shown.first().caption, QStringLiteral("Bład"));
         QCOMPARE(prompts.shown.first().icon, Prompts::Icon::Error);
         MessageBuffer scratch;
@@ -496,11 +523,13 @@ private Q_SLOTS:
         QByteArray emf;
         QDataStream out(&emf, QIODevice::WriteOnly);
         out.setByteOrder(QDataStream::LittleEndian);
-        for (const quint32 v : {1u, 108u, 0u, 0u, 100u, 100u, 0u, 0u, 2646u, 2646u, 0x464D4520u, 0x10000u, 188u, 5u})
+        for (const quint32 v :
+             {1u, 108u, 0u, 0u, 100u, 100u, 0u, 0u, 2646u, 2646u, 0x464D4520u, 0x10000u, 188u, 5u})
             out << v;
         out << quint16(2) << quint16(0);
-        for (const quint32 v : {0u, 0u, 0u, 1024u, 768u, 271u, 203u, 0u, 0u, 0u, 271000u, 203000u, 39u, 24u, 1u, 0u,
-                                0u, 0u, 37u, 12u, 1u, 43u, 24u, 10u, 10u, 90u, 90u, 14u, 20u, 0u, 16u, 20u})
+        for (const quint32 v :
+             {0u, 0u, 0u,  1024u, 768u, 271u, 203u, 0u,  0u,  0u,  271000u, 203000u, 39u, 24u, 1u,  0u,
+              0u, 0u, 37u, 12u,   1u,   43u,  24u,  10u, 10u, 90u, 90u,     14u,     20u, 0u,  16u, 20u})
             out << v;
         QDir().mkpath(dir + QStringLiteral("/grafika"));
         for (const char* name : {"/grafika/orzel.emf", "/grafika/m_p.emf"}) {
@@ -537,7 +566,8 @@ private Q_SLOTS:
         QCOMPARE(r.of(Drawn::Text).last().text, QStringLiteral("ostatnie"));
         for (const Drawn& d : r.drawn) {
             QVERIFY(d.kind != Drawn::Text || d.text != QLatin1String("...."));
-            QVERIFY(d.kind != Drawn::Line || d.line != QLineF(0, 90, 100, 90)); // no mark for the missing field
+            QVERIFY(d.kind != Drawn::Line ||
+                    d.line != QLineF(0, 90, 100, 90)); // no mark for the missing field
         }
         QVERIFY(darkPixels(rasterise(entries, texts, {}), QRect(100, 560, 300, 40)) > 0);
     }
@@ -546,10 +576,13 @@ private Q_SLOTS:
     // metrics: each calibrated family must resolve to its Liberation twin.
     void calibratedFontsResolveToLiberation()
     {
-        QStringList families{QStringLiteral("Times New Roman"), QStringLiteral("Arial"), QStringLiteral("Courier New")};
-        const QString installed = QStringLiteral(MELVOK_PROGRAM_DIR) + QStringLiteral("/dokumenty_kalibracja.sqset");
+        QStringList families{QStringLiteral("Times New Roman"), QStringLiteral("Arial"),
+                             QStringLiteral("Courier New")};
+        const QString installed =
+            QStringLiteral(MELVOK_PROGRAM_DIR) + QStringLiteral("/dokumenty_kalibracja.sqset");
         if (QFile::exists(installed)) {
-            for (const QByteArray& table : RawSql::column(installed, "select name from sqlite_master where type='table'"))
+            for (const QByteArray& table :
+                 RawSql::column(installed, "select name from sqlite_master where type='table'"))
                 for (const QByteArray& family :
                      RawSql::column(installed, "select distinct font_name from `" + table + "`"))
                     if (!family.isEmpty() && !families.contains(QString::fromLatin1(family)))
@@ -576,9 +609,10 @@ void TestPageRenderer::previewOfASelectedDocument()
     QVERIFY(env.installDataFolder());
     const QString calib = strFunGetCalibFilePath(env.buf, false);
     QFile::remove(calib);
-    RawSql::exec(calib, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
-                        "insert into `zawiadomienie_o_przekazaniu` values('ZMIENNA_ImieNazwisko_STR1_DATA_EDIT', "
-                        "100, 170, 500, 200, 'Times New Roman', 14, 0, 0, 0, 0, 0);");
+    RawSql::exec(
+        calib, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
+                   "insert into `zawiadomienie_o_przekazaniu` values('ZMIENNA_ImieNazwisko_STR1_DATA_EDIT', "
+                   "100, 170, 500, 200, 'Times New Roman', 14, 0, 0, 0, 0, 0);");
     QDir().mkpath(env.dataDir() + QStringLiteral("/grafika"));
     QImage blank(1000, 1400, QImage::Format_RGB32);
     blank.fill(Qt::white);
@@ -613,8 +647,9 @@ void TestPageRenderer::previewOfASelectedDocument()
     QVERIFY(prompts.shown.isEmpty());
 
     main->vFunDrawPage(w.potwierdzenie, false, 1, 1);
-    QCOMPARE(prompts.texts(), QStringList(QStringLiteral("Błąd podczas próby wczytania danych kalibracji.\n\n"
-                                                         "Tablica nie istnieje: \npotwierdzenie_przyjecia_ucznia")));
+    QCOMPARE(prompts.texts(),
+             QStringList(QStringLiteral("Błąd podczas próby wczytania danych kalibracji.\n\n"
+                                        "Tablica nie istnieje: \npotwierdzenie_przyjecia_ucznia")));
     main->vFunDrawPage(w.potwierdzenie, false, 2, 1);
     QCOMPARE(prompts.shown.last().text, QStringLiteral("Niepoprawny typ świadectwa"));
     QCOMPARE(prompts.shown.last().icon, Prompts::Icon::Warning);
