@@ -83,9 +83,10 @@ case "${1:-run}" in
         install_missing
         configure_and_build build-release RelWithDebInfo
         ./build-release/bench/melvok-bench
+        ./build-release/bench/melvok-bench-render
+        ./build-release/bench/melvok-bench-print
         ./build-release/bench/melvok-killtest kill 300
         ./build-release/bench/melvok-killtest fuzz 2049
-        ./build-release/bench/melvok-bench-print
         ;;
     package)
         install_missing

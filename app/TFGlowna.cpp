@@ -11,7 +11,9 @@
 #include "documents/TFDaneSzkoly.h"
 #include "documents/TFDaneUcznia.h"
 #include "platform/DesktopOpen.h"
+#include "printing/PageRenderer.h"
 #include "storage/DataFolder.h"
+#include "storage/DataPaths.h"
 #include "storage/SettingsStore.h"
 
 #include <QCheckBox>
@@ -539,20 +541,71 @@ bool TFGlowna::bFunLoadStudent(const QString& tableName)
 
 void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages)
 {
-    // The page renderer draws the calibrated document here. Until then the preview
-    // shows the blank A4 page the document will be printed on.
-    Q_UNUSED(form);
-    Q_UNUSED(documentType);
-    Q_UNUSED(pages);
-    m_printing = printing;
     m_pagePicture = QPicture();
-    QPainter painter(&m_pagePicture);
-    painter.fillRect(QRect(0, 0, 885, 1314), Qt::white);
+    m_calibEntries.clear();
+    QString key;
+    if (documentType == 0)
+        key = QStringLiteral("zawiadomienie_o_przekazaniu");
+    else if (documentType == 1)
+        key = QStringLiteral("potwierdzenie_przyjecia_ucznia");
+    if (key.isEmpty() || !form) {
+        Prompts::instance().message(this, QStringLiteral("Niepoprawny typ świadectwa"), QStringLiteral("Błąd"),
+                                    Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        return;
+    }
+    if (!bFunCalibLoadData(m_buf, strFunGetCalibFilePath(m_buf, false), key, m_calibEntries)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania danych kalibracji.\n\n") + m_buf.text());
+        return;
+    }
+    m_printing = printing;
+    m_pageCount = pages;
+    PageOptions options;
+    options.strikeEmpty = WykreskujPusteCheckBox->isChecked();
+    options.noDots = PrintNoDotsCheckBox->isChecked();
+    options.wordWrap = cbWordWrap->isChecked();
+    options.highlightMode = m_highlightMode;
+    options.highlighted = m_highlightedName;
+    PageRenderer renderer(m_buf, options, strFunGetMainDirPath(m_buf));
+    renderer.record(m_pagePicture, m_calibEntries, pageTextsOf(*form), printing);
+    if (printing)
+        return;
+    vFunShowPagePreview();
+    if (const auto& request = renderer.highlight()) {
+        m_pageControl->setCurrentIndex(request->pageIndex);
+        m_scroll->verticalScrollBar()->setValue(request->scrollY);
+    }
+}
+
+void TFGlowna::vFunShowPagePreview()
+{
+    // The blank form is read again only when the file has changed, so that a picture
+    // replaced on disk shows at the next drawing. Without it the last background stays
+    // (a white sheet before any), never the previous page underneath the new one.
+    const QFileInfo file(strFunGetMainDirPath(m_buf) + QStringLiteral("/grafika/a4_prw.bmp"));
+    const QString stamp = file.exists() ? file.filePath() + QString::number(file.size()) +
+                                              file.lastModified().toString(Qt::ISODateWithMs)
+                                        : QString();
+    QPixmap background;
+    if (!stamp.isEmpty() && stamp != m_previewBackgroundStamp && background.load(file.filePath())) {
+        m_previewBackground = background;
+        m_previewBackgroundStamp = stamp;
+    }
+    if (m_previewBackground.isNull()) {
+        m_previewBackground = QPixmap(958, 1389);
+        m_previewBackground.fill(Qt::white);
+    }
+    QPixmap page = m_previewBackground;
+    QPainter painter(&page);
+    PageRenderer::stretch(painter, m_pagePicture, QRectF(QPointF(74, 74), QPointF(957, 1388)));
     painter.end();
-    QPixmap page(885, 1314);
-    page.fill(Qt::white);
     m_image->setPixmap(page);
     m_image->resize(page.size());
+}
+
+void TFGlowna::setHighlightMode(bool on, const QString& highlightedName)
+{
+    m_highlightMode = on;
+    m_highlightedName = highlightedName;
 }
 
 // ---------------------------------------------------------------- commands

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "documents/StudentSaver.h"
+#include "storage/CalibrationStore.h"
 #include "storage/FieldRow.h"
 #include "storage/MessageBuffer.h"
 
 #include <QMainWindow>
 #include <QPicture>
+#include <QPixmap>
 
 class QAction;
 class QCheckBox;
@@ -71,8 +73,11 @@ public:
     bool bFunSaveStudent(const QString& previousTableName = QString()) override;
     bool bFunSaveDocument() override;
 
-    // Preview of a document form; filled in by the page renderer.
+    // Draws the page of a document form (type 0 the transfer notice, 1 the admission
+    // confirmation) from its calibration; not printing, it is shown in the preview.
     void vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages);
+    // The calibration editor outlines the object it has chosen while it is open.
+    void setHighlightMode(bool on, const QString& highlightedName = QString());
 
     // The update check: silent at start, manual from the "Pomoc" menu.
     void vFunCheckForUpdate(bool silent);
@@ -97,7 +102,10 @@ public:
 
     QTreeWidget* treeView() const { return m_tree; }
     QScrollArea* scrollBox() const { return m_scroll; }
+    // The last drawn page and its number of pages, for the print dialog.
     const QPicture& pagePicture() const { return m_pagePicture; }
+    int pageCount() const { return m_pageCount; }
+    const QList<CalibEntry>& calibEntries() const { return m_calibEntries; }
 
     static const QString kTransferNotice;    // "Zawiadomienie o przekazaniu"
     static const QString kAdmissionConfirmation; // "Potwierdzenie przyjęcia ucznia"
@@ -151,12 +159,19 @@ private:
     QTreeWidgetItem* selectedNode() const;
     bool storeStudent(const QString& tableName, const QStringList& alsoDrop);
     void connectMaintenance();
+    void vFunShowPagePreview();
 
     MessageBuffer m_buf;
     Windows m_windows;
     QList<StudentListEntry> m_students;
     FieldRowList m_fieldRows;
     QPicture m_pagePicture;
+    int m_pageCount = 0;
+    QList<CalibEntry> m_calibEntries;
+    QPixmap m_previewBackground;
+    QString m_previewBackgroundStamp; // path, size and time of the file it was read from
+    bool m_highlightMode = false;
+    QString m_highlightedName;
     bool m_unsavedChanges = false;
     bool m_closeWithoutQuestions = false;
     bool m_printing = false;

@@ -1,6 +1,7 @@
 // How long a secretary waits: opening a register to a filled student tree, and
 // storing one student, each beside plain SQLite doing the same work.
 #include "app/Program.h"
+#include "bench/BenchMain.h"
 #include "app/TFGlowna.h"
 #include "platform/Environment.h"
 #include "platform/FileOps.h"
@@ -227,13 +228,5 @@ BENCHMARK(BM_SaveStudent_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform's remarks would drown the figures.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    delete g_fixture;
-    return 0;
+    return runBenchmarks(argc, argv, [] { delete g_fixture; });
 }

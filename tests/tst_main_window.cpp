@@ -124,6 +124,11 @@ private Q_SLOTS:
     {
         env = std::make_unique<TestEnvironment>();
         prompts = std::make_unique<ScriptedPrompts>();
+        // Both documents calibrated with no objects: every preview is a blank page.
+        const QString calibration = env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"));
+        if (!QFile::exists(calibration))
+            RawSql::exec(calibration, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
+                                          RawSql::createCalibrationTable("potwierdzenie_przyjecia_ucznia"));
     }
     void cleanup()
     {

@@ -46,4 +46,6 @@ void exec(const QString& path, const QByteArray& sql);
 // First column of every row, as raw bytes (NULL gives a null QByteArray).
 QList<QByteArray> column(const QString& path, const QByteArray& sql);
 QList<QList<QByteArray>> rows(const QString& path, const QByteArray& sql);
+// The statement that creates a calibration table of the given name.
+QByteArray createCalibrationTable(const QByteArray& table);
 } // namespace RawSql

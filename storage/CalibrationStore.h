@@ -1,0 +1,31 @@
+// The calibration of the printed documents, "dokumenty_kalibracja.sqset": one table per
+// document type, one row per printed field with its box on the page and its font. The
+// store reads rows and updates existing ones; the set of fields comes with the file.
+#pragma once
+
+#include "storage/MessageBuffer.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One calibrated object of a document: a form component's name or a picture marker,
+// its box in page units and its font (size in points).
+struct CalibEntry {
+    QString name;
+    int x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    QString fontName;
+    int fontSize = 0;
+    int align = 0; // 0 left, 1 centred, 2 right, 3 justified; any other value centred
+    int bold = 0, italic = 0, underline = 0, strike = 0;
+};
+
+// Replaces `entries` by the rows of `table` in the order the file returns them; NULL
+// cells read as 0 and as the empty text.
+bool bFunCalibLoadData(MessageBuffer& buf, const QString& path, const QString& table,
+                       QList<CalibEntry>& entries);
+// Writes the box and font of the row named like `entry`; false when no row has that name.
+bool bFunSqlCalibUpdateValue(MessageBuffer& buf, const QString& path, const QString& table,
+                             const CalibEntry& entry);
+// The tables of the data folder's calibration file, in the order they were created.
+bool bFunCalibLoadCertList(MessageBuffer& buf, QStringList& names);

@@ -1,0 +1,661 @@
+// The printed page's geometry, read back from a paint device that records what is
+// drawn, from rasterised pages, and from the main window's preview.
+#include "app/Program.h"
+#include "app/TFGlowna.h"
+#include "documents/TFPotwierdzeniePrzyjUcznia.h"
+#include "printing/PageRenderer.h"
+#include "storage/DataPaths.h"
+#include "storage/EventLog.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFontInfo>
+#include <QLabel>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QScrollArea>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace {
+
+struct Drawn {
+    enum Kind { Text, Line, Rect } kind;
+    QString text;
+    QPointF at; // text: the baseline's start
+    QLineF line;
+    QRectF rect;
+    QFont font;
+    QColor pen;
+};
+
+// Keeps every text item, line and rectangle in page units, with its font and pen.
+class RecordingEngine : public QPaintEngine
+{
+public:
+    RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    QList<Drawn> drawn;
+
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    Type type() const override { return QPaintEngine::User; }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawTextItem(const QPointF& p, const QTextItem& item) override
+    {
+        if (!item.text().trimmed().isEmpty())
+            add({Drawn::Text, item.text(), painter()->transform().map(p), {}, {}, item.font()});
+    }
+    void drawLines(const QLineF* lines, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            add({Drawn::Line, {}, {}, painter()->transform().map(lines[i])});
+    }
+    void drawRects(const QRectF* rects, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            add({Drawn::Rect, {}, {}, {}, painter()->transform().mapRect(rects[i])});
+    }
+    using QPaintEngine::drawLines; // the integer forms come here converted
+    using QPaintEngine::drawRects;
+
+private:
+    void add(Drawn d)
+    {
+        d.pen = painter()->pen().color();
+        drawn.append(d);
+    }
+};
+
+// A page of 885 x 1314 units at 96 units per inch that records instead of painting.
+class RecordingDevice : public QPaintDevice
+{
+public:
+    RecordingEngine engine;
+    QPaintEngine* paintEngine() const override { return const_cast<RecordingEngine*>(&engine); }
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case PdmWidth:
+            return PageRenderer::PageWidth;
+        case PdmHeight:
+            return PageRenderer::PageHeight;
+        case PdmWidthMM:
+            return 234;
+        case PdmHeightMM:
+            return 348;
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 96; // every resolution
+        }
+    }
+};
+
+CalibEntry entry(const QString& name, int x1, int x2, int y2,
+                 const QString& font = QStringLiteral("Times New Roman"), int size = 12, int align = 0)
+{
+    return CalibEntry{.name = name,
+                      .x1 = x1,
+                      .x2 = x2,
+                      .y1 = y2 - 30,
+                      .y2 = y2,
+                      .fontName = font,
+                      .fontSize = size,
+                      .align = align};
+}
+
+const QString kEdit = QStringLiteral("ZMIENNA_Ucz_STR1_DATA_EDIT");
+
+using Texts = QMap<QString, QString>;
+PageTexts textsOf(const Texts& texts)
+{
+    return [texts](const QString& name) -> std::optional<QString> {
+        if (!texts.contains(name))
+            return std::nullopt;
+        return texts.value(name);
+    };
+}
+
+struct Rendered {
+    QList<Drawn> drawn;
+    std::optional<PageHighlight> highlight;
+    QList<Drawn> of(Drawn::Kind kind) const
+    {
+        QList<Drawn> out;
+        for (const Drawn& d : drawn)
+            if (d.kind == kind)
+                out << d;
+        return out;
+    }
+};
+
+Rendered render(const QList<CalibEntry>& entries, const Texts& texts, const PageOptions& options = {},
+                bool printing = false, const QString& dataDir = QString())
+{
+    MessageBuffer buf;
+    PageRenderer renderer(buf, options, dataDir);
+    RecordingDevice device;
+    QPainter painter(&device);
+    renderer.draw(painter, entries, textsOf(texts), printing);
+    painter.end();
+    return {device.engine.drawn, renderer.highlight()};
+}
+
+QFontMetricsF metricsOf(const QString& family, int pixelSize, bool bold = false)
+{
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return QFontMetricsF(font);
+}
+
+// The page recorded as the program records it, replayed into an image.
+QImage rasterise(const QList<CalibEntry>& entries, const Texts& texts, const PageOptions& options)
+{
+    MessageBuffer buf;
+    QPicture picture;
+    PageRenderer(buf, options, QString()).record(picture, entries, textsOf(texts), false);
+    QImage image(PageRenderer::PageWidth, PageRenderer::PageHeight, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PageRenderer::stretch(painter, picture, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
+    return image;
+}
+
+int darkPixels(const QImage& image, const QRect& area)
+{
+    int n = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += qGray(image.pixel(x, y)) < 200; // thin lines of a reduced page are grey
+    return n;
+}
+
+} // namespace
+
+class TestPageRenderer : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void fontSizeAndTextTopFollowTheMetrics_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<int>("pixels"); // the character height at 96 units per inch
+        QTest::newRow("Times 12") << QStringLiteral("Times New Roman") << 12 << false << 16;
+        QTest::newRow("Times 14 bold") << QStringLiteral("Times New Roman") << 14 << true << 19;
+        QTest::newRow("Arial 10") << QStringLiteral("Arial") << 10 << false << 13;
+        QTest::newRow("Courier 11") << QStringLiteral("Courier New") << 11 << false << 15;
+        QTest::newRow("Times 22") << QStringLiteral("Times New Roman") << 22 << true << 29;
+    }
+    void fontSizeAndTextTopFollowTheMetrics()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, points);
+        QFETCH(bool, bold);
+        QFETCH(int, pixels);
+        CalibEntry e = entry(kEdit, 100, 600, 400, family, points);
+        e.bold = bold;
+        const Rendered r = render({e}, {{kEdit, QStringLiteral("Zażółć gęślą jaźń")}});
+        QCOMPARE(r.of(Drawn::Text).size(), 1);
+        const Drawn text = r.of(Drawn::Text).first();
+        QCOMPARE(text.font.pixelSize(), pixels);
+        QCOMPARE(text.font.bold(), bold);
+        const QFontMetrics m(text.font);
+        const int top = 400 - (m.ascent() + m.descent()) - points / 4;
+        // The first line's baseline lies one ascent below the top of the box.
+        QVERIFY2(qAbs(text.at.y() - metricsOf(family, pixels, bold).ascent() - top) < 1.0,
+                 qPrintable(QStringLiteral("baseline %1, top %2").arg(text.at.y()).arg(top)));
+        QCOMPARE(text.at.x(), 100.0);
+    }
+
+    void alignments_data()
+    {
+        QTest::addColumn<int>("align");
+        QTest::addColumn<QString>("anchor");
+        QTest::newRow("0 left") << 0 << QStringLiteral("left");
+        QTest::newRow("1 centre") << 1 << QStringLiteral("centre");
+        QTest::newRow("2 right") << 2 << QStringLiteral("right");
+        QTest::newRow("3 justified, few spaces: left") << 3 << QStringLiteral("left");
+        QTest::newRow("7 centre") << 7 << QStringLiteral("centre");
+    }
+    void alignments()
+    {
+        QFETCH(int, align);
+        QFETCH(QString, anchor);
+        const QString text = QStringLiteral("Ala ma kota");
+        const Rendered r =
+            render({entry(kEdit, 200, 500, 300, QStringLiteral("Arial"), 12, align)}, {{kEdit, text}});
+        QCOMPARE(r.of(Drawn::Text).size(), 1);
+        const Drawn d = r.of(Drawn::Text).first();
+        const qreal width = QFontMetricsF(d.font).horizontalAdvance(text);
+        const qreal at = anchor == QLatin1String("left")    ? d.at.x()
+                         : anchor == QLatin1String("right") ? d.at.x() + width
+                                                            : d.at.x() + width / 2;
+        const qreal expected = anchor == QLatin1String("left")    ? 200
+                               : anchor == QLatin1String("right") ? 500
+                                                                  : 350;
+        QVERIFY2(qAbs(at - expected) <= 0.5, qPrintable(QString::number(at)));
+    }
+
+    void justifiedText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("four spaces: one left-aligned text") << QStringLiteral("raz dwa trzy cztery pięć");
+        QTest::newRow("five spaces: spread") << QStringLiteral("a bb ccc dddd eeeee ffffff");
+        QTest::newRow("seven spaces") << QStringLiteral("Uczeń ten był przyjęty do klasy pierwszej w");
+    }
+    void justifiedText()
+    {
+        QFETCH(QString, text);
+        const int x1 = 100, x2 = 700;
+        const Rendered r =
+            render({entry(kEdit, x1, x2, 300, QStringLiteral("Courier New"), 12, 3)}, {{kEdit, text}});
+        const QList<Drawn> items = r.of(Drawn::Text);
+        const int spaces = int(text.count(QLatin1Char(' ')));
+        if (spaces < 5) {
+            QCOMPARE(items.size(), 1);
+            QCOMPARE(items.first().text, text);
+            QCOMPARE(items.first().at.x(), qreal(x1));
+            return;
+        }
+        const QStringList words = text.split(QLatin1Char(' '));
+        QCOMPARE(items.size(), words.size());
+        const QFontMetricsF m(items.first().font);
+        qreal textWidth = 0;
+        for (const QString& word : words)
+            textWidth += m.horizontalAdvance(word);
+        const int gap = int((x2 - x1 - textWidth) / spaces);
+        QCOMPARE(items.first().at.x(), qreal(x1));
+        for (int i = 1; i < words.size(); ++i) {
+            QCOMPARE(items.at(i).text, words.at(i));
+            const qreal between =
+                items.at(i).at.x() - (items.at(i - 1).at.x() + m.horizontalAdvance(words.at(i - 1)));
+            // Every gap is equal but the last, which takes the remainder of the division.
+            const qreal expected = i < spaces ? gap : gap + (x2 - x1 - textWidth - spaces * gap);
+            QVERIFY2(qAbs(between - expected) < 0.01,
+                     qPrintable(QStringLiteral("gap %1: %2").arg(i).arg(between)));
+        }
+        const Drawn& last = items.last();
+        QCOMPARE(last.at.x() + m.horizontalAdvance(last.text), qreal(x2));
+    }
+
+    void dottedLine_data()
+    {
+        QTest::addColumn<int>("x2");
+        QTest::addColumn<QList<int>>("dots");
+        QTest::newRow("100 to 112") << 112 << QList<int>({100, 106});
+        QTest::newRow("100 to 113") << 113 << QList<int>({100, 106, 112});
+        QTest::newRow("none backwards") << 90 << QList<int>();
+    }
+    void dottedLine()
+    {
+        QFETCH(int, x2);
+        QFETCH(QList<int>, dots);
+        const QString name = QStringLiteral("LiniaPodpis_STR1_LINIA_Z_KROPEK");
+        // Before any text the dots take the default face; Times New Roman is set first here.
+        const QList<CalibEntry> entries{entry(kEdit, 0, 10, 100), entry(name, 100, x2, 500)};
+        const QImage page = rasterise(entries, {{kEdit, QStringLiteral("x")}}, {});
+        const QFontMetricsF m = metricsOf(QStringLiteral("Times New Roman"), 19); // 14 points
+        const QRectF ink = m.tightBoundingRect(QStringLiteral("."));
+        const qreal baseline = 500 - 14 + m.ascent();
+        QList<int> found;
+        for (int x = 90; x < 130; ++x)
+            if (darkPixels(page, QRect(x, 400, 1, 200)) > 0 &&
+                (found.isEmpty() || x > found.last() + 3 + ink.left()))
+                found << qRound(x - ink.left());
+        QCOMPARE(found, dots);
+        if (!dots.isEmpty())
+            QVERIFY(darkPixels(page,
+                               QRectF(90, baseline + ink.top() - 1, 40, ink.height() + 2).toAlignedRect()) ==
+                    darkPixels(page, QRect(90, 400, 40, 200)));
+    }
+
+    void emptyFields_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("strike");
+        QTest::addColumn<bool>("noDots");
+        QTest::addColumn<int>("lineY"); // -1 no line
+        QTest::addColumn<int>("texts");
+        QTest::newRow("empty edit struck") << kEdit << QString() << true << false << 490 << 0;
+        QTest::newRow("higher without dots") << kEdit << QString() << true << true << 485 << 0;
+        QTest::newRow("striking off") << kEdit << QString() << false << false << -1 << 0;
+        QTest::newRow("empty combo box")
+            << QStringLiteral("ZMIENNA_Klasa_STR1_DATA_COMBOBOX") << QString() << true << false << 490 << 0;
+        QTest::newRow("SzkolaWE empty")
+            << QStringLiteral("ZMIENNA_SzkolaWE_STR1_DATA_EDIT") << QString() << true << false << -1 << 0;
+        QTest::newRow("UrWE empty") << QStringLiteral("ZMIENNA_UrWE_STR1_DATA_EDIT") << QString() << true
+                                    << true << -1 << 0;
+        QTest::newRow("SzkolaWE filled") << QStringLiteral("ZMIENNA_SzkolaWE_STR1_DATA_EDIT")
+                                         << QStringLiteral("Liceum") << true << false << -1 << 1;
+        QTest::newRow("second page never")
+            << QStringLiteral("ZMIENNA_Ucz_STR2_DATA_EDIT") << QString() << true << false << -1 << 0;
+    }
+    void emptyFields()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(bool, strike);
+        QFETCH(bool, noDots);
+        QFETCH(int, lineY);
+        QFETCH(int, texts);
+        PageOptions options;
+        options.strikeEmpty = strike;
+        options.noDots = noDots;
+        const Rendered r = render({entry(name, 120, 400, 500)}, {{name, text}}, options);
+        QCOMPARE(r.of(Drawn::Text).size(), texts);
+        const QList<Drawn> lines = r.of(Drawn::Line);
+        if (lineY < 0) {
+            QVERIFY(lines.isEmpty());
+            return;
+        }
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first().line, QLineF(120, lineY, 400, lineY));
+        QCOMPARE(lines.first().pen, QColor(Qt::black));
+    }
+
+    void clipping_data()
+    {
+        QTest::addColumn<int>("align");
+        QTest::addColumn<bool>("wordWrap");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("left, word wrap") << 0 << true << true;
+        QTest::newRow("left, no word wrap") << 0 << false << false;
+        QTest::newRow("right, word wrap") << 2 << true << true;
+        QTest::newRow("justified, word wrap") << 3 << true << false;
+    }
+    void clipping()
+    {
+        QFETCH(int, align);
+        QFETCH(bool, wordWrap);
+        QFETCH(bool, cut);
+        const QString text = QStringLiteral("WWWW WWWW WWWW WWWW WWWW WWWW WWWWWWWWWWWW");
+        PageOptions options;
+        options.wordWrap = wordWrap;
+        const QImage page = rasterise({entry(kEdit, 300, 400, 500, QStringLiteral("Arial"), 12, align)},
+                                      {{kEdit, text}}, options);
+        const int outside =
+            darkPixels(page, QRect(0, 470, 298, 40)) + darkPixels(page, QRect(402, 470, 483, 40));
+        QVERIFY(darkPixels(page, QRect(300, 470, 100, 40)) > 0);
+        QCOMPARE(outside == 0, cut);
+    }
+
+    void stretchFillsTheTargetAtAnyResolution_data()
+    {
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<qreal>("scale");
+        QTest::newRow("screen") << 96 << 1.0;
+        QTest::newRow("192 dpi") << 192 << 2.0;
+        QTest::newRow("600 dpi, reduced") << 600 << 0.5;
+    }
+    void stretchFillsTheTargetAtAnyResolution()
+    {
+        QFETCH(int, dpi);
+        QFETCH(qreal, scale);
+        MessageBuffer buf;
+        QPicture picture;
+        // The empty-field mark of a field across the whole page, 657 units down, and a
+        // dotted line whose last dot stands at 882.
+        PageRenderer(buf, {}, QString())
+            .record(picture,
+                    {entry(kEdit, 0, 885, 667), entry(QStringLiteral("L_STR1_LINIA_Z_KROPEK"), 0, 885, 300)},
+                    textsOf({{kEdit, {}}}), false);
+        QImage image(int(900 * scale) + 40, int(1314 * scale) + 40, QImage::Format_RGB32);
+        image.setDotsPerMeterX(qRound(dpi / 0.0254));
+        image.setDotsPerMeterY(qRound(dpi / 0.0254));
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        PageRenderer::stretch(painter, picture, QRectF(20, 20, 885 * scale, 1314 * scale));
+        painter.end();
+        const int y = 20 + qRound(657 * scale);
+        const int end = 20 + qRound(885 * scale);
+        QVERIFY(darkPixels(image, QRect(20, y - 1, end - 20, 3)) >= end - 24);
+        QCOMPARE(darkPixels(image, QRect(end + 2, 0, image.width(), image.height())), 0);
+        const QRect dots(20, 20 + int(250 * scale), end - 20, int(70 * scale));
+        // The dots keep their pitch: the last one still ends the line.
+        QVERIFY(darkPixels(image, dots.adjusted(0, 0, int(-880 * scale), 0)) > 0);
+        QVERIFY(darkPixels(image, dots.adjusted(int(880 * scale), 0, 0, 0)) > 0);
+    }
+
+    void highlight_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QRectF>("outline"); // empty: none
+        QTest::addColumn<int>("scrollY");
+        const QString dots = QStringLiteral("Linia_STR1_LINIA_Z_KROPEK");
+        QTest::newRow("empty field") << kEdit << kEdit << 12 << QString() << QRectF(100, 570, 300, 30) << 400;
+        QTest::newRow("chosen text holds the name")
+            << kEdit << QStringLiteral("ZMIENNA_Ucz_STR1_DATA_EDIT (zmienna)") << 12 << QString()
+            << QRectF(100, 570, 300, 30) << 400;
+        QTest::newRow("tall text") << kEdit << kEdit << 100 << QStringLiteral("A")
+                                   << QRectF(100, 580, 300, 20) << 300;
+        QTest::newRow("dotted line") << dots << dots << 12 << QString() << QRectF(100, 595, 300, 10) << 400;
+        QTest::newRow("other object") << kEdit << dots << 12 << QString() << QRectF() << -1;
+    }
+    void highlight()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, chosen);
+        QFETCH(int, points);
+        QFETCH(QString, text);
+        QFETCH(QRectF, outline);
+        QFETCH(int, scrollY);
+        PageOptions options;
+        options.highlightMode = true;
+        options.highlighted = chosen;
+        const Rendered r =
+            render({entry(name, 100, 400, 600, QStringLiteral("Arial"), points)}, {{name, text}}, options);
+        QList<Drawn> red;
+        for (const Drawn& d : r.of(Drawn::Rect))
+            if (d.pen == QColor(Qt::red))
+                red << d;
+        if (outline.isNull()) {
+            QVERIFY(red.isEmpty());
+            QVERIFY(!r.highlight);
+            return;
+        }
+        QCOMPARE(red.size(), 1);
+        QCOMPARE(red.first().rect, outline);
+        QVERIFY(r.highlight);
+        QCOMPARE(r.highlight->pageIndex, 0);
+        QCOMPARE(r.highlight->scrollY, scrollY);
+        // Everything after the outline is drawn in black again.
+        for (const Drawn& d : r.drawn)
+            if (d.kind != Drawn::Rect)
+                QCOMPARE(d.pen, QColor(Qt::black));
+    }
+
+    void marksOnlyWhenPrinting()
+    {
+        TestEnvironment env(false);
+        ScriptedPrompts prompts;
+        const QString dir = env.dataDir();
+        const QRectF emblem(10, 40, 90, 60), stamp(500, 1170, 100, 30);
+        const QList<CalibEntry> entries{entry(QStringLiteral("GRAFIKA: ORZELEK"), 10, 100, 100),
+                                        entry(QStringLiteral("GRAFIKA: PIECZATKA"), 500, 600, 1200),
+                                        entry(kEdit, 100, 400, 600)};
+        const Texts texts{{kEdit, QStringLiteral("tekst")}};
+        auto shapesIn = [](const Rendered& r, const QRectF& box) {
+            int n = 0;
+            for (const Drawn& d : r.of(Drawn::Rect))
+                n += box.adjusted(-1, -1, 1, 1).contains(d.rect);
+            return n;
+        };
+        QVERIFY(render(entries, texts, {}, false, dir).of(Drawn::Text).size() == 1);
+        QVERIFY(prompts.shown.isEmpty());
+
+        const Rendered missing = render(entries, texts, {}, true, dir);
+        QCOMPARE(prompts.texts(),
+                 QStringList({QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/orzel.emf",
+                              QStringLiteral("Plik nie istnieje.\n\n") + dir + "/grafika/m_p.emf"}));
+        QCOMPARE(prompts.shown.first().caption, QStringLiteral("Bład"));
+        QCOMPARE(prompts.shown.first().icon, Prompts::Icon::Error);
+        MessageBuffer scratch;
+        QList<LogEntry> log;
+        QVERIFY(bFunSqlGetLogsData(scratch, log));
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log.last().fun, QStringLiteral("vFunGraphicDrawMark()"));
+        QCOMPARE(missing.of(Drawn::Text).size(), 1); // the page goes on after a missing mark
+
+        // A black square as a Windows metafile: header, brush, selection, rectangle, end.
+        QByteArray emf;
+        QDataStream out(&emf, QIODevice::WriteOnly);
+        out.setByteOrder(QDataStream::LittleEndian);
+        for (const quint32 v :
+             {1u, 108u, 0u, 0u, 100u, 100u, 0u, 0u, 2646u, 2646u, 0x464D4520u, 0x10000u, 188u, 5u})
+            out << v;
+        out << quint16(2) << quint16(0);
+        for (const quint32 v :
+             {0u, 0u, 0u,  1024u, 768u, 271u, 203u, 0u,  0u,  0u,  271000u, 203000u, 39u, 24u, 1u,  0u,
+              0u, 0u, 37u, 12u,   1u,   43u,  24u,  10u, 10u, 90u, 90u,     14u,     20u, 0u,  16u, 20u})
+            out << v;
+        QDir().mkpath(dir + QStringLiteral("/grafika"));
+        for (const char* name : {"/grafika/orzel.emf", "/grafika/m_p.emf"}) {
+            QFile file(dir + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(emf);
+        }
+        prompts.clear();
+        QVERIFY(render(entries, texts, {}, false, dir).of(Drawn::Rect).isEmpty());
+        const Rendered printed = render(entries, texts, {}, true, dir);
+        QVERIFY(prompts.shown.isEmpty());
+        QVERIFY(shapesIn(printed, emblem) > 0);
+        QVERIFY(shapesIn(printed, stamp) > 0);
+        QCOMPARE(shapesIn(printed, emblem) + shapesIn(printed, stamp), printed.of(Drawn::Rect).size());
+    }
+
+    void badInputNeverBreaksThePage()
+    {
+        QList<CalibEntry> entries;
+        for (const int v : {INT_MIN, -100000, -1, 0, INT_MAX}) {
+            CalibEntry e = entry(kEdit, v, -v, v, QString(), v, v);
+            e.bold = e.italic = e.underline = e.strike = v;
+            entries << e;
+            entries << entry(QStringLiteral("Linia_STR1_LINIA_Z_KROPEK"), v, INT_MAX, v);
+        }
+        // Names the form does not have, and a screen-only label, leave no trace.
+        entries << entry(QStringLiteral("ZMIENNA_Brak_STR1_DATA_EDIT"), 0, 100, 100)
+                << entry(QStringLiteral("Label11"), 0, 100, 200)
+                << entry(QStringLiteral("ZMIENNA_Ostatnie_STR1_DATA_EDIT"), 100, 400, 600);
+        const Texts texts{{kEdit, QStringLiteral("tekst dwa trzy cztery pięć sześć")},
+                          {QStringLiteral("Label11"), QStringLiteral("....")},
+                          {QStringLiteral("ZMIENNA_Ostatnie_STR1_DATA_EDIT"), QStringLiteral("ostatnie")}};
+        const Rendered r = render(entries, texts);
+        QCOMPARE(r.of(Drawn::Text).last().text, QStringLiteral("ostatnie"));
+        for (const Drawn& d : r.drawn) {
+            QVERIFY(d.kind != Drawn::Text || d.text != QLatin1String("...."));
+            QVERIFY(d.kind != Drawn::Line ||
+                    d.line != QLineF(0, 90, 100, 90)); // no mark for the missing field
+        }
+        QVERIFY(darkPixels(rasterise(entries, texts, {}), QRect(100, 560, 300, 40)) > 0);
+    }
+
+    // A calibration made on Windows lands the same here only with fonts of the same
+    // metrics: each calibrated family must resolve to its Liberation twin.
+    void calibratedFontsResolveToLiberation()
+    {
+        QStringList families{QStringLiteral("Times New Roman"), QStringLiteral("Arial"),
+                             QStringLiteral("Courier New")};
+        const QString installed =
+            QStringLiteral(MELVOK_PROGRAM_DIR) + QStringLiteral("/dokumenty_kalibracja.sqset");
+        if (QFile::exists(installed)) {
+            for (const QByteArray& table :
+                 RawSql::column(installed, "select name from sqlite_master where type='table'"))
+                for (const QByteArray& family :
+                     RawSql::column(installed, "select distinct font_name from `" + table + "`"))
+                    if (!family.isEmpty() && !families.contains(QString::fromLatin1(family)))
+                        families << QString::fromLatin1(family);
+        }
+        for (const QString& family : std::as_const(families)) {
+            QFont font(family);
+            font.setPixelSize(16);
+            const QString resolved = QFontInfo(font).family();
+            QVERIFY2(resolved.startsWith(QLatin1String("Liberation")),
+                     qPrintable(family + QStringLiteral(" -> ") + resolved));
+        }
+    }
+
+    void previewOfASelectedDocument();
+};
+
+// The main window reads the calibration once per selection and shows the page over the
+// blank form; its failures name their cause.
+void TestPageRenderer::previewOfASelectedDocument()
+{
+    TestEnvironment env;
+    ScriptedPrompts prompts;
+    QVERIFY(env.installDataFolder());
+    const QString calib = strFunGetCalibFilePath(env.buf, false);
+    QFile::remove(calib);
+    RawSql::exec(
+        calib, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
+                   "insert into `zawiadomienie_o_przekazaniu` values('ZMIENNA_ImieNazwisko_STR1_DATA_EDIT', "
+                   "100, 170, 500, 200, 'Times New Roman', 14, 0, 0, 0, 0, 0);");
+    QDir().mkpath(env.dataDir() + QStringLiteral("/grafika"));
+    QImage blank(1000, 1400, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    QVERIFY(blank.save(env.dataDir() + QStringLiteral("/grafika/a4_prw.bmp")));
+    const QString doc = env.root() + QStringLiteral("/klasa.sqdoc");
+    RawSql::exec(doc, "create table PESEL1( id TEXT, comp_name TEXT, value TEXT );"
+                      "insert into PESEL1 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Nowak');"
+                      "insert into PESEL1 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Jan');");
+    ProgramWindows w;
+    QVERIFY(bFunStartProgram(w, doc));
+    TFGlowna* main = w.glowna.get();
+
+    const int watch = inotify_init1(IN_NONBLOCK);
+    QVERIFY(watch >= 0);
+    QVERIFY(inotify_add_watch(watch, calib.toLocal8Bit().constData(), IN_OPEN) >= 0);
+    main->treeView()->setCurrentItem(main->treeView()->topLevelItem(0)->child(0));
+    int opens = 0;
+    char events[4096];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;)
+        opens += int(n / sizeof(inotify_event));
+    close(watch);
+    QCOMPARE(opens, 1);
+
+    const auto* image = main->findChild<QLabel*>(QStringLiteral("Image1"));
+    const QImage shown = image->pixmap().toImage();
+    QCOMPARE(shown.size(), QSize(1000, 1400));
+    QCOMPARE(image->size(), QSize(1000, 1400));
+    QCOMPARE(main->pageCount(), 1);
+    // "Jan Nowak" stands on y2 = 200 from x1 = 100: on the image 74 pixels further in.
+    QVERIFY(darkPixels(shown, QRect(74 + 100, 74 + 170, 150, 30)) > 0);
+    QCOMPARE(darkPixels(shown, QRect(0, 0, 1000, 74 + 160)), 0);
+    QVERIFY(prompts.shown.isEmpty());
+
+    main->vFunDrawPage(w.potwierdzenie, false, 1, 1);
+    QCOMPARE(prompts.texts(),
+             QStringList(QStringLiteral("Błąd podczas próby wczytania danych kalibracji.\n\n"
+                                        "Tablica nie istnieje: \npotwierdzenie_przyjecia_ucznia")));
+    main->vFunDrawPage(w.potwierdzenie, false, 2, 1);
+    QCOMPARE(prompts.shown.last().text, QStringLiteral("Niepoprawny typ świadectwa"));
+    QCOMPARE(prompts.shown.last().icon, Prompts::Icon::Warning);
+    // The failed drawings left the last preview as it was.
+    QCOMPARE(image->pixmap().toImage(), shown);
+}
+
+QTEST_MAIN(TestPageRenderer)
+#include "tst_page_renderer.moc"
