@@ -81,7 +81,7 @@ class SilentPrompts : public Prompts
 {
 public:
     int shown = 0;
-    Answer message(QWidget*, const QString&, const QString&, Icon, Buttons) override
+    Answer message(QWidget*, const QString&, const QString&, Icon, Buttons, Answer) override
     {
         ++shown;
         return Answer::Ok;
