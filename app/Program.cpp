@@ -7,6 +7,7 @@
 #include "app/TFOProgramie.h"
 #include "app/TFWait.h"
 #include "documents/TFDaneSzkoly.h"
+#include "printing/TFDrukuj.h"
 #include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -98,6 +99,7 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
     w.glowna = std::make_unique<TFGlowna>();
     w.daneUcznia = new TFDaneUcznia(w.glowna.get());
     w.daneSzkoly = new TFDaneSzkoly(w.glowna.get());
+    w.drukuj = new TFDrukuj(w.glowna->messageBuffer(), w.glowna.get());
     w.wait = new TFWait(w.glowna.get());
     w.oProgramie = new TFOProgramie(w.glowna.get());
     w.logi = new TFLogi(w.glowna.get());
@@ -108,6 +110,7 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
     TFGlowna::Windows windows;
     windows.daneUcznia = w.daneUcznia;
     windows.daneSzkoly = w.daneSzkoly;
+    windows.drukuj = w.drukuj;
     windows.backupFiles = w.backupFiles;
     windows.wait = w.wait;
     windows.oProgramie = w.oProgramie;

@@ -12,6 +12,7 @@ class TFDaneSzkoly;
 class TFDaneUcznia;
 class TFWait;
 class TFOProgramie;
+class TFDrukuj;
 class TFLogi;
 class TFAktualizacja;
 class TFPotwierdzeniePrzyjUcznia;
@@ -26,6 +27,7 @@ struct ProgramWindows
     std::unique_ptr<TFGlowna> glowna;
     TFDaneUcznia* daneUcznia = nullptr;
     TFDaneSzkoly* daneSzkoly = nullptr;
+    TFDrukuj* drukuj = nullptr;
     TFWait* wait = nullptr;
     TFOProgramie* oProgramie = nullptr;
     TFLogi* logi = nullptr;

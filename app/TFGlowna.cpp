@@ -9,6 +9,7 @@
 #include "documents/DocumentFile.h"
 #include "documents/DocumentForm.h"
 #include "documents/TFDaneSzkoly.h"
+#include "printing/TFDrukuj.h"
 #include "documents/TFDaneUcznia.h"
 #include "platform/DesktopOpen.h"
 #include "printing/PageRenderer.h"
@@ -702,7 +703,14 @@ void TFGlowna::DrukujToolButtonClick()
         vFunDrawPage(m_windows.zawiadomienie, true, 0, 1);
     else
         vFunDrawPage(m_windows.potwierdzenie, true, 1, 1);
-    // The print dialog takes the page from here once it is part of the program.
+    // A page that could not be drawn has already been reported; a blank sheet is no printout.
+    if (m_windows.drukuj && !m_pagePicture.isNull()) {
+        // "Kowalski Jan - Zawiadomienie o przekazaniu"; a slash cannot stand in a file name.
+        QString name = selectedNode()->parent()->text(0) + QStringLiteral(" - ") + document;
+        name.replace(QLatin1Char('/'), QLatin1Char('-'));
+        m_windows.drukuj->setPage(m_pagePicture, m_pageCount, name);
+        m_windows.drukuj->exec();
+    }
     m_printing = false;
 }
 

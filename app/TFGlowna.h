@@ -29,6 +29,7 @@ class TFAktualizacja;
 class TFBackupFiles;
 class TFDaneSzkoly;
 class TFDaneUcznia;
+class TFDrukuj;
 class TFLogi;
 class TFOProgramie;
 class TFWait;
@@ -50,6 +51,7 @@ public:
         TFLogi* logi = nullptr;
         TFAktualizacja* aktualizacja = nullptr;
         TFDaneSzkoly* daneSzkoly = nullptr;
+        TFDrukuj* drukuj = nullptr;
         DocumentForm* potwierdzenie = nullptr;
         DocumentForm* zawiadomienie = nullptr;
         TFBackupFiles* backupFiles = nullptr;

@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -178,6 +179,7 @@ private Q_SLOTS:
     void registerWithItsOwnLogOrJournal_data();
     void registerWithItsOwnLogOrJournal();
     void longValuesStayWhole();
+    void printsTheSelectedDocument();
 };
 
 void TestMainWindow::commandLineTail_data()
@@ -1022,4 +1024,39 @@ void TestMainWindow::longValuesStayWhole()
 }
 
 QTEST_MAIN(TestMainWindow)
+// From the tree to a PDF sheet through the print dialog, with the installed calibration;
+// "Anuluj" in the dialog prints nothing.
+void TestMainWindow::printsTheSelectedDocument()
+{
+    QVERIFY(QFile::remove(env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"))));
+    QVERIFY(QFile::copy(env->programDir() + QStringLiteral("/dokumenty_kalibracja.sqset"),
+                        env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"))));
+    start();
+    addStudent({QStringLiteral("Wiśniewska"), QStringLiteral("Zofia"), QStringLiteral("05270812345")});
+    main()->treeView()->setCurrentItem(node(0, 0));
+
+    for (const bool print : {false, true}) {
+        const QString pdf = env->root() + QStringLiteral("/wydruk.pdf");
+        prompts->files.enqueue(pdf);
+        whenModal([print](QWidget* dialog) {
+            auto* printers = child<QComboBox>(dialog, "DrukarkiComboBox");
+            printers->setCurrentIndex(printers->count() - 1);
+            child<QPushButton>(dialog, print ? "DrukujButton" : "AnulujButton")->click();
+        });
+        main()->DrukujToolButtonClick();
+        QVERIFY(!main()->printing());
+        QCOMPARE(QFile::exists(pdf), print);
+        if (!print)
+            continue;
+        QCOMPARE(prompts->shown.last().initialName, QStringLiteral("Wiśniewska Zofia - Zawiadomienie o przekazaniu.pdf"));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString words = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(words.contains(QStringLiteral("ZAWIADOMIENIE O PRZEKAZANIU UCZNIA")) &&
+                     words.contains(QStringLiteral("Zofia Wiśniewska")) && words.contains(QStringLiteral("05270812345")),
+                 qPrintable(words));
+    }
+}
+
 #include "tst_main_window.moc"
