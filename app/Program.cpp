@@ -12,6 +12,7 @@
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/FileOps.h"
 #include "platform/SingleInstance.h"
+#include "printing/TFKalibracja.h"
 #include "services/TFAktualizacja.h"
 #include "services/TFLogi.h"
 
@@ -97,6 +98,7 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
     w.daneUcznia = new TFDaneUcznia(w.glowna.get());
+    w.kalibracja = new TFKalibracja(w.glowna->messageBuffer(), w.glowna.get());
     w.daneSzkoly = new TFDaneSzkoly(w.glowna.get());
     w.wait = new TFWait(w.glowna.get());
     w.oProgramie = new TFOProgramie(w.glowna.get());
@@ -109,6 +111,7 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
     windows.daneUcznia = w.daneUcznia;
     windows.daneSzkoly = w.daneSzkoly;
     windows.backupFiles = w.backupFiles;
+    windows.kalibracja = w.kalibracja;
     windows.wait = w.wait;
     windows.oProgramie = w.oProgramie;
     windows.logi = w.logi;

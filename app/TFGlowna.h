@@ -29,6 +29,7 @@ class TFAktualizacja;
 class TFBackupFiles;
 class TFDaneSzkoly;
 class TFDaneUcznia;
+class TFKalibracja;
 class TFLogi;
 class TFOProgramie;
 class TFWait;
@@ -53,6 +54,7 @@ public:
         DocumentForm* potwierdzenie = nullptr;
         DocumentForm* zawiadomienie = nullptr;
         TFBackupFiles* backupFiles = nullptr;
+        TFKalibracja* kalibracja = nullptr;
     };
     void setWindows(const Windows& windows);
 
@@ -122,6 +124,11 @@ public Q_SLOTS:
     void Otwrzplikzkopizapasowej1Click();
     // The school data template form, from the hidden menu item and tool button.
     void Szablondanychszkoy1Click();
+    // The calibration editor in its two modes, and the calibration file out and in.
+    void Formatowaniewiadectwapodstawowe1Click();
+    void Ustawieniaczcionki1Click();
+    void EksportujPlikKalibracji();
+    void ImportujPlikKalibracji();
     // Students and documents.
     void DodajUczniaToolButtonClick();
     void EdytujDaneUczniaToolButtonClick();
@@ -159,6 +166,10 @@ private:
     QTreeWidgetItem* selectedNode() const;
     bool storeStudent(const QString& tableName, const QStringList& alsoDrop);
     void connectMaintenance();
+    void connectCalibration();
+    void openCalibrationEditor(bool advanced);
+    void drawCalibrationPreview(const QString& key, const QString& highlighted);
+    void vFunBlankPreview();
     void vFunShowPagePreview();
 
     MessageBuffer m_buf;
