@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int Width = 330;
+constexpr int Width = 350;
 constexpr int PositionTop = 112;
 constexpr int FontTop = 276;
 
@@ -51,9 +51,9 @@ constexpr ComponentEntry number(const char* name, const char* role, int left, in
 
 constexpr ComponentEntry Form[] = {
     label("Label1", "&Typ świadectwa:", 12, 10, "TypSwiadectwaComboBox"),
-    list("TypSwiadectwaComboBox", 12, 28, 306, 1),
+    list("TypSwiadectwaComboBox", 12, 28, Width - 24, 1),
     label("Label2", "&Obiekt na świadectwie:", 12, 60, "VariableComboBox"),
-    list("VariableComboBox", 12, 78, 306, 2),
+    list("VariableComboBox", 12, 78, Width - 24, 2),
 
     label("LabelX1", "X&1:", 26, PositionTop + 30, "X1Edit"),
     number("X1Edit", "X1 (lewa krawędź)", 52, PositionTop + 26, 3),
@@ -78,9 +78,10 @@ constexpr ComponentEntry Form[] = {
     label("Label7", "&Wyrównanie:", 26, FontTop + 108, "AdjustmentComboBox"),
     list("AdjustmentComboBox", 26, FontTop + 126, 160, 14, "DO LEWEJ|DO ŚRODKA|DO PRAWEJ|JUSTYFIKACJA"),
 
-    button("PrzywrocUstawieniaButton", "&Przywróć oryginalne ustawienia fomatowania", 12, 496, 306, 19),
-    button("SaveButton", "&Zastosuj", 12, 530, 148, 20),
-    button("CloseButton", "Za&mknij", 170, 530, 148, 21),
+    button("PrzywrocUstawieniaButton", "&Przywróć oryginalne ustawienia fomatowania", 12, 496, Width - 24,
+           19),
+    button("SaveButton", "&Zastosuj", 12, 530, 158, 20),
+    button("CloseButton", "Za&mknij", 180, 530, 158, 21),
 };
 
 struct Group {

@@ -4,6 +4,7 @@
 #include "app/TFGlowna.h"
 #include "printing/TFKalibracja.h"
 #include "storage/DataPaths.h"
+#include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -20,12 +21,6 @@ namespace {
 
 const QByteArray kTransfer = "zawiadomienie_o_przekazaniu";
 const QByteArray kAdmission = "potwierdzenie_przyjecia_ucznia";
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -142,7 +137,7 @@ private Q_SLOTS:
     void applyWithEmptyNameReportsTheStore()
     {
         RawSql::exec(calibFile(), "delete from `" + kAdmission + "` where name like '%ZMIENNA%'");
-        const QByteArray before = contents(calibFile());
+        const QByteArray before = RawFile::bytes(calibFile());
         open(TFKalibracja::Mode::Basic, kAdmission);
         QCOMPARE(child<QComboBox>("VariableComboBox")->count(), 0);
         child<QPushButton>("SaveButton")->click();
@@ -154,7 +149,7 @@ private Q_SLOTS:
                                                 "Błąd aktualizacji wpisu kalibracji.\n\nupdate `")),
                  qPrintable(text));
         QVERIFY2(text.endsWith(QStringLiteral("where `name`=''")), qPrintable(text));
-        QCOMPARE(contents(calibFile()), before);
+        QCOMPARE(RawFile::bytes(calibFile()), before);
     }
 
     void restoreAsksAndAlwaysReloads_data()
@@ -168,7 +163,7 @@ private Q_SLOTS:
         QFETCH(Prompts::Answer, answer);
         open(TFKalibracja::Mode::Advanced);
         const QString first = child<QComboBox>("VariableComboBox")->currentText();
-        const QByteArray installed = contents(strFunGetCalibFilePath(env->buf, true));
+        const QByteArray installed = RawFile::bytes(strFunGetCalibFilePath(env->buf, true));
         const QByteArray installedX1 = stored(kTransfer, first.toLatin1()).at(0);
         RawSql::exec(calibFile(),
                      "update `" + kTransfer + "` set x1=777 where name='" + first.toLatin1() + "'");
@@ -181,26 +176,46 @@ private Q_SLOTS:
         QCOMPARE(prompts->shown.first().icon, Prompts::Icon::None);
         const bool yes = answer == Prompts::Answer::Yes;
         QCOMPARE(child<QLineEdit>("X1Edit")->text().toLatin1(), yes ? installedX1 : QByteArray("777"));
-        QCOMPARE(contents(calibFile()) == installed, yes);
+        QCOMPARE(RawFile::bytes(calibFile()) == installed, yes);
     }
 
     void exportThenImportRestoresTheBytes()
     {
         const QString exported = env->root() + QStringLiteral("/moja_kalibracja.sqset");
-        const QByteArray before = contents(calibFile());
+        const QByteArray before = RawFile::bytes(calibFile());
         prompts->files.enqueue(exported);
         w->glowna->EksportujPlikKalibracji();
         QCOMPARE(prompts->shown.first().caption, QStringLiteral("Zapisz plik kalibracji"));
         QCOMPARE(prompts->shown.first().initialName, QStringLiteral("dokumenty_kalibracja"));
-        QCOMPARE(contents(exported), before);
+        QCOMPARE(RawFile::bytes(exported), before);
         RawSql::exec(calibFile(), "update `" + kTransfer + "` set x1=x1+5");
-        QVERIFY(contents(calibFile()) != before);
+        QVERIFY(RawFile::bytes(calibFile()) != before);
         prompts->files.enqueue(exported);
         w->glowna->ImportujPlikKalibracji();
         QCOMPARE(prompts->shown.last().caption, QStringLiteral("Wczytaj plik kalibracji"));
         QCOMPARE(prompts->texts(), QStringList());
-        QCOMPARE(contents(calibFile()), before);
-        QCOMPARE(contents(exported), before);
+        QCOMPARE(RawFile::bytes(calibFile()), before);
+        QCOMPARE(RawFile::bytes(exported), before);
+    }
+
+    void exportAsksBeforeReplacing_data()
+    {
+        QTest::addColumn<Prompts::Answer>("answer");
+        QTest::newRow("no") << Prompts::Answer::No;
+        QTest::newRow("yes") << Prompts::Answer::Yes;
+    }
+    void exportAsksBeforeReplacing()
+    {
+        QFETCH(Prompts::Answer, answer);
+        const QString target = env->root() + QStringLiteral("/stara.sqset");
+        QVERIFY(RawFile::write(target, "stara kalibracja"));
+        prompts->files.enqueue(target);
+        prompts->answers.enqueue(answer);
+        w->glowna->EksportujPlikKalibracji();
+        QCOMPARE(prompts->texts(), QStringList{QStringLiteral(
+                                       "Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?")});
+        QCOMPARE(RawFile::bytes(target), answer == Prompts::Answer::Yes ? RawFile::bytes(calibFile())
+                                                                        : QByteArray("stara kalibracja"));
     }
 
     void badCalibrationFilesAreRefused_data()
@@ -241,14 +256,12 @@ private Q_SLOTS:
             file == QLatin1String("=") ? calibFile() : env->root() + QLatin1Char('/') + file;
         if (!sql.isEmpty())
             RawSql::exec(chosen, sql);
-        if (!bytes.isEmpty()) {
-            QFile f(chosen);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-        }
+        if (!bytes.isEmpty())
+            QVERIFY(RawFile::write(chosen, bytes));
         if (!import && chosen != calibFile())
             QVERIFY(QFile::setPermissions(chosen, QFileDevice::ReadOwner));
-        const QByteArray calibration = contents(calibFile());
-        const QByteArray chosenBytes = contents(chosen);
+        const QByteArray calibration = RawFile::bytes(calibFile());
+        const QByteArray chosenBytes = RawFile::bytes(chosen);
         prompts->files.enqueue(chosen);
         if (import)
             w->glowna->ImportujPlikKalibracji();
@@ -263,8 +276,8 @@ private Q_SLOTS:
         QVERIFY2(box.text.contains(expected), qPrintable(box.text));
         QCOMPARE(box.caption, QStringLiteral("Atrybuty"));
         QCOMPARE(box.icon, Prompts::Icon::Warning);
-        QCOMPARE(contents(calibFile()), calibration);
-        QCOMPARE(contents(chosen), chosenBytes);
+        QCOMPARE(RawFile::bytes(calibFile()), calibration);
+        QCOMPARE(RawFile::bytes(chosen), chosenBytes);
         QCOMPARE(QDir(env->dataDir()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".import")),
                  QStringList());
     }
@@ -287,7 +300,7 @@ private Q_SLOTS:
         QFETCH(bool, arrowKey);
         QFETCH(QString, named);
         open(TFKalibracja::Mode::Basic);
-        const QByteArray before = contents(calibFile());
+        const QByteArray before = RawFile::bytes(calibFile());
         child<QLineEdit>(field.constData())->setText(text);
         if (arrowKey)
             QTest::keyClick(child<QLineEdit>("X1Edit"), Qt::Key_Down);
@@ -298,7 +311,7 @@ private Q_SLOTS:
                  QStringLiteral("Pole \"") + named + QStringLiteral("\" nie zawiera liczby całkowitej: \"") +
                      text + QStringLiteral("\".\n\nPopraw wartość; ustawienia nie zostały zapisane."));
         QCOMPARE(prompts->shown.last().icon, Prompts::Icon::Warning);
-        QCOMPARE(contents(calibFile()), before);
+        QCOMPARE(RawFile::bytes(calibFile()), before);
         QCOMPARE(child<QLineEdit>(field.constData())->text(), text);
     }
 
