@@ -238,6 +238,9 @@ TFKalibracja::TFKalibracja(MessageBuffer& buf, QWidget* parent) : QDialog(parent
 void TFKalibracja::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // A window restored by the desktop keeps its choices; each opening starts afresh.
+    if (event->spontaneous())
+        return;
     m_closing = false;
     FormShow();
     X1Edit->setFocus();
