@@ -13,6 +13,7 @@
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/FileOps.h"
 #include "platform/SingleInstance.h"
+#include "printing/TFKalibracja.h"
 #include "services/TFAktualizacja.h"
 #include "services/TFLogi.h"
 
@@ -98,6 +99,7 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
     w.daneUcznia = new TFDaneUcznia(w.glowna.get());
+    w.kalibracja = new TFKalibracja(w.glowna->messageBuffer(), w.glowna.get());
     w.daneSzkoly = new TFDaneSzkoly(w.glowna.get());
     w.drukuj = new TFDrukuj(w.glowna->messageBuffer(), w.glowna.get());
     w.wait = new TFWait(w.glowna.get());
@@ -112,6 +114,7 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
     windows.daneSzkoly = w.daneSzkoly;
     windows.drukuj = w.drukuj;
     windows.backupFiles = w.backupFiles;
+    windows.kalibracja = w.kalibracja;
     windows.wait = w.wait;
     windows.oProgramie = w.oProgramie;
     windows.logi = w.logi;

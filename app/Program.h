@@ -10,6 +10,7 @@ class TFBackupFiles;
 class TFGlowna;
 class TFDaneSzkoly;
 class TFDaneUcznia;
+class TFKalibracja;
 class TFWait;
 class TFOProgramie;
 class TFDrukuj;
@@ -26,6 +27,7 @@ struct ProgramWindows
     ~ProgramWindows();
     std::unique_ptr<TFGlowna> glowna;
     TFDaneUcznia* daneUcznia = nullptr;
+    TFKalibracja* kalibracja = nullptr;
     TFDaneSzkoly* daneSzkoly = nullptr;
     TFDrukuj* drukuj = nullptr;
     TFWait* wait = nullptr;

@@ -80,11 +80,15 @@ const MenuItem kMenu[] = {
      &TFGlowna::EdytujSwiadectwoToolButtonClick},
     {"Ś&wiadectwa", "&Drukuj wybrane świadectwo", "Drukujwybranewiadectwo1", &TFGlowna::DrukujToolButtonClick,
      true, QKeySequence::Print},
-    {"U&stawienia", "Formatowanie podstawowe ( tylko zmienne )", "Formatowaniepodstawowe1", nullptr},
-    {"U&stawienia", "Formatowanie zaawansowane ( wszystkie obiekty )", "Formatowaniezaawansowane1", nullptr},
+    {"U&stawienia", "Formatowanie &podstawowe ( tylko zmienne )", "Formatowaniewiadectwapodstawowe1",
+     &TFGlowna::Formatowaniewiadectwapodstawowe1Click},
+    {"U&stawienia", "Formatowanie &zaawansowane ( wszystkie obiekty )", "Ustawieniaczcionki1",
+     &TFGlowna::Ustawieniaczcionki1Click},
     {"U&stawienia", "-", nullptr, nullptr},
-    {"U&stawienia", "Eksportuj ustawienia kalibracji", "Eksportujustawieniakalibracji1", nullptr},
-    {"U&stawienia", "Importuj ustawienia kalibracji", "Importujustawieniakalibracji1", nullptr},
+    {"U&stawienia", "&Eksportuj ustawienia kalibracji", "Eksportujustawieniakalibracji1",
+     &TFGlowna::EksportujPlikKalibracji},
+    {"U&stawienia", "&Importuj ustawienia kalibracji", "Importujustawieniakalibracji1",
+     &TFGlowna::ImportujPlikKalibracji},
     {"Po&moc", "&O programie", "Oprogramie1", &TFGlowna::Oprogramie1Click},
     {"Po&moc", "Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", &TFGlowna::Sprawdczyjestnowawersja1Click},
     {"Po&moc", "-", nullptr, nullptr},
@@ -208,6 +212,7 @@ void TFGlowna::setWindows(const Windows& windows)
         if (form)
             form->setStudentSaver(this);
     connectMaintenance();
+    connectCalibration();
 }
 
 void TFGlowna::buildMenus()

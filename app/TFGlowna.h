@@ -30,6 +30,7 @@ class TFBackupFiles;
 class TFDaneSzkoly;
 class TFDaneUcznia;
 class TFDrukuj;
+class TFKalibracja;
 class TFLogi;
 class TFOProgramie;
 class TFWait;
@@ -55,6 +56,7 @@ public:
         DocumentForm* potwierdzenie = nullptr;
         DocumentForm* zawiadomienie = nullptr;
         TFBackupFiles* backupFiles = nullptr;
+        TFKalibracja* kalibracja = nullptr;
     };
     void setWindows(const Windows& windows);
 
@@ -124,6 +126,11 @@ public Q_SLOTS:
     void Otwrzplikzkopizapasowej1Click();
     // The school data template form, from the hidden menu item and tool button.
     void Szablondanychszkoy1Click();
+    // The calibration editor in its two modes, and the calibration file out and in.
+    void Formatowaniewiadectwapodstawowe1Click();
+    void Ustawieniaczcionki1Click();
+    void EksportujPlikKalibracji();
+    void ImportujPlikKalibracji();
     // Students and documents.
     void DodajUczniaToolButtonClick();
     void EdytujDaneUczniaToolButtonClick();
@@ -161,6 +168,10 @@ private:
     QTreeWidgetItem* selectedNode() const;
     bool storeStudent(const QString& tableName, const QStringList& alsoDrop);
     void connectMaintenance();
+    void connectCalibration();
+    void openCalibrationEditor(bool advanced);
+    void drawCalibrationPreview(const QString& key, const QString& highlighted);
+    void vFunBlankPreview();
     void vFunShowPagePreview();
 
     MessageBuffer m_buf;

@@ -4,6 +4,7 @@
 #include "platform/CupsPrinters.h"
 #include "platform/DesktopOpen.h"
 #include "platform/FileOps.h"
+#include "printing/DialogRows.h"
 #include "printing/TFDrukujSheet.h"
 #include "prompts/Prompts.h"
 #include "storage/DataPaths.h"
@@ -49,34 +50,9 @@ constexpr int PositionTop = 204;
 constexpr int SizeTop = 346;
 constexpr int Column[2] = {12, 286};
 
-constexpr ComponentEntry label(const char* name, const char* caption, int left, int top,
-                               const char* buddy = nullptr)
-{
-    return {.name = name, .kind = ComponentKind::Label, .text = caption, .left = left, .top = top, .buddy = buddy};
-}
-
-constexpr ComponentEntry list(const char* name, int left, int top, int width, int tab, const char* items = nullptr)
-{
-    return {.name = name,
-            .kind = ComponentKind::PickList,
-            .left = left,
-            .top = top,
-            .width = width,
-            .tab = tab,
-            .items = items};
-}
-
-constexpr ComponentEntry button(const char* name, const char* caption, int left, int top, int width, int tab)
-{
-    return {.name = name,
-            .kind = ComponentKind::Button,
-            .text = caption,
-            .left = left,
-            .top = top,
-            .width = width,
-            .height = 26,
-            .tab = tab};
-}
+using DialogRows::button;
+using DialogRows::label;
+using DialogRows::list;
 
 // A read-only millimetre edit of a position group; `role` is its accessible name.
 constexpr ComponentEntry edge(const char* name, const char* role, int page, int row)

@@ -1,0 +1,315 @@
+// The calibration editor and the calibration file commands: what the editor offers,
+// what it stores and redraws, and what the export and import write or refuse.
+#include "app/Program.h"
+#include "app/TFGlowna.h"
+#include "printing/TFKalibracja.h"
+#include "storage/DataPaths.h"
+#include "tests/support/RawFile.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QByteArray kTransfer = "zawiadomienie_o_przekazaniu";
+const QByteArray kAdmission = "potwierdzenie_przyjecia_ucznia";
+
+} // namespace
+
+class TestCalibrationEditor : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<ScriptedPrompts> prompts;
+    std::unique_ptr<ProgramWindows> w;
+    TFKalibracja* editor() const { return w->kalibracja; }
+    QString calibFile() { return strFunGetCalibFilePath(env->buf, false); }
+    template <typename T> T* child(const char* name) const
+    {
+        T* widget = editor()->findChild<T*>(QString::fromLatin1(name));
+        [&] { QVERIFY2(widget, name); }();
+        return widget;
+    }
+    // Opens the editor the way the menu does, without waiting for it to close.
+    void open(TFKalibracja::Mode mode, const QByteArray& key = kTransfer)
+    {
+        w->glowna->setHighlightMode(true);
+        editor()->setMode(mode);
+        editor()->show();
+        auto* types = child<QComboBox>("TypSwiadectwaComboBox");
+        types->setCurrentIndex(types->findText(QString::fromLatin1(key)));
+    }
+    QList<QByteArray> stored(const QByteArray& key, const QByteArray& name)
+    {
+        const auto rows =
+            RawSql::rows(calibFile(), "select x1, y1, x2, y2 from `" + key + "` where name='" + name + "'");
+        return rows.isEmpty() ? QList<QByteArray>() : rows.first();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        prompts = std::make_unique<ScriptedPrompts>();
+        w = std::make_unique<ProgramWindows>();
+        QVERIFY(bFunStartProgram(*w, QString()));
+    }
+    void cleanup()
+    {
+        editor()->hide();
+        w->glowna->setCloseWithoutQuestions(true);
+        w.reset();
+        prompts.reset();
+        env.reset();
+    }
+
+    void objectLists_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<bool>("advanced");
+        for (const QByteArray& key : {kTransfer, kAdmission}) {
+            QTest::newRow(key + " basic") << key << false;
+            QTest::newRow(key + " advanced") << key << true;
+        }
+    }
+    // Opened from its menu item: the caption, the place at the left of the screen and the
+    // objects of the mode.
+    void objectLists()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(bool, advanced);
+        QStringList offered;
+        QString caption;
+        int left = -1;
+        QTimer::singleShot(0, [&] {
+            QCOMPARE(QApplication::activeModalWidget(), editor());
+            caption = editor()->windowTitle();
+            left = editor()->frameGeometry().left();
+            auto* types = child<QComboBox>("TypSwiadectwaComboBox");
+            types->setCurrentIndex(types->findText(QString::fromLatin1(key)));
+            auto* objects = child<QComboBox>("VariableComboBox");
+            for (int i = 0; i < objects->count(); ++i)
+                offered << objects->itemText(i);
+            child<QPushButton>("CloseButton")->click();
+        });
+        w->glowna->findChild<QAction*>(advanced ? "Ustawieniaczcionki1" : "Formatowaniewiadectwapodstawowe1")
+            ->trigger();
+        QVERIFY(!editor()->isVisible());
+        QCOMPARE(caption, advanced ? QStringLiteral("Formatowanie zaawansowane")
+                                   : QStringLiteral("Formatowanie podstawowe"));
+        QCOMPARE(left, w->glowna->screen()->availableGeometry().left() + 5);
+        QStringList expected;
+        const QByteArray where = advanced ? "" : " where name like '%ZMIENNA%'";
+        for (const QByteArray& name : RawSql::column(calibFile(), "select name from `" + key + "`" + where))
+            expected << QString::fromLatin1(name);
+        QCOMPARE(offered, expected);
+        QVERIFY(prompts->shown.isEmpty());
+    }
+
+    void arrowKeysStoreAndRedraw_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QList<QByteArray>>("expected"); // x1, y1, x2, y2
+        QTest::newRow("up") << int(Qt::Key_Up) << QList<QByteArray>{"300", "99", "400", "119"};
+        QTest::newRow("down") << int(Qt::Key_Down) << QList<QByteArray>{"300", "101", "400", "121"};
+        QTest::newRow("left") << int(Qt::Key_Left) << QList<QByteArray>{"299", "100", "399", "120"};
+        QTest::newRow("right") << int(Qt::Key_Right) << QList<QByteArray>{"301", "100", "401", "120"};
+    }
+    void arrowKeysStoreAndRedraw()
+    {
+        QFETCH(int, key);
+        QFETCH(QList<QByteArray>, expected);
+        const QByteArray name = "ZMIENNA_PESEL_STR1_DATA_EDIT";
+        RawSql::exec(calibFile(), "update `" + kTransfer +
+                                      "` set x1=300, y1=100, x2=400, y2=120 where name='" + name + "'");
+        open(TFKalibracja::Mode::Basic);
+        auto* objects = child<QComboBox>("VariableComboBox");
+        objects->setCurrentIndex(objects->findText(QString::fromLatin1(name)));
+        QTest::keyClick(child<QLineEdit>("X1Edit"), Qt::Key(key));
+        QCOMPARE(stored(kTransfer, name), expected);
+        QCOMPARE(child<QLineEdit>("Y1Edit")->text().toLatin1(), expected.at(1));
+        // The preview was drawn again from the stored box.
+        const auto drawn =
+            std::find_if(w->glowna->calibEntries().begin(), w->glowna->calibEntries().end(),
+                         [&](const CalibEntry& e) { return e.name == QString::fromLatin1(name); });
+        QVERIFY(drawn != w->glowna->calibEntries().end());
+        QCOMPARE(QByteArray::number(drawn->y2), expected.at(3));
+        QCOMPARE(QByteArray::number(drawn->x1), expected.at(0));
+        QVERIFY(prompts->shown.isEmpty());
+    }
+
+    void applyWithEmptyNameReportsTheStore()
+    {
+        RawSql::exec(calibFile(), "delete from `" + kAdmission + "` where name like '%ZMIENNA%'");
+        const QByteArray before = RawFile::bytes(calibFile());
+        open(TFKalibracja::Mode::Basic, kAdmission);
+        QCOMPARE(child<QComboBox>("VariableComboBox")->count(), 0);
+        child<QPushButton>("SaveButton")->click();
+        QCOMPARE(prompts->texts().size(), 1);
+        const QString text = prompts->shown.first().text;
+        QVERIFY2(text.startsWith(QStringLiteral("Błąd podczas próby zapisania danych kalibracji.\n\n"
+                                                "Błąd aktualizacji wpisu kalibracji.\n\nupdate `")) &&
+                     text.endsWith(QStringLiteral("where `name`=''")),
+                 qPrintable(text));
+        QCOMPARE(RawFile::bytes(calibFile()), before);
+    }
+
+    void restoreAsksAndAlwaysReloads_data()
+    {
+        QTest::addColumn<Prompts::Answer>("answer");
+        QTest::newRow("no") << Prompts::Answer::No;
+        QTest::newRow("yes") << Prompts::Answer::Yes;
+    }
+    void restoreAsksAndAlwaysReloads()
+    {
+        QFETCH(Prompts::Answer, answer);
+        open(TFKalibracja::Mode::Advanced);
+        const QString first = child<QComboBox>("VariableComboBox")->currentText();
+        const QByteArray installed = RawFile::bytes(strFunGetCalibFilePath(env->buf, true));
+        const QByteArray installedX1 = stored(kTransfer, first.toLatin1()).at(0);
+        RawSql::exec(calibFile(),
+                     "update `" + kTransfer + "` set x1=777 where name='" + first.toLatin1() + "'");
+        prompts->answers.enqueue(answer);
+        child<QPushButton>("PrzywrocUstawieniaButton")->click();
+        QCOMPARE(prompts->shown.size(), 1);
+        QCOMPARE(prompts->shown.first().text,
+                 QStringLiteral("Czy na pewno chcesz przywrócić oryginalne ustawienia ?"));
+        QCOMPARE(prompts->shown.first().caption, QStringLiteral("Przywracanie"));
+        QCOMPARE(prompts->shown.first().icon, Prompts::Icon::None);
+        const bool yes = answer == Prompts::Answer::Yes;
+        QCOMPARE(child<QLineEdit>("X1Edit")->text().toLatin1(), yes ? installedX1 : QByteArray("777"));
+        QCOMPARE(RawFile::bytes(calibFile()) == installed, yes);
+    }
+
+    void exportThenImportRestoresTheBytes()
+    {
+        const QString exported = env->root() + QStringLiteral("/moja_kalibracja.sqset");
+        const QByteArray before = RawFile::bytes(calibFile());
+        QVERIFY(RawFile::write(exported, "stara kalibracja"));
+        // An existing file is replaced only when the user says so.
+        for (const Prompts::Answer answer : {Prompts::Answer::No, Prompts::Answer::Yes}) {
+            prompts->files.enqueue(exported);
+            prompts->answers.enqueue(answer);
+            w->glowna->EksportujPlikKalibracji();
+            QCOMPARE(prompts->texts().last(),
+                     QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"));
+            QCOMPARE(RawFile::bytes(exported), answer == Prompts::Answer::Yes ? before : "stara kalibracja");
+        }
+        RawSql::exec(calibFile(), "update `" + kTransfer + "` set x1=x1+5");
+        QVERIFY(RawFile::bytes(calibFile()) != before);
+        prompts->clear();
+        prompts->files.enqueue(exported);
+        w->glowna->ImportujPlikKalibracji();
+        QCOMPARE(prompts->texts(), QStringList());
+        QCOMPARE(RawFile::bytes(calibFile()), before);
+        QCOMPARE(RawFile::bytes(exported), before);
+    }
+
+    void badCalibrationFilesAreRefused_data()
+    {
+        QTest::addColumn<bool>("import");
+        QTest::addColumn<QString>("file");   // the chosen file; "=" is the calibration file itself
+        QTest::addColumn<QByteArray>("sql"); // written into the chosen file; "" leaves it to `bytes`
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        const QByteArray both =
+            RawSql::createCalibrationTable(kTransfer) + RawSql::createCalibrationTable(kAdmission);
+        QTest::newRow("text file") << true << "notatki.sqset" << QByteArray() << QByteArray("Lista zakupów\n")
+                                   << "nie jest plikiem kalibracji: plik nie jest bazą danych SQLite.";
+        QTest::newRow("one table")
+            << true << "pol.sqset" << RawSql::createCalibrationTable(kTransfer) << QByteArray()
+            << "nie jest plikiem kalibracji: brak tablicy \"potwierdzenie_przyjecia_ucznia\".";
+        QTest::newRow("column missing")
+            << true << "stary.sqset"
+            << QByteArray("create table `zawiadomienie_o_przekazaniu`(name, x1, y1, x2, y2, font_name, "
+                          "font_size);") +
+                   RawSql::createCalibrationTable(kAdmission)
+            << QByteArray() << "w tablicy \"zawiadomienie_o_przekazaniu\" brak kolumny \"font_align\".";
+        QTest::newRow("import of itself")
+            << true << "=" << QByteArray() << QByteArray() << "nie można go skopiować na samego siebie.";
+        QTest::newRow("export onto itself")
+            << false << "=" << QByteArray() << QByteArray() << "nie można go skopiować na samego siebie.";
+        QTest::newRow("read-only export target") << false << "tylko_odczyt.sqset" << both << QByteArray()
+                                                 << "\nKod błędu: 13\n\nDane nie zostały zapisane.";
+    }
+    void badCalibrationFilesAreRefused()
+    {
+        QFETCH(bool, import);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, sql);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        const QString chosen =
+            file == QLatin1String("=") ? calibFile() : env->root() + QLatin1Char('/') + file;
+        if (!sql.isEmpty())
+            RawSql::exec(chosen, sql);
+        if (!bytes.isEmpty())
+            QVERIFY(RawFile::write(chosen, bytes));
+        if (!import && chosen != calibFile())
+            QVERIFY(QFile::setPermissions(chosen, QFileDevice::ReadOwner));
+        const QByteArray calibration = RawFile::bytes(calibFile());
+        const QByteArray chosenBytes = RawFile::bytes(chosen);
+        prompts->files.enqueue(chosen);
+        if (import)
+            w->glowna->ImportujPlikKalibracji();
+        else
+            w->glowna->EksportujPlikKalibracji();
+        const QString fun =
+            import ? QStringLiteral("ImportujPlikKalibracji()") : QStringLiteral("EksportujPlikKalibracji()");
+        QCOMPARE(prompts->texts().size(), 1);
+        const ShownBox& box = prompts->shown.last();
+        QVERIFY2(box.text.startsWith(QStringLiteral("Funkcja: ") + fun + QStringLiteral("\n\n")),
+                 qPrintable(box.text));
+        QVERIFY2(box.text.contains(expected), qPrintable(box.text));
+        QCOMPARE(box.caption, QStringLiteral("Atrybuty"));
+        QCOMPARE(box.icon, Prompts::Icon::Warning);
+        QCOMPARE(RawFile::bytes(calibFile()), calibration);
+        QCOMPARE(RawFile::bytes(chosen), chosenBytes);
+        QCOMPARE(QDir(env->dataDir()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".import")),
+                 QStringList());
+    }
+
+    void nonIntegerIsRefusedBeforeWriting_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("arrowKey"); // an arrow key in X1Edit instead of "Zastosuj"
+        QTest::addColumn<QString>("named");
+        QTest::newRow("x1 letters") << QByteArray("X1Edit") << "12a" << false << "X1 (lewa krawędź)";
+        QTest::newRow("y2 fraction") << QByteArray("Y2Edit") << "1.5" << false << "Y2 (dolna krawędź)";
+        QTest::newRow("y1 arrow key") << QByteArray("Y1Edit") << "sto" << true << "Y1 (górna krawędź)";
+    }
+    void nonIntegerIsRefusedBeforeWriting()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(QString, text);
+        QFETCH(bool, arrowKey);
+        QFETCH(QString, named);
+        open(TFKalibracja::Mode::Basic);
+        const QByteArray before = RawFile::bytes(calibFile());
+        child<QLineEdit>(field.constData())->setText(text);
+        if (arrowKey)
+            QTest::keyClick(child<QLineEdit>("X1Edit"), Qt::Key_Down);
+        else
+            child<QPushButton>("SaveButton")->click();
+        QCOMPARE(prompts->texts().size(), 1);
+        QCOMPARE(prompts->shown.last().text,
+                 QStringLiteral("Pole \"") + named + QStringLiteral("\" nie zawiera liczby całkowitej: \"") +
+                     text + QStringLiteral("\".\n\nPopraw wartość; ustawienia nie zostały zapisane."));
+        QCOMPARE(prompts->shown.last().icon, Prompts::Icon::Warning);
+        QCOMPARE(RawFile::bytes(calibFile()), before);
+        QCOMPARE(child<QLineEdit>(field.constData())->text(), text);
+    }
+};
+
+QTEST_MAIN(TestCalibrationEditor)
+#include "tst_calibration_editor.moc"
