@@ -2,8 +2,8 @@
 
 #include "platform/Clock.h"
 #include "platform/FileOps.h"
-#include "storage/CppSQLite3.h"
 #include "storage/Cp1250.h"
+#include "storage/CppSQLite3.h"
 #include "storage/DataPaths.h"
 #include "storage/SqlText.h"
 
@@ -58,21 +58,12 @@ bool bFunSqlGetLogsData(MessageBuffer& buf, QList<LogEntry>& entries)
     const QString path = strFunGetLogFilePath(buf);
     if (!FileOps::exists(path))
         return false;
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
-        db.openFile(path);
-        q = db.runQuery("select * from `error`");
-        while (!q.atEnd()) {
-            entries.append({SqlText::text(q.textOf("datetime", "")), SqlText::text(q.textOf("fun", "")),
-                            SqlText::text(q.textOf("info", ""))});
-            q.next();
-        }
-        q.release();
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "), QStringLiteral("bFunSqlGetLogsData()"));
-    }
+    return SqlText::readFile(
+        buf, path, QStringLiteral("Sql exception: "), QStringLiteral("bFunSqlGetLogsData()"),
+        [&entries](CppSQLite3DB& db) {
+            SqlText::forEachRow(db, "select * from `error`", [&entries](const CppSQLite3Query& q) {
+                entries.append({SqlText::text(q.textOf("datetime", "")), SqlText::text(q.textOf("fun", "")),
+                                SqlText::text(q.textOf("info", ""))});
+            });
+        });
 }

@@ -38,27 +38,18 @@ namespace {
 
 // Reads the row of `key` and hands it to `take` (also without a row: its columns then
 // read as NULL). Failures are reported under `fun`.
-template <class Take>
-bool readSetting(MessageBuffer& buf, const QString& key, const QString& fun, Take take)
+template <class Take> bool readSetting(MessageBuffer& buf, const QString& key, const QString& fun, Take take)
 {
     const QString path = strFunGetSettingsFilePath(buf, false);
     if (!FileOps::exists(path))
         return SqlText::fail(buf, QStringLiteral("Plik nie istnieje:\n") + path, fun);
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
-        const QByteArray sql = SqlText::bytes(QStringLiteral("select * from `settings` where `name`='") +
-                                              strFunSqlEscape(key) + QStringLiteral("'"));
-        db.openFile(path);
-        q = db.runQuery(sql);
+    return SqlText::readFile(buf, path, QStringLiteral("SqlException:\n\n"), fun, [&](CppSQLite3DB& db) {
+        CppSQLite3Query q =
+            db.runQuery(SqlText::bytes(QStringLiteral("select * from `settings` where `name`='") +
+                                       strFunSqlEscape(key) + QStringLiteral("'")));
         take(q);
         q.release();
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("SqlException:\n\n"), fun);
-    }
+    });
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <utility>
+
 // Every single quote doubled, for a value between single quotes.
 QString strFunSqlEscape(const QString& value);
 
@@ -36,5 +38,35 @@ void closeQuietly(CppSQLite3DB& db);
 void rollbackAndClose(CppSQLite3DB& db);
 // Releases the cursor and closes the connection after a failure, swallowing errors.
 void cleanUp(CppSQLite3Query& q, CppSQLite3DB& db);
+
+// The reading loop: runs `select` on the open `db` and hands every row to `take`. A
+// failure, also one of `take`, leaves no cursor behind.
+template <class Take> void forEachRow(CppSQLite3DB& db, const QByteArray& select, Take take)
+{
+    CppSQLite3Query q = db.runQuery(select);
+    while (!q.atEnd()) {
+        take(std::as_const(q));
+        q.next();
+    }
+    q.release();
+}
+
+// A whole reading operation: opens `path`, lets `read` work on the connection and
+// closes it. A failure closes the connection and is reported as fail() does, with
+// `prefix` and under `fun`.
+template <class Read>
+bool readFile(MessageBuffer& buf, const QString& path, const QString& prefix, const QString& fun, Read read)
+{
+    CppSQLite3DB db;
+    try {
+        db.openFile(path);
+        read(db);
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        closeQuietly(db);
+        return fail(buf, e, prefix, fun);
+    }
+}
 
 } // namespace SqlText

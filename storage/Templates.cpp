@@ -7,8 +7,6 @@
 
 namespace {
 
-// Discards an open transaction; closing alone would too, the explicit rollback keeps
-// that independent of whether the close succeeds.
 // The town and the province dictionaries differ only in their table and their names
 // in the log.
 struct Dictionary {
@@ -26,27 +24,18 @@ bool loadDictionary(MessageBuffer& buf, const Dictionary& dict, QStringList& nam
     const QString path = strFunGetSettingsFilePath(buf, false);
     if (!FileOps::exists(path))
         return SqlText::fail(buf, QStringLiteral("Plik nie istnieje.\n") + path, label);
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
-        const QByteArray select =
-            QByteArray("select * from `") + dict.table + QByteArray("` order by `name` ASC");
-        db.openFile(path);
-        q = db.runQuery(select);
-        // Filled aside, so that a failed load leaves the list as it was.
-        QStringList loaded;
-        while (!q.atEnd()) {
-            loaded.append(SqlText::text(q.textOf("name", "")));
-            q.next();
-        }
-        q.release();
-        db.closeFile();
-        names = std::move(loaded);
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "), label);
-    }
+    const QByteArray select =
+        QByteArray("select * from `") + dict.table + QByteArray("` order by `name` ASC");
+    // Filled aside, so that a failed load leaves the list as it was.
+    QStringList loaded;
+    if (!SqlText::readFile(buf, path, QStringLiteral("Sql exception: "), label, [&](CppSQLite3DB& db) {
+            SqlText::forEachRow(db, select, [&loaded](const CppSQLite3Query& q) {
+                loaded.append(SqlText::text(q.textOf("name", "")));
+            });
+        }))
+        return false;
+    names = std::move(loaded);
+    return true;
 }
 
 bool addToDictionary(MessageBuffer& buf, const Dictionary& dict, const QString& name)
@@ -151,28 +140,17 @@ bool bFunSqlTemplateReadData(MessageBuffer& buf, const QString& path, const QStr
     if (!FileOps::exists(path))
         return SqlText::fail(buf, QStringLiteral("Plik nie istnieje.\n") + path, label);
     rows.clear();
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
+    return SqlText::readFile(buf, path, QStringLiteral("SqlException\n"), label, [&](CppSQLite3DB& db) {
         const QByteArray name = SqlText::bytes(tableName);
         const QByteArray select = SqlText::bytes(QStringLiteral("select * from `") +
                                                  SqlText::ident(tableName) + QStringLiteral("`"));
-        db.openFile(path);
-        if (db.hasTable(name)) {
-            q = db.runQuery(select);
-            while (!q.atEnd()) {
-                rows.append({SqlText::text(q.textOf("id", "")), SqlText::text(q.textOf("comp_name", "")),
-                             SqlText::text(q.textOf("value", ""))});
-                q.next();
-            }
-            q.release();
-        }
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("SqlException\n"), label);
-    }
+        if (!db.hasTable(name))
+            return;
+        SqlText::forEachRow(db, select, [&rows](const CppSQLite3Query& q) {
+            rows.append({SqlText::text(q.textOf("id", "")), SqlText::text(q.textOf("comp_name", "")),
+                         SqlText::text(q.textOf("value", ""))});
+        });
+    });
 }
 
 bool bFunStudentDataLoadCityList(MessageBuffer& buf, QStringList& names)
