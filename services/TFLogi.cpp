@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSet>
 #include <QShowEvent>
 #include <QTreeWidget>
 
@@ -21,6 +22,11 @@ constexpr ControlEntry Controls[] = {
     {"BitBtn2", ControlKind::Button, "Wyślij plik z logami", 1, 0},
     {"BitBtn1", ControlKind::Button, "OK", 1, 1},
 };
+
+constexpr int kFunWidth = 120;
+constexpr int kFunWidthMost = 360; // a text stored in the place of a name stays cut
+// Room around a cell's text: margins and the column's separator.
+constexpr int kCellPadding = 16;
 
 // As much of a stored text as a row shows: one line, at most 1023 characters (the
 // file itself keeps everything and is what the mail carries).
@@ -51,9 +57,9 @@ TFLogi::TFLogi(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWind
         {QStringLiteral("Data / czas"), QStringLiteral("Funkcja"), QStringLiteral("Informacja")});
     // The widest time the log holds stays readable in the desktop's font.
     const int timeWidth =
-        LogsListView->fontMetrics().horizontalAdvance(QStringLiteral("2026.12.31 23:59:59")) + 16;
+        LogsListView->fontMetrics().horizontalAdvance(QStringLiteral("2026.12.31 23:59:59")) + kCellPadding;
     LogsListView->setColumnWidth(0, std::max(100, timeWidth));
-    LogsListView->setColumnWidth(1, 120);
+    LogsListView->setColumnWidth(1, kFunWidth);
     LogsListView->setColumnWidth(2, 550);
     LogsListView->setMinimumSize(790, 300);
     grid->setColumnStretch(0, 1);
@@ -82,13 +88,29 @@ void TFLogi::vFunFillList()
         return;
     QList<QTreeWidgetItem*> rows;
     rows.reserve(entries.size());
+    // Function names run to 49 characters; the column is widened to the longest one
+    // the log holds, so that support can read where each failure came from.
+    const QFontMetrics metrics = LogsListView->fontMetrics();
+    int funWidth = kFunWidth;
+    QSet<QString> measured;
     for (const LogEntry& entry : std::as_const(entries)) {
         auto* row = new QTreeWidgetItem(
             QStringList{rowText(entry.datetime), rowText(entry.fun), rowText(entry.info)});
         row->setToolTip(2, entry.info.left(1023));
         rows.append(row);
+        if (!measured.contains(row->text(1))) {
+            measured.insert(row->text(1));
+            funWidth = std::max(funWidth, metrics.horizontalAdvance(row->text(1)) + kCellPadding);
+        }
     }
+    LogsListView->setColumnWidth(1, std::min(funWidth, kFunWidthMost));
     LogsListView->addTopLevelItems(rows);
+    // Entries stay in the order they were written; the newest, at the bottom, is the
+    // one the user came to see.
+    if (!rows.isEmpty()) {
+        LogsListView->setCurrentItem(rows.last());
+        LogsListView->scrollToItem(rows.last());
+    }
 }
 
 void TFLogi::BitBtn2Click()

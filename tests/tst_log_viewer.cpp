@@ -51,6 +51,7 @@ private Q_SLOTS:
     }
 
     void listsEveryEntryOnce();
+    void opensOnTheNewestEntry();
     void sendTheLog_data();
     void sendTheLog();
     void helpMenuCommands();
@@ -74,6 +75,25 @@ void TestLogViewer::listsEveryEntryOnce()
     QVERIFY(rows[1].size() < 1100);
     QCOMPARE(rows[2], QStringLiteral("vFunDrawPage|Błąd 'zapisu'"));
     QCOMPARE(rowsOf(viewer), rows); // shown again: each entry still once
+}
+
+void TestLogViewer::opensOnTheNewestEntry()
+{
+    const QString longest = QStringLiteral("bFunStudentDataLoadProvinceList()");
+    for (int i = 0; i < 300; ++i) {
+        env->buf.reset(QStringLiteral("Wpis %1").arg(i));
+        vFunLogError(env->buf, i == 150 ? longest : QStringLiteral("bFunCopyFile()"));
+    }
+    TFLogi viewer;
+    viewer.show();
+    auto* list = viewer.findChild<QTreeWidget*>(QStringLiteral("LogsListView"));
+    QCOMPARE(list->topLevelItemCount(), 300);
+    QTreeWidgetItem* newest = list->topLevelItem(299);
+    QCOMPARE(newest->text(2), QStringLiteral("Wpis 299"));
+    QCOMPARE(list->currentItem(), newest);
+    const QRect row = list->visualItemRect(newest);
+    QVERIFY(row.top() >= 0 && row.bottom() < list->viewport()->height());
+    QVERIFY(list->columnWidth(1) > list->fontMetrics().horizontalAdvance(longest));
 }
 
 void TestLogViewer::sendTheLog_data()
