@@ -230,6 +230,17 @@ void TestInstall::menuEntryStartsTheProgramFromAReadOnlyFolder()
     const QStringList exec =
         entry.value(QStringLiteral("Desktop Entry/Exec")).toString().split(QLatin1Char(' '));
     QCOMPARE(exec, (QStringList{QStringLiteral("melvok-dokumenty"), QStringLiteral("%f")}));
+    // The start-up's silent update check asks a closed local port instead of the
+    // maker's server: a test never reaches the network.
+    const QString dataDir = home + QStringLiteral("/.local/share/Melvok-Dokumenty/") +
+                            strFunPlainLoginName(Environment::loginName());
+    QVERIFY(QDir().mkpath(dataDir));
+    const QString settings = dataDir + QStringLiteral("/ustawienia.sqset");
+    QVERIFY(QFile::copy(folder + QStringLiteral("/ustawienia.sqset"), settings));
+    QFile::setPermissions(settings, QFile::ReadOwner | QFile::WriteOwner);
+    RawSql::exec(settings, "insert into settings( name, text_value ) values( 'update_address', "
+                           "'http://127.0.0.1:1/' )");
+
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PATH"),
                installed(QStringLiteral("/usr/bin:")) + env.value(QStringLiteral("PATH")));
@@ -245,8 +256,6 @@ void TestInstall::menuEntryStartsTheProgramFromAReadOnlyFolder()
     QVERIFY(program.waitForStarted());
 
     // The working copy of the register appears in the data folder, with its student.
-    const QString dataDir = home + QStringLiteral("/.local/share/Melvok-Dokumenty/") +
-                            strFunPlainLoginName(Environment::loginName());
     const QString workingCopy = dataDir + QStringLiteral("/data_tmp.sqtmp");
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(workingCopy).size() > 0 || program.state() == QProcess::NotRunning,
                              60000);
