@@ -4,6 +4,7 @@
 #include "services/TFAktualizacja.h"
 #include "services/UpdateServer.h"
 
+#include <QApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QtEndian>
@@ -113,10 +114,12 @@ void UpdateCheck::report(const VersionTriple& server)
         return;
     m_form->setVersions(m_version.text(), server.text());
     if (m_unsavedChanges && m_unsavedChanges()) {
+        // The reminder rings the bell; the bell character itself would stand in the text
+        // as an empty box.
+        QApplication::beep();
         Prompts::instance().message(m_window,
-                                    QStringLiteral("Przed aktualizacją programu zapisz dane") + QChar(7) +
-                                        QStringLiteral(" a następnie uruchom aktualizację.\n"
-                                                       "Pomoc->Sprawdź czy jest nowa wersja"),
+                                    QStringLiteral("Przed aktualizacją programu zapisz dane a następnie uruchom "
+                                                   "aktualizację.\nPomoc->Sprawdź czy jest nowa wersja"),
                                     QStringLiteral("Zapisz dane"), Prompts::Icon::None, Prompts::Buttons::Ok);
         return;
     }

@@ -226,7 +226,7 @@ void TestUpdateCheck::saveReminderWithUnsavedChanges()
     QTRY_VERIFY(!w.glowna->updateCheck()->isRunning());
     QCOMPARE(prompts->texts(),
              (QStringList{offer("1.2.3"), QStringLiteral("Przed aktualizacją programu zapisz "
-                                                         "dane\a a następnie uruchom aktualizację."
+                                                         "dane a następnie uruchom aktualizację."
                                                          "\nPomoc->Sprawdź czy jest nowa wersja")}));
     QCOMPARE(prompts->shown[1].caption, QStringLiteral("Zapisz dane"));
     QVERIFY(!w.glowna->findChild<QTimer*>(QStringLiteral("AktualizacjaTimer"))->isActive());
