@@ -197,9 +197,9 @@ void TFAktualizacja::replyFinished()
     m_file.close();
     std::exchange(m_reply, nullptr)->deleteLater();
     m_writing = false;
-    btnClose->setEnabled(true);
     btnClose->setText(QStringLiteral("Zainstaluj"));
     m_downloaded = true;
+    enableClose();
 }
 
 void TFAktualizacja::fail(const QString& status)
@@ -216,7 +216,16 @@ void TFAktualizacja::fail(const QString& status)
     m_writing = false;
     m_downloaded = false;
     editStatus->setText(status);
+    enableClose();
+}
+
+void TFAktualizacja::enableClose()
+{
+    // Enter then installs (or closes) instead of opening the browser, which had the
+    // focus while the download ran.
     btnClose->setEnabled(true);
+    btnClose->setDefault(true);
+    btnClose->setFocus();
 }
 
 void TFAktualizacja::btnCloseClick()

@@ -41,6 +41,8 @@ private:
     bool writeAvailable();
     // Ends the download as failed: the reply is dropped, a partial file deleted.
     void fail(const QString& status);
+    // The download is over: the window can be closed, by Enter as well.
+    void enableClose();
     void btnCloseClick();
     void btnDownloadViaBrowserClick();
 

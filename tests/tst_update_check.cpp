@@ -280,6 +280,7 @@ void TestUpdateCheck::download()
     auto* close = form.findChild<QPushButton*>(QStringLiteral("btnClose"));
     QVERIFY(!close->isEnabled());
     QTRY_VERIFY(close->isEnabled());
+    QVERIFY(close->isDefault()); // Enter installs or closes, not the browser button
     QCOMPARE(form.downloaded(), status.isEmpty());
     QFile file(installerPath());
     if (status.isEmpty()) {
