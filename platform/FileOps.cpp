@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@ namespace {
 
 long long g_failAfter = -1;
 int g_failError = 0;
+bool g_noHardLinks = false;
 std::function<void(const QString&)> g_syncObserver;
 
 QByteArray native(const QString& path)
@@ -114,6 +116,28 @@ void syncFolder(const QString& dir)
     ::close(fd);
 }
 
+// Gives the finished temporary file the name `dst` unless that name is taken, without
+// a moment in which another file could be replaced. A hard link does it; file systems
+// without hard links (FAT, many network shares) refuse it with EPERM, and a rename
+// that never replaces stands in.
+int placeNew(const QByteArray& tmp, const QByteArray& dst)
+{
+    if (!g_noHardLinks && ::link(tmp.constData(), dst.constData()) == 0)
+        return 0;
+    const int err = g_noHardLinks ? EPERM : errno;
+    if (err != EPERM && err != EOPNOTSUPP && err != ENOSYS)
+        return err;
+    if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // Neither is offered: look first, the program being the only writer of its files.
+    struct stat st;
+    if (::lstat(dst.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(tmp.constData(), dst.constData()) == 0 ? 0 : errno;
+}
+
 // Hidden temporary files "<prefix>XXXXXX" of earlier copies that never got renamed.
 void removeLeftovers(const QString& dir, const QString& prefix)
 {
@@ -209,12 +233,10 @@ int copyFile(const QString& source, const QString& target, bool failIfExists)
         err = errno;
 
     if (!err) {
-        if (failIfExists) {
-            if (::link(tmpl.constData(), dst.constData()) != 0)
-                err = errno;
-        } else if (::rename(tmpl.constData(), dst.constData()) != 0) {
+        if (failIfExists)
+            err = placeNew(tmpl, dst);
+        else if (::rename(tmpl.constData(), dst.constData()) != 0)
             err = errno;
-        }
     }
     ::unlink(tmpl.constData()); // after a rename it is gone already
     if (!err) {
@@ -264,6 +286,11 @@ void failCopiesAfter(long long bytes, int error)
 {
     g_failAfter = bytes;
     g_failError = error;
+}
+
+void refuseHardLinks(bool refuse)
+{
+    g_noHardLinks = refuse;
 }
 
 void observeSyncs(std::function<void(const QString& path)> observer)

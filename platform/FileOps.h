@@ -17,8 +17,8 @@ Kind kind(const QString& path);
 
 // Copies `source` to `target` without ever leaving a half-written target: the data go
 // into a hidden temporary file beside the real target (a symbolic link is followed),
-// are flushed to disk, and the temporary file is then renamed over the target (or
-// linked to it when `failIfExists`, which fails with EEXIST when the target is there).
+// are flushed to disk, and the temporary file is then renamed over the target (or,
+// when `failIfExists`, given its name only while it is free: EEXIST when it is not).
 // A replaced target keeps its mode, owner and group (as far as the process may set
 // them); a new one is readable by its owner only. Temporary files that an interrupted
 // copy to the same target left behind are removed after a successful copy.
@@ -45,6 +45,9 @@ int touch(const QString& path);
 // For tests: the next copies fail with `error` after `bytes` bytes were written.
 // A negative byte count switches this off.
 void failCopiesAfter(long long bytes, int error);
+
+// For tests: copies behave as on a file system without hard links.
+void refuseHardLinks(bool refuse);
 
 // For tests: called with the path of every file or folder a copy is about to flush
 // to disk; an empty function switches this off.

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void readOnlyCatalogueWithNothingToUpdate();
     void unwritableDataRoot();
     void deletingTheWorkingCopy();
+    void copyReportsTheSystemError_data();
     void copyReportsTheSystemError();
     void failedCopyLeavesTheTargetWhole();
     void backupsKeepTheTenGreatestNames();
@@ -195,8 +196,18 @@ void TestDataFolder::deletingTheWorkingCopy()
     }
 }
 
+void TestDataFolder::copyReportsTheSystemError_data()
+{
+    QTest::addColumn<bool>("hardLinks");
+    QTest::newRow("hard links") << true;
+    QTest::newRow("no hard links (FAT, network share)") << false;
+}
+
 void TestDataFolder::copyReportsTheSystemError()
 {
+    QFETCH(bool, hardLinks);
+    FileOps::refuseHardLinks(!hardLinks);
+    const auto linksBack = qScopeGuard([] { FileOps::refuseHardLinks(false); });
     TestEnvironment env;
     MessageBuffer buf;
     const QString source = env.root() + QStringLiteral("/a.txt");
@@ -207,6 +218,7 @@ void TestDataFolder::copyReportsTheSystemError()
     f.close();
     QVERIFY(bFunCopyFile(buf, source, target, true));
     QVERIFY(!bFunCopyFile(buf, source, target, true)); // fail-if-exists
+    QCOMPARE(RawFile::bytes(target), QByteArray("one"));
     QCOMPARE(buf.text(), QStringLiteral("Błąd podczas kopiowania pliku.\n\nZ: ") + source + QStringLiteral("\ndo: ") +
                              target + QStringLiteral("\n\n Kod błędu: ") + QString::number(EEXIST));
     QVERIFY(bFunCopyFile(buf, source, target, false));
