@@ -623,8 +623,11 @@ void TFGlowna::DodajUczniaToolButtonClick()
     m_windows.daneUcznia->ClearFields();
     m_windows.zawiadomienie->ClearFields();
     m_windows.potwierdzenie->ClearFields();
-    if (m_windows.daneUcznia->exec() != QDialog::Accepted)
-        TreeViewClick(); // nothing typed into a cancelled form stays in the forms
+    // The form closes with OK only once the student is stored, and storing refills the
+    // tree: reading the list again would only repeat it.
+    if (m_windows.daneUcznia->exec() == QDialog::Accepted)
+        return;
+    TreeViewClick(); // nothing typed into a cancelled form stays in the forms
     vFunRefreshStudentList();
 }
 

@@ -155,6 +155,7 @@ private Q_SLOTS:
     void cancelledStudentEditNeverReachesTheFile_data();
     void cancelledStudentEditNeverReachesTheFile();
     void everyClickLoadsTheStudentOnce();
+    void addingAStudentListsTheStudentsOnce();
     void toolkitDialogsArePolish();
     void keyboardSelectionLoadsTheStudent();
     void commandsWithoutSelection();
@@ -512,6 +513,16 @@ void TestMainWindow::everyClickLoadsTheStudentOnce()
     click(node(1));
     QCOMPARE(prompts->texts().size(), 1);
     main()->hide();
+}
+
+void TestMainWindow::addingAStudentListsTheStudentsOnce()
+{
+    start();
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
+    QSignalSpy rebuilt(main()->treeView()->model(), &QAbstractItemModel::modelReset);
+    addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
+    QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("Adamska Ola"), QStringLiteral("Baran Piotr")}));
+    QCOMPARE(rebuilt.size(), 1);
 }
 
 void TestMainWindow::toolkitDialogsArePolish()
