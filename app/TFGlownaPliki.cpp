@@ -3,6 +3,7 @@
 #include "app/TFGlowna.h"
 
 #include "prompts/Prompts.h"
+#include "app/FileErrorReason.h"
 #include "app/Version.h"
 #include "documents/DocumentForm.h"
 #include "platform/FileOps.h"
@@ -132,7 +133,7 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
     if (const int err = FileOps::copyFile(tmp, target, false); err != 0) {
         m_buf.reset();
         m_buf << "Błąd kopiowania pliku z\n" << tmp << "\ndo:\n" << target << "\nKod błędu: " << err
-              << "\n\nDane nie zostały zapisane.";
+              << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
         showError(m_buf.text());
         return false;
@@ -169,7 +170,7 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
         m_buf.reset();
         m_buf << "Funkcja: vFunZapiszNowyPlikSwiadectw()\n\n"
               << "Błąd podczas próby kopiowania pliku\nz\n" << tmp << "\ndo\n" << target << "\nKod błędu: " << err
-              << "\n\nDane nie zostały zapisane.";
+              << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("bFunZapiszNowyPlikSwiadectw()"));
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);

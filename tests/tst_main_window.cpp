@@ -656,7 +656,7 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
     QCOMPARE(prompts->shown.size(), 1);
     QCOMPARE(prompts->shown[0].text, QStringLiteral("Błąd kopiowania pliku z\n") + tmpPath() + QStringLiteral("\ndo:\n") +
                                          doc + QStringLiteral("\nKod błędu: ") + QString::number(ENOSPC) +
-                                         QStringLiteral("\n\nDane nie zostały zapisane."));
+                                         QStringLiteral("\nNa dysku zabrakło miejsca.\n\nDane nie zostały zapisane."));
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
