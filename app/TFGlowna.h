@@ -68,6 +68,8 @@ public:
     bool bFunZapiszIstniejacyPlikSwiadectw();
     bool bFunZapiszNowyPlikSwiadectw();
     void vFunReset();
+    // The Save command; true when the document file was written.
+    bool bFunSaveCommand();
 
     // The student list and tree.
     // False when the students cannot be listed (the message is shown).

@@ -210,10 +210,13 @@ void TFGlowna::NowyPlikToolButtonClick()
 
 void TFGlowna::OtworzPlikToolButtonClick()
 {
-    if (m_unsavedChanges && Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
-                                                        Prompts::Icon::None, Prompts::Buttons::YesNo) ==
-                                Prompts::Answer::Yes)
-        Zapisz1Click();
+    // Opening replaces the working copy: when the save the user asked for did not
+    // happen (it failed or its dialog was cancelled), the unsaved students stay.
+    if (m_unsavedChanges &&
+        Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
+                                    Prompts::Icon::None, Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+        !bFunSaveCommand())
+        return;
     const QString path =
         Prompts::instance().openFileName(this, QStringLiteral("Wczytaj plik"), kDocumentFilter, QString());
     if (path.isEmpty())
@@ -229,13 +232,19 @@ void TFGlowna::OtworzPlikToolButtonClick()
     m_students.clear();
 }
 
-void TFGlowna::Zapisz1Click()
+bool TFGlowna::bFunSaveCommand()
 {
     const bool saved = FileOps::exists(openDocumentPath()) ? bFunZapiszIstniejacyPlikSwiadectw()
                                                             : bFunZapiszNowyPlikSwiadectw();
     // Only a save that reached the disk clears the flag, so closing still asks.
     if (saved)
         m_unsavedChanges = false;
+    return saved;
+}
+
+void TFGlowna::Zapisz1Click()
+{
+    bFunSaveCommand();
 }
 
 void TFGlowna::Zapiszjako1Click()

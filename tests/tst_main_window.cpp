@@ -162,6 +162,7 @@ private Q_SLOTS:
     void saveCancelledKeepsTheFlag();
     void saveAndReopen();
     void failedSaveKeepsTheDocumentWhole();
+    void openAfterAFailedSaveKeepsTheStudents();
     void openBadFiles();
     void windows1250Fixture();
     void newDocumentQuestions();
@@ -666,6 +667,25 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
     prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
     QVERIFY(main()->close());
     QCOMPARE(RawSql::column(doc, "select name from sqlite_master"), (QList<QByteArray>{"PESEL9", "PESEL1"}));
+}
+
+void TestMainWindow::openAfterAFailedSaveKeepsTheStudents()
+{
+    const QString doc = writeDocument(QStringLiteral("klasa.sqdoc"), "create table PESEL9( id TEXT, comp_name TEXT, value TEXT );");
+    const QString other = writeDocument(QStringLiteral("inna.sqdoc"), "create table PESEL8( id TEXT, comp_name TEXT, value TEXT );");
+    start(doc);
+    addStudent({QStringLiteral("Nowy"), QStringLiteral("Uczeń"), QStringLiteral("1")});
+    prompts->clear();
+    prompts->answers.enqueue(Prompts::Answer::Yes); // save first, and the disk is full
+    prompts->files.enqueue(other);
+    FileOps::failCopiesAfter(2048, ENOSPC);
+    main()->OtworzPlikToolButtonClick();
+    FileOps::failCopiesAfter(-1, 0);
+    QCOMPARE(prompts->shown.size(), 2); // the question and the save failure, no open dialog
+    QCOMPARE(main()->openDocumentPath(), doc);
+    QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master order by name"),
+             (QList<QByteArray>{"PESEL1", "PESEL9"}));
+    QVERIFY(main()->unsavedChanges());
 }
 
 void TestMainWindow::openBadFiles()
