@@ -330,6 +330,7 @@ void TFGlowna::buildCentre()
 
     m_pageControl = new QTabWidget(central);
     m_pageControl->setObjectName(QStringLiteral("PageControl"));
+    m_pageControl->setAccessibleName(QStringLiteral("Strony dokumentu"));
     m_scroll = new QScrollArea;
     m_scroll->setObjectName(QStringLiteral("ScrollBox1"));
     m_scroll->setAccessibleName(QStringLiteral("Podgląd dokumentu"));

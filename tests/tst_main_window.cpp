@@ -2,7 +2,10 @@
 // on students and documents, and the life of the open document file.
 #include "app/Program.h"
 #include "app/StudentOrder.h"
+#include "app/TFBackupFiles.h"
 #include "app/TFGlowna.h"
+#include "app/TFOProgramie.h"
+#include "app/TFWait.h"
 #include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -157,6 +160,7 @@ private Q_SLOTS:
     void everyClickLoadsTheStudentOnce();
     void addingAStudentListsTheStudentsOnce();
     void toolkitDialogsArePolish();
+    void everyControlHasAName();
     void keyboardSelectionLoadsTheStudent();
     void commandsWithoutSelection();
     void saveCancelledKeepsTheFlag();
@@ -524,6 +528,30 @@ void TestMainWindow::addingAStudentListsTheStudentsOnce()
     addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
     QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("Adamska Ola"), QStringLiteral("Baran Piotr")}));
     QCOMPARE(rebuilt.size(), 1);
+}
+
+void TestMainWindow::everyControlHasAName()
+{
+    start();
+    QStringList unnamed;
+    for (QWidget* window : {static_cast<QWidget*>(main()), static_cast<QWidget*>(w->oProgramie),
+                            static_cast<QWidget*>(w->backupFiles), static_cast<QWidget*>(w->wait)}) {
+        QList<QWidget*> controls = window->findChildren<QWidget*>();
+        for (QWidget* control : std::as_const(controls)) {
+            // Each window's own controls; a combo box's list and edit are the combo box's.
+            if (control->window() != window || qobject_cast<QComboBox*>(control->parentWidget()) ||
+                qobject_cast<QComboBox*>(control->parentWidget() ? control->parentWidget()->parentWidget() : nullptr))
+                continue;
+            const bool picture = qobject_cast<QLabel*>(control) && qobject_cast<QLabel*>(control)->text().isEmpty();
+            if (control->focusPolicy() == Qt::NoFocus && !picture)
+                continue;
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+            if (face && face->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << window->objectName() + QLatin1Char('/') + control->objectName() + QLatin1Char(':') +
+                               QString::fromLatin1(control->metaObject()->className());
+        }
+    }
+    QCOMPARE(unnamed.join(QLatin1Char('\n')), QString());
 }
 
 void TestMainWindow::toolkitDialogsArePolish()
