@@ -59,6 +59,8 @@ bool TFGlowna::FormCreate()
     m_unsavedChanges = false;
     vFunUpdateStudentMenuItems();
     bFunDeleteTmpFile(m_buf);
+    // The keyboard starts in the student list, not on the first tool button.
+    treeView()->setFocus();
     return true;
 }
 

@@ -584,6 +584,7 @@ void TestMainWindow::keyboardSelectionLoadsTheStudent()
     start();
     addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
     addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
+    QCOMPARE(main()->focusWidget(), main()->treeView()); // where the keyboard starts
     main()->treeView()->setCurrentItem(node(0));
     main()->treeView()->setFocus();
     QTest::keyClick(main()->treeView(), Qt::Key_Down); // moves past the collapsed first student
