@@ -65,7 +65,7 @@ const MenuItem kMenu[] = {
     {"&Plik", "&Nowy plik", "Nowyplik1", &TFGlowna::NowyPlikToolButtonClick, true, QKeySequence::New},
     {"&Plik", "&Otwórz plik", "Otworzplik1", &TFGlowna::OtworzPlikToolButtonClick, true, QKeySequence::Open},
     {"&Plik", "-", nullptr, nullptr},
-    {"&Plik", "Odzyskaj plik z kopi zapasowej", "Otwrzplikzkopizapasowej1", &TFGlowna::Otwrzplikzkopizapasowej1Click},
+    {"&Plik", "O&dzyskaj plik z kopi zapasowej", "Otwrzplikzkopizapasowej1", &TFGlowna::Otwrzplikzkopizapasowej1Click},
     {"&Plik", "-", nullptr, nullptr},
     {"&Plik", "&Zapisz", "Zapisz1", &TFGlowna::Zapisz1Click, true, QKeySequence::Save},
     {"&Plik", "Zapisz &jako", "Zapiszjako1", &TFGlowna::Zapiszjako1Click, true, QKeySequence::SaveAs},
@@ -90,7 +90,7 @@ const MenuItem kMenu[] = {
     {"U&stawienia", "&Importuj ustawienia kalibracji", "Importujustawieniakalibracji1",
      &TFGlowna::ImportujPlikKalibracji},
     {"Po&moc", "&O programie", "Oprogramie1", &TFGlowna::Oprogramie1Click},
-    {"Po&moc", "Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", &TFGlowna::Sprawdczyjestnowawersja1Click},
+    {"Po&moc", "&Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", &TFGlowna::Sprawdczyjestnowawersja1Click},
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click, true, QKeySequence::HelpContents},
     {"Po&moc", "-", nullptr, nullptr},
@@ -98,17 +98,17 @@ const MenuItem kMenu[] = {
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Logi programu", "Logiprogramu1", &TFGlowna::Logiprogramu1Click},
     {"Po&moc", "-", nullptr, nullptr},
-    {"Po&moc", "Virizize Dazarododiv", "DziennikInternetowy1", &TFGlowna::DziennikInternetowy1Click},
+    {"Po&moc", "&Virizize Dazarododiv", "DziennikInternetowy1", &TFGlowna::DziennikInternetowy1Click},
 };
 
 const MenuItem kTreeMenu[] = {
-    {"", "Dodaj ucznia", "Dodajucznia1", &TFGlowna::DodajUczniaToolButtonClick},
-    {"", "Edytuj dane ucznia", "Edytujdaneucznia1", &TFGlowna::EdytujDaneUczniaToolButtonClick},
-    {"", "Usuń dane ucznia", "Usudaneucznia1", &TFGlowna::UsunUczniaToolButtonClick},
+    {"", "&Dodaj ucznia", "Dodajucznia1", &TFGlowna::DodajUczniaToolButtonClick},
+    {"", "&Edytuj dane ucznia", "Edytujdaneucznia1", &TFGlowna::EdytujDaneUczniaToolButtonClick},
+    {"", "&Usuń dane ucznia", "Usudaneucznia1", &TFGlowna::UsunUczniaToolButtonClick},
     {"", "-", nullptr, nullptr},
-    {"", "Edytuj wybrane świadectwo", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
+    {"", "Edytuj wybrane ś&wiadectwo", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
     {"", "-", nullptr, nullptr},
-    {"", "Drukuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
+    {"", "Dru&kuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
 };
 
 struct ToolButton

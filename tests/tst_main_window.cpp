@@ -28,6 +28,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -161,6 +162,7 @@ private Q_SLOTS:
     void addingAStudentListsTheStudentsOnce();
     void toolkitDialogsArePolish();
     void everyControlHasAName();
+    void everyMenuItemHasItsOwnMnemonic();
     void keyboardSelectionLoadsTheStudent();
     void commandsWithoutSelection();
     void saveCancelledKeepsTheFlag();
@@ -552,6 +554,25 @@ void TestMainWindow::everyControlHasAName()
         }
     }
     QCOMPARE(unnamed.join(QLatin1Char('\n')), QString());
+}
+
+void TestMainWindow::everyMenuItemHasItsOwnMnemonic()
+{
+    start();
+    QList<QMenu*> menus = main()->findChildren<QMenu*>();
+    QVERIFY(menus.size() >= 6); // five menus of the menu bar and the tree's pop-up menu
+    for (QMenu* menu : std::as_const(menus)) {
+        QSet<QChar> keys;
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator() || !item->isVisible())
+                continue;
+            const qsizetype amp = item->text().indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < item->text().size(), qPrintable(item->text()));
+            const QChar key = item->text().at(amp + 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(item->text()));
+            keys.insert(key);
+        }
+    }
 }
 
 void TestMainWindow::toolkitDialogsArePolish()
