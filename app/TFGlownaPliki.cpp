@@ -266,10 +266,15 @@ void TFGlowna::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (m_unsavedChanges && Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
-                                                        Prompts::Icon::None, Prompts::Buttons::YesNo) ==
-                                Prompts::Answer::Yes)
-        Zapisz1Click();
+    // A save the user asked for that did not happen keeps the program open: the next
+    // start would delete the working copy with the unsaved students.
+    if (m_unsavedChanges &&
+        Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
+                                    Prompts::Icon::None, Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+        !bFunSaveCommand()) {
+        event->ignore();
+        return;
+    }
     if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz zakończyć pracę ?"),
                                      QStringLiteral("Koniec")))
         event->accept();

@@ -864,6 +864,13 @@ void TestMainWindow::closingQuestions()
                                             QStringLiteral("Czy na pewno chcesz zakończyć pracę ?")}));
     QCOMPARE(prompts->shown[0].caption, QString());
     QCOMPARE(prompts->shown[0].icon, Prompts::Icon::None);
+    // Yes, and the save dialog is cancelled: the program stays with the unsaved students.
+    prompts->clear();
+    prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
+    QVERIFY(!main()->close());
+    QCOMPARE(prompts->shown.size(), 2);
+    QCOMPARE(prompts->shown[1].caption, QStringLiteral("Zapisz"));
+    QVERIFY(main()->unsavedChanges());
 }
 
 void TestMainWindow::optionBoxesAreStored()
