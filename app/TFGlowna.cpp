@@ -406,14 +406,14 @@ QString TFGlowna::selectedDocumentCaption() const
     return node && node->parent() ? node->text(0) : QString();
 }
 
-bool TFGlowna::vFunRefreshStudentList()
+bool TFGlowna::vFunRefreshStudentList(const QString& hint)
 {
     const QString path = strFunGetTmpFilePath(m_buf);
     if (!QFileInfo::exists(path))
         return true;
     QList<StudentListEntry> students;
     if (!bFunGetStudentsList(m_buf, path, students)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() + hint);
         return false;
     }
     vFunSortStudents(students);

@@ -18,6 +18,9 @@
 
 namespace {
 const QString kDocumentFilter = QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc");
+// After the database's own reason, which is not in Polish.
+const QString kNotADocument =
+    QStringLiteral("\n\nWybrany plik nie jest plikiem dokumentów albo jest uszkodzony.");
 }
 
 bool TFGlowna::FormCreate()
@@ -86,7 +89,7 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         return false;
     }
     if (!bFunUseRollbackJournal(m_buf, tmp)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() + kNotADocument);
         MessageBuffer quiet;
         bFunDeleteTmpFile(quiet);
         return false;
@@ -110,7 +113,7 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
     // A file whose students cannot be listed (not a register, or a damaged one) is not
     // opened: keeping it would leave the previous register in the tree and make every
     // later command fail.
-    if (!vFunRefreshStudentList()) {
+    if (!vFunRefreshStudentList(kNotADocument)) {
         MessageBuffer quiet;
         bFunDeleteTmpFile(quiet);
         return false;

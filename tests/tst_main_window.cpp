@@ -750,7 +750,8 @@ void TestMainWindow::openBadFiles()
     prompts->files.enqueue(junk);
     main()->OtworzPlikToolButtonClick();
     QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                                          "SQL exception: \nSQLITE_NOTADB")});
+                                                          "SQL exception: \nSQLITE_NOTADB\n\n"
+                                                          "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(j.open(QIODevice::ReadOnly));
     QCOMPARE(j.readAll(), note); // untouched
@@ -1001,7 +1002,8 @@ void TestMainWindow::notARegisterIsAFailedOpen()
         main()->OtworzPlikToolButtonClick();
     }
     QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                                          "SQL exception: \nSQLITE_NOTADB")});
+                                                          "SQL exception: \nSQLITE_NOTADB\n\n"
+                                                          "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->openDocumentPath(), QString());
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(!QFileInfo::exists(tmpPath()));
