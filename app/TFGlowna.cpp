@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -317,6 +318,7 @@ void TFGlowna::buildCentre()
     // A click on the node that is already selected loads the student again, as any
     // click does.
     m_tree->viewport()->installEventFilter(this);
+    m_tree->installEventFilter(this);
     connect(m_tree, &QTreeWidget::itemClicked, this, [this] {
         if (std::exchange(m_pressOnSelected, false))
             TreeViewClick();
@@ -755,6 +757,17 @@ bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress) {
         const QTreeWidgetItem* node = m_tree->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint());
         m_pressOnSelected = node && node->isSelected();
+    }
+    // With nothing selected (after every refill) the first arrow key selects the node
+    // that has the focus frame instead of moving past it: a list of one student could
+    // not be selected otherwise, and Down would skip the first.
+    if (watched == m_tree && event->type() == QEvent::KeyPress && m_tree->selectedItems().isEmpty() &&
+        m_tree->currentItem()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up) {
+            m_tree->setCurrentItem(m_tree->currentItem());
+            return true;
+        }
     }
     if (watched == m_scroll->viewport() && event->type() == QEvent::Wheel) {
         FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
