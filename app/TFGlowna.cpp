@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -65,7 +66,7 @@ const MenuItem kMenu[] = {
     {"&Plik", "&Nowy plik", "Nowyplik1", &TFGlowna::NowyPlikToolButtonClick, true, QKeySequence::New},
     {"&Plik", "&Otwórz plik", "Otworzplik1", &TFGlowna::OtworzPlikToolButtonClick, true, QKeySequence::Open},
     {"&Plik", "-", nullptr, nullptr},
-    {"&Plik", "Odzyskaj plik z kopi zapasowej", "Otwrzplikzkopizapasowej1", &TFGlowna::Otwrzplikzkopizapasowej1Click},
+    {"&Plik", "O&dzyskaj plik z kopi zapasowej", "Otwrzplikzkopizapasowej1", &TFGlowna::Otwrzplikzkopizapasowej1Click},
     {"&Plik", "-", nullptr, nullptr},
     {"&Plik", "&Zapisz", "Zapisz1", &TFGlowna::Zapisz1Click, true, QKeySequence::Save},
     {"&Plik", "Zapisz &jako", "Zapiszjako1", &TFGlowna::Zapiszjako1Click, true, QKeySequence::SaveAs},
@@ -90,7 +91,7 @@ const MenuItem kMenu[] = {
     {"U&stawienia", "&Importuj ustawienia kalibracji", "Importujustawieniakalibracji1",
      &TFGlowna::ImportujPlikKalibracji},
     {"Po&moc", "&O programie", "Oprogramie1", &TFGlowna::Oprogramie1Click},
-    {"Po&moc", "Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", &TFGlowna::Sprawdczyjestnowawersja1Click},
+    {"Po&moc", "&Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", &TFGlowna::Sprawdczyjestnowawersja1Click},
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click, true, QKeySequence::HelpContents},
     {"Po&moc", "-", nullptr, nullptr},
@@ -98,17 +99,17 @@ const MenuItem kMenu[] = {
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Logi programu", "Logiprogramu1", &TFGlowna::Logiprogramu1Click},
     {"Po&moc", "-", nullptr, nullptr},
-    {"Po&moc", "Virizize Dazarododiv", "DziennikInternetowy1", &TFGlowna::DziennikInternetowy1Click},
+    {"Po&moc", "&Virizize Dazarododiv", "DziennikInternetowy1", &TFGlowna::DziennikInternetowy1Click},
 };
 
 const MenuItem kTreeMenu[] = {
-    {"", "Dodaj ucznia", "Dodajucznia1", &TFGlowna::DodajUczniaToolButtonClick},
-    {"", "Edytuj dane ucznia", "Edytujdaneucznia1", &TFGlowna::EdytujDaneUczniaToolButtonClick},
-    {"", "Usuń dane ucznia", "Usudaneucznia1", &TFGlowna::UsunUczniaToolButtonClick},
+    {"", "&Dodaj ucznia", "Dodajucznia1", &TFGlowna::DodajUczniaToolButtonClick},
+    {"", "&Edytuj dane ucznia", "Edytujdaneucznia1", &TFGlowna::EdytujDaneUczniaToolButtonClick},
+    {"", "&Usuń dane ucznia", "Usudaneucznia1", &TFGlowna::UsunUczniaToolButtonClick},
     {"", "-", nullptr, nullptr},
-    {"", "Edytuj wybrane świadectwo", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
+    {"", "Edytuj wybrane ś&wiadectwo", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
     {"", "-", nullptr, nullptr},
-    {"", "Drukuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
+    {"", "Dru&kuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
 };
 
 struct ToolButton
@@ -317,6 +318,7 @@ void TFGlowna::buildCentre()
     // A click on the node that is already selected loads the student again, as any
     // click does.
     m_tree->viewport()->installEventFilter(this);
+    m_tree->installEventFilter(this);
     connect(m_tree, &QTreeWidget::itemClicked, this, [this] {
         if (std::exchange(m_pressOnSelected, false))
             TreeViewClick();
@@ -330,6 +332,7 @@ void TFGlowna::buildCentre()
 
     m_pageControl = new QTabWidget(central);
     m_pageControl->setObjectName(QStringLiteral("PageControl"));
+    m_pageControl->setAccessibleName(QStringLiteral("Strony dokumentu"));
     m_scroll = new QScrollArea;
     m_scroll->setObjectName(QStringLiteral("ScrollBox1"));
     m_scroll->setAccessibleName(QStringLiteral("Podgląd dokumentu"));
@@ -405,14 +408,14 @@ QString TFGlowna::selectedDocumentCaption() const
     return node && node->parent() ? node->text(0) : QString();
 }
 
-bool TFGlowna::vFunRefreshStudentList()
+bool TFGlowna::vFunRefreshStudentList(const QString& hint)
 {
     const QString path = strFunGetTmpFilePath(m_buf);
     if (!QFileInfo::exists(path))
         return true;
     QList<StudentListEntry> students;
     if (!bFunGetStudentsList(m_buf, path, students)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() + hint);
         return false;
     }
     vFunSortStudents(students);
@@ -623,8 +626,11 @@ void TFGlowna::DodajUczniaToolButtonClick()
     m_windows.daneUcznia->ClearFields();
     m_windows.zawiadomienie->ClearFields();
     m_windows.potwierdzenie->ClearFields();
-    if (m_windows.daneUcznia->exec() != QDialog::Accepted)
-        TreeViewClick(); // nothing typed into a cancelled form stays in the forms
+    // The form closes with OK only once the student is stored, and storing refills the
+    // tree: reading the list again would only repeat it.
+    if (m_windows.daneUcznia->exec() == QDialog::Accepted)
+        return;
+    TreeViewClick(); // nothing typed into a cancelled form stays in the forms
     vFunRefreshStudentList();
 }
 
@@ -751,6 +757,17 @@ bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_tree->viewport() && event->type() == QEvent::MouseButtonPress) {
         const QTreeWidgetItem* node = m_tree->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint());
         m_pressOnSelected = node && node->isSelected();
+    }
+    // With nothing selected (after every refill) the first arrow key selects the node
+    // that has the focus frame instead of moving past it: a list of one student could
+    // not be selected otherwise, and Down would skip the first.
+    if (watched == m_tree && event->type() == QEvent::KeyPress && m_tree->selectedItems().isEmpty() &&
+        m_tree->currentItem()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up) {
+            m_tree->setCurrentItem(m_tree->currentItem());
+            return true;
+        }
     }
     if (watched == m_scroll->viewport() && event->type() == QEvent::Wheel) {
         FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());

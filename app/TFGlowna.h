@@ -68,10 +68,13 @@ public:
     bool bFunZapiszIstniejacyPlikSwiadectw();
     bool bFunZapiszNowyPlikSwiadectw();
     void vFunReset();
+    // The Save command; true when the document file was written.
+    bool bFunSaveCommand();
 
     // The student list and tree.
-    // False when the students cannot be listed (the message is shown).
-    bool vFunRefreshStudentList();
+    // False when the students cannot be listed (the message is shown, with `hint`
+    // after the reason).
+    bool vFunRefreshStudentList(const QString& hint = QString());
     void vFunUpdateStudentMenuItems();
     bool bFunLoadStudent(const QString& tableName);
     bool bFunSaveStudent(const QString& previousTableName = QString()) override;

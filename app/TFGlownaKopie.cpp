@@ -2,6 +2,7 @@
 // of a backup into a document file; and the school data template command.
 #include "app/TFGlowna.h"
 
+#include "app/FileErrorReason.h"
 #include "app/TFBackupFiles.h"
 #include "documents/TFDaneSzkoly.h"
 #include "platform/FileOps.h"
@@ -39,7 +40,7 @@ void TFGlowna::Otwrzplikzkopizapasowej1Click()
         m_buf << "Funkcja: btnRecoverFromBackupFile()\n\n"
               << "Błąd podczas próby kopiowania pliku\nz\n"
               << chosen << "\ndo\n"
-              << target << "\nKod błędu: " << err << "\n\nDane nie zostały zapisane.";
+              << target << "\nKod błędu: " << err << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("btnRecoverFromBackupFile()"));
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);

@@ -3,6 +3,7 @@
 #include "app/TFGlowna.h"
 
 #include "prompts/Prompts.h"
+#include "app/FileErrorReason.h"
 #include "app/Version.h"
 #include "documents/DocumentForm.h"
 #include "platform/FileOps.h"
@@ -17,6 +18,9 @@
 
 namespace {
 const QString kDocumentFilter = QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc");
+// After the database's own reason, which is not in Polish.
+const QString kNotADocument =
+    QStringLiteral("\n\nWybrany plik nie jest plikiem dokumentów albo jest uszkodzony.");
 }
 
 bool TFGlowna::FormCreate()
@@ -58,6 +62,8 @@ bool TFGlowna::FormCreate()
     m_unsavedChanges = false;
     vFunUpdateStudentMenuItems();
     bFunDeleteTmpFile(m_buf);
+    // The keyboard starts in the student list, not on the first tool button.
+    treeView()->setFocus();
     return true;
 }
 
@@ -83,7 +89,7 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         return false;
     }
     if (!bFunUseRollbackJournal(m_buf, tmp)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text());
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() + kNotADocument);
         MessageBuffer quiet;
         bFunDeleteTmpFile(quiet);
         return false;
@@ -107,7 +113,7 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
     // A file whose students cannot be listed (not a register, or a damaged one) is not
     // opened: keeping it would leave the previous register in the tree and make every
     // later command fail.
-    if (!vFunRefreshStudentList()) {
+    if (!vFunRefreshStudentList(kNotADocument)) {
         MessageBuffer quiet;
         bFunDeleteTmpFile(quiet);
         return false;
@@ -132,7 +138,7 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
     if (const int err = FileOps::copyFile(tmp, target, false); err != 0) {
         m_buf.reset();
         m_buf << "Błąd kopiowania pliku z\n" << tmp << "\ndo:\n" << target << "\nKod błędu: " << err
-              << "\n\nDane nie zostały zapisane.";
+              << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
         showError(m_buf.text());
         return false;
@@ -169,7 +175,7 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
         m_buf.reset();
         m_buf << "Funkcja: vFunZapiszNowyPlikSwiadectw()\n\n"
               << "Błąd podczas próby kopiowania pliku\nz\n" << tmp << "\ndo\n" << target << "\nKod błędu: " << err
-              << "\n\nDane nie zostały zapisane.";
+              << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("bFunZapiszNowyPlikSwiadectw()"));
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);
@@ -209,10 +215,13 @@ void TFGlowna::NowyPlikToolButtonClick()
 
 void TFGlowna::OtworzPlikToolButtonClick()
 {
-    if (m_unsavedChanges && Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
-                                                        Prompts::Icon::None, Prompts::Buttons::YesNo) ==
-                                Prompts::Answer::Yes)
-        Zapisz1Click();
+    // Opening replaces the working copy: when the save the user asked for did not
+    // happen (it failed or its dialog was cancelled), the unsaved students stay.
+    if (m_unsavedChanges &&
+        Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
+                                    Prompts::Icon::None, Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+        !bFunSaveCommand())
+        return;
     const QString path =
         Prompts::instance().openFileName(this, QStringLiteral("Wczytaj plik"), kDocumentFilter, QString());
     if (path.isEmpty())
@@ -228,13 +237,19 @@ void TFGlowna::OtworzPlikToolButtonClick()
     m_students.clear();
 }
 
-void TFGlowna::Zapisz1Click()
+bool TFGlowna::bFunSaveCommand()
 {
     const bool saved = FileOps::exists(openDocumentPath()) ? bFunZapiszIstniejacyPlikSwiadectw()
                                                             : bFunZapiszNowyPlikSwiadectw();
     // Only a save that reached the disk clears the flag, so closing still asks.
     if (saved)
         m_unsavedChanges = false;
+    return saved;
+}
+
+void TFGlowna::Zapisz1Click()
+{
+    bFunSaveCommand();
 }
 
 void TFGlowna::Zapiszjako1Click()
@@ -254,10 +269,15 @@ void TFGlowna::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (m_unsavedChanges && Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
-                                                        Prompts::Icon::None, Prompts::Buttons::YesNo) ==
-                                Prompts::Answer::Yes)
-        Zapisz1Click();
+    // A save the user asked for that did not happen keeps the program open: the next
+    // start would delete the working copy with the unsaved students.
+    if (m_unsavedChanges &&
+        Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
+                                    Prompts::Icon::None, Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+        !bFunSaveCommand()) {
+        event->ignore();
+        return;
+    }
     if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz zakończyć pracę ?"),
                                      QStringLiteral("Koniec")))
         event->accept();

@@ -18,6 +18,7 @@ TFOProgramie::TFOProgramie(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("Image1"));
+    icon->setAccessibleName(QStringLiteral("Ikona programu"));
     icon->setPixmap(programIcon().pixmap(64, 64));
     icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(icon);

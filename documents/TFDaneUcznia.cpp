@@ -218,6 +218,8 @@ void TFDaneUcznia::FormShow()
         combo->addItems(names);
         FormBinding::setText(combo, standing);
     }
+    // Typing starts at the surname on every showing, not where the last one ended.
+    component(SurnameField)->setFocus();
 }
 
 void TFDaneUcznia::showEvent(QShowEvent* event)

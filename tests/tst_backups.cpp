@@ -211,7 +211,7 @@ private Q_SLOTS:
             QStringLiteral(
                 "Funkcja: btnRecoverFromBackupFile()\n\nBłąd podczas próby kopiowania pliku\nz\n") +
             backupDir() + row + QStringLiteral("\ndo\n") + target +
-            QStringLiteral("\nKod błędu: 28\n\nDane nie zostały zapisane.");
+            QStringLiteral("\nKod błędu: 28\nNa dysku zabrakło miejsca.\n\nDane nie zostały zapisane.");
         QCOMPARE(prompts->texts().last(), text);
         QList<LogEntry> log;
         QVERIFY(bFunSqlGetLogsData(env->buf, log));

@@ -2,7 +2,10 @@
 // on students and documents, and the life of the open document file.
 #include "app/Program.h"
 #include "app/StudentOrder.h"
+#include "app/TFBackupFiles.h"
 #include "app/TFGlowna.h"
+#include "app/TFOProgramie.h"
+#include "app/TFWait.h"
 #include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -25,6 +28,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -155,12 +159,16 @@ private Q_SLOTS:
     void cancelledStudentEditNeverReachesTheFile_data();
     void cancelledStudentEditNeverReachesTheFile();
     void everyClickLoadsTheStudentOnce();
+    void addingAStudentListsTheStudentsOnce();
     void toolkitDialogsArePolish();
+    void everyControlHasAName();
+    void everyMenuItemHasItsOwnMnemonic();
     void keyboardSelectionLoadsTheStudent();
     void commandsWithoutSelection();
     void saveCancelledKeepsTheFlag();
     void saveAndReopen();
     void failedSaveKeepsTheDocumentWhole();
+    void openAfterAFailedSaveKeepsTheStudents();
     void openBadFiles();
     void windows1250Fixture();
     void newDocumentQuestions();
@@ -514,6 +522,59 @@ void TestMainWindow::everyClickLoadsTheStudentOnce()
     main()->hide();
 }
 
+void TestMainWindow::addingAStudentListsTheStudentsOnce()
+{
+    start();
+    addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
+    QSignalSpy rebuilt(main()->treeView()->model(), &QAbstractItemModel::modelReset);
+    addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
+    QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("Adamska Ola"), QStringLiteral("Baran Piotr")}));
+    QCOMPARE(rebuilt.size(), 1);
+}
+
+void TestMainWindow::everyControlHasAName()
+{
+    start();
+    QStringList unnamed;
+    for (QWidget* window : {static_cast<QWidget*>(main()), static_cast<QWidget*>(w->oProgramie),
+                            static_cast<QWidget*>(w->backupFiles), static_cast<QWidget*>(w->wait)}) {
+        QList<QWidget*> controls = window->findChildren<QWidget*>();
+        for (QWidget* control : std::as_const(controls)) {
+            // Each window's own controls; a combo box's list and edit are the combo box's.
+            if (control->window() != window || qobject_cast<QComboBox*>(control->parentWidget()) ||
+                qobject_cast<QComboBox*>(control->parentWidget() ? control->parentWidget()->parentWidget() : nullptr))
+                continue;
+            const bool picture = qobject_cast<QLabel*>(control) && qobject_cast<QLabel*>(control)->text().isEmpty();
+            if (control->focusPolicy() == Qt::NoFocus && !picture)
+                continue;
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+            if (face && face->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << window->objectName() + QLatin1Char('/') + control->objectName() + QLatin1Char(':') +
+                               QString::fromLatin1(control->metaObject()->className());
+        }
+    }
+    QCOMPARE(unnamed.join(QLatin1Char('\n')), QString());
+}
+
+void TestMainWindow::everyMenuItemHasItsOwnMnemonic()
+{
+    start();
+    QList<QMenu*> menus = main()->findChildren<QMenu*>();
+    QVERIFY(menus.size() >= 6); // five menus of the menu bar and the tree's pop-up menu
+    for (QMenu* menu : std::as_const(menus)) {
+        QSet<QChar> keys;
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator() || !item->isVisible())
+                continue;
+            const qsizetype amp = item->text().indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < item->text().size(), qPrintable(item->text()));
+            const QChar key = item->text().at(amp + 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(item->text()));
+            keys.insert(key);
+        }
+    }
+}
+
 void TestMainWindow::toolkitDialogsArePolish()
 {
     QVERIFY(bFunLoadQtTranslations()); // as the program starts
@@ -544,6 +605,13 @@ void TestMainWindow::keyboardSelectionLoadsTheStudent()
     start();
     addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("1")});
     addStudent({QStringLiteral("Baran"), QStringLiteral("Piotr"), QStringLiteral("2")});
+    QCOMPARE(main()->focusWidget(), main()->treeView()); // where the keyboard starts
+    // After a refill nothing is selected: the first Down selects the node with the focus
+    // frame, not the one after it.
+    main()->treeView()->setCurrentItem(node(0));
+    main()->treeView()->clearSelection();
+    QTest::keyClick(main()->treeView(), Qt::Key_Down);
+    QCOMPARE(main()->selectedStudentCaption(), QStringLiteral("Adamska Ola"));
     main()->treeView()->setCurrentItem(node(0));
     main()->treeView()->setFocus();
     QTest::keyClick(main()->treeView(), Qt::Key_Down); // moves past the collapsed first student
@@ -645,7 +713,7 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
     QCOMPARE(prompts->shown.size(), 1);
     QCOMPARE(prompts->shown[0].text, QStringLiteral("Błąd kopiowania pliku z\n") + tmpPath() + QStringLiteral("\ndo:\n") +
                                          doc + QStringLiteral("\nKod błędu: ") + QString::number(ENOSPC) +
-                                         QStringLiteral("\n\nDane nie zostały zapisane."));
+                                         QStringLiteral("\nNa dysku zabrakło miejsca.\n\nDane nie zostały zapisane."));
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
@@ -655,6 +723,25 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
     prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
     QVERIFY(main()->close());
     QCOMPARE(RawSql::column(doc, "select name from sqlite_master"), (QList<QByteArray>{"PESEL9", "PESEL1"}));
+}
+
+void TestMainWindow::openAfterAFailedSaveKeepsTheStudents()
+{
+    const QString doc = writeDocument(QStringLiteral("klasa.sqdoc"), "create table PESEL9( id TEXT, comp_name TEXT, value TEXT );");
+    const QString other = writeDocument(QStringLiteral("inna.sqdoc"), "create table PESEL8( id TEXT, comp_name TEXT, value TEXT );");
+    start(doc);
+    addStudent({QStringLiteral("Nowy"), QStringLiteral("Uczeń"), QStringLiteral("1")});
+    prompts->clear();
+    prompts->answers.enqueue(Prompts::Answer::Yes); // save first, and the disk is full
+    prompts->files.enqueue(other);
+    FileOps::failCopiesAfter(2048, ENOSPC);
+    main()->OtworzPlikToolButtonClick();
+    FileOps::failCopiesAfter(-1, 0);
+    QCOMPARE(prompts->shown.size(), 2); // the question and the save failure, no open dialog
+    QCOMPARE(main()->openDocumentPath(), doc);
+    QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master order by name"),
+             (QList<QByteArray>{"PESEL1", "PESEL9"}));
+    QVERIFY(main()->unsavedChanges());
 }
 
 void TestMainWindow::openBadFiles()
@@ -669,7 +756,8 @@ void TestMainWindow::openBadFiles()
     prompts->files.enqueue(junk);
     main()->OtworzPlikToolButtonClick();
     QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                                          "SQL exception: \nSQLITE_NOTADB")});
+                                                          "SQL exception: \nSQLITE_NOTADB\n\n"
+                                                          "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(j.open(QIODevice::ReadOnly));
     QCOMPARE(j.readAll(), note); // untouched
@@ -783,6 +871,13 @@ void TestMainWindow::closingQuestions()
                                             QStringLiteral("Czy na pewno chcesz zakończyć pracę ?")}));
     QCOMPARE(prompts->shown[0].caption, QString());
     QCOMPARE(prompts->shown[0].icon, Prompts::Icon::None);
+    // Yes, and the save dialog is cancelled: the program stays with the unsaved students.
+    prompts->clear();
+    prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
+    QVERIFY(!main()->close());
+    QCOMPARE(prompts->shown.size(), 2);
+    QCOMPARE(prompts->shown[1].caption, QStringLiteral("Zapisz"));
+    QVERIFY(main()->unsavedChanges());
 }
 
 void TestMainWindow::optionBoxesAreStored()
@@ -913,7 +1008,8 @@ void TestMainWindow::notARegisterIsAFailedOpen()
         main()->OtworzPlikToolButtonClick();
     }
     QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                                          "SQL exception: \nSQLITE_NOTADB")});
+                                                          "SQL exception: \nSQLITE_NOTADB\n\n"
+                                                          "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->openDocumentPath(), QString());
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(!QFileInfo::exists(tmpPath()));

@@ -793,6 +793,12 @@ void TestStudentForm::tabOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(visited, expected);
+    // The next showing starts at the surname again, wherever the last one ended.
+    edit("NrPesel_DATA_EDIT")->setFocus();
+    m_form->hide();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QCOMPARE(m_form->focusWidget(), field("Nazwisko_DATA_EDIT"));
 }
 
 QTEST_MAIN(TestStudentForm)
