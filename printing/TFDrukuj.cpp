@@ -17,6 +17,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QToolButton>
 #include <QUrl>
 
@@ -290,7 +291,10 @@ void TFDrukuj::setPage(const QPicture& picture, int pageCount, const QString& pr
 void TFDrukuj::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    // A window shown again by the desktop (restored from the task bar) keeps the
+    // positions the user has nudged; only an opening reloads the profiles.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TFDrukuj::FormShow()

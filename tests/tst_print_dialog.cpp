@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <qtestspontaneevent.h>
 
 namespace {
 
@@ -235,6 +236,20 @@ private Q_SLOTS:
             buddies << label->buddy();
         for (const char* name : {"DrukarkiComboBox", "DuplexComboBox", "MarginesyComboBox", "Strona2DolnyEdit"})
             QVERIFY2(buddies.contains(child(QString::fromLatin1(name))), name);
+    }
+
+    // Restored by the desktop the dialog keeps the nudged positions; opened again it
+    // starts from the first profile.
+    void nudgesLastUntilTheNextOpening()
+    {
+        QShowEvent restored;
+        QSpontaneKeyEvent::setSpontaneous(&restored);
+        click(QStringLiteral("SpeedButton4"));
+        QCoreApplication::instance()->notify(m_dialog, &restored); // as the desktop delivers it
+        QCOMPARE(edits(1), QList<int>({11, 7, 201, 289}));
+        m_dialog->hide();
+        m_dialog->show();
+        QCOMPARE(edits(1), QList<int>({10, 7, 200, 289}));
     }
 
     void profileCommands()
