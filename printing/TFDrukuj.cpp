@@ -21,6 +21,9 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
+#include <climits>
+
 enum Edge { Left, Top, Right, Bottom };
 
 // One millimetre step of a nudge button. A guarded edit holding 1 is not decreased;
@@ -406,7 +409,8 @@ void TFDrukuj::nudge(const NudgeButton& button)
                 return;
             continue;
         }
-        edit->setText(QString::number(value + step.delta));
+        // A stored value at the end of the integer range stays there instead of wrapping round.
+        edit->setText(QString::number(std::clamp<qint64>(qint64(value) + step.delta, INT_MIN, INT_MAX)));
     }
 }
 

@@ -9,10 +9,14 @@
 
 namespace {
 
+// Ten metres either way: far off any sheet, yet the edges and their distances stay
+// within an int at any printer resolution.
+constexpr int kMillimetreLimit = 10000;
+
 // trunc(mm * dpi / 25.4) in whole numbers, so that no rounding of 25.4 moves an edge.
 int millimetresToPixels(int mm, int dpi)
 {
-    return int(qint64(mm) * dpi * 10 / 254);
+    return int(qint64(qBound(-kMillimetreLimit, mm, kMillimetreLimit)) * dpi * 10 / 254);
 }
 
 } // namespace
