@@ -32,18 +32,6 @@ QRect deviceRect(const Edges& edges, int dpiX, int dpiY, int offX, int offY)
     return QRect(left, top, right - left, bottom - top);
 }
 
-void drawPage(QPainter& painter, const QPicture& page, const QRect& target)
-{
-    const QPaintDevice* device = painter.device();
-    const qreal replayX = qreal(device->logicalDpiX()) / page.logicalDpiX();
-    const qreal replayY = qreal(device->logicalDpiY()) / page.logicalDpiY();
-    painter.save();
-    painter.translate(target.topLeft());
-    painter.scale(target.width() / (PageWidth * replayX), target.height() / (PageHeight * replayY));
-    painter.drawPicture(0, 0, page);
-    painter.restore();
-}
-
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error)
 {
     // A file goes straight to Qt's PDF writer: a printer object would first ask the
@@ -82,7 +70,8 @@ bool print(const Target& target, const QPicture& page, const Edges& edges, QStri
     const QPageLayout layout = device->pageLayout();
     const int dpiX = device->logicalDpiX();
     const QPoint offset = layout.paintRectPixels(dpiX).topLeft() - layout.fullRectPixels(dpiX).topLeft();
-    drawPage(painter, page, deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y()));
+    // The whole page stretched into the rectangle, each direction on its own.
+    PageRenderer::stretch(painter, page, deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y()));
     if (!painter.end()) {
         error = QStringLiteral("Błąd podczas wysyłania wydruku.");
         return false;
