@@ -55,6 +55,17 @@ QString notFound()
            QString::fromUtf8(ippErrorString(IPP_STATUS_ERROR_NOT_FOUND)) + QLatin1Char(')');
 }
 
+// The IPP value of `sides`.
+const char* sidesValue(CupsPrinters::Sides sides)
+{
+    switch (sides) {
+    case CupsPrinters::Sides::TwoSidedLongEdge: return CUPS_SIDES_TWO_SIDED_PORTRAIT;
+    case CupsPrinters::Sides::TwoSidedShortEdge: return CUPS_SIDES_TWO_SIDED_LANDSCAPE;
+    case CupsPrinters::Sides::OneSided: break;
+    }
+    return CUPS_SIDES_ONE_SIDED;
+}
+
 } // namespace
 
 namespace CupsPrinters {
@@ -91,16 +102,6 @@ bool supportsDuplex(const QString& name)
         cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_LANDSCAPE);
     cupsFreeDestInfo(info);
     return twoSided;
-}
-
-const char* sidesValue(Sides sides)
-{
-    switch (sides) {
-    case Sides::TwoSidedLongEdge: return CUPS_SIDES_TWO_SIDED_PORTRAIT;
-    case Sides::TwoSidedShortEdge: return CUPS_SIDES_TWO_SIDED_LANDSCAPE;
-    case Sides::OneSided: break;
-    }
-    return CUPS_SIDES_ONE_SIDED;
 }
 
 Result storeDefaults(const QString& name, Sides sides)

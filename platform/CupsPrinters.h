@@ -27,7 +27,4 @@ bool supportsDuplex(const QString& name);
 // as `lpoptions -p name -o media=A4 ...` does.
 Result storeDefaults(const QString& name, Sides sides);
 
-// The IPP value of `sides`.
-const char* sidesValue(Sides sides);
-
 } // namespace CupsPrinters
