@@ -331,15 +331,18 @@ QString TFDrukuj::chosenPrinter() const
 void TFDrukuj::vFunUstawDrukarke()
 {
     const QString printer = chosenPrinter();
-    const bool duplex = !printer.isEmpty() && CupsPrinters::supportsDuplex(printer);
-    if (!duplex)
+    // One request to the print server both stores the settings and tells whether the
+    // printer prints on both sides; without that the choice is one-sided.
+    CupsPrinters::Result result;
+    if (!printer.isEmpty())
+        result = CupsPrinters::storeDefaults(printer, sidesOf(DuplexComboBox));
+    if (!result.twoSided)
         DuplexComboBox->setCurrentIndex(0);
-    DuplexComboBox->setEnabled(duplex);
-    cbRotateSecondPage->setEnabled(duplex);
+    DuplexComboBox->setEnabled(result.twoSided);
+    cbRotateSecondPage->setEnabled(result.twoSided);
     if (printer.isEmpty())
         return;
 
-    const CupsPrinters::Result result = CupsPrinters::storeDefaults(printer, sidesOf(DuplexComboBox));
     QString text;
     switch (result.failure) {
     case CupsPrinters::Failure::None: return;
