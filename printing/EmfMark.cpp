@@ -56,7 +56,8 @@ bool bFunLoadEmfMark(const QString& path, QByteArray& svg, QString& error)
     // never end, and a huge file would be read whole before being refused.
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
-        error = QStringLiteral("Nie można odczytać pliku:\n") + path + QStringLiteral("\nTo nie jest zwykły plik.");
+        error = QStringLiteral("Nie można odczytać pliku:\n") + path +
+                QStringLiteral("\nTo nie jest zwykły plik.");
         return false;
     }
     if (info.size() > MarkMaximum) {

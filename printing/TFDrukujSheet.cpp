@@ -71,7 +71,8 @@ bool print(const Target& target, const QPicture& page, const Edges& edges, QStri
     const int dpiX = device->logicalDpiX();
     const QPoint offset = layout.paintRectPixels(dpiX).topLeft() - layout.fullRectPixels(dpiX).topLeft();
     // The whole page stretched into the rectangle, each direction on its own.
-    PageRenderer::stretch(painter, page, deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y()));
+    const QRect onSheet = deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y());
+    PageRenderer::stretch(painter, page, onSheet);
     if (!painter.end()) {
         error = QStringLiteral("Błąd podczas wysyłania wydruku.");
         return false;

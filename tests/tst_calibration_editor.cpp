@@ -122,7 +122,8 @@ private Q_SLOTS:
         QVERIFY(RawFile::write(strFunGetTmpFilePath(env->buf), "to nie jest baza danych uczniów"));
         QTimer::singleShot(0, [&] { child<QPushButton>("CloseButton")->click(); });
         w->glowna->findChild<QAction*>("Formatowaniewiadectwapodstawowe1")->trigger();
-        QCOMPARE(prompts->texts().filter(QStringLiteral("Błąd podczas próby wczytania listy uczniów")).size(), 1);
+        QCOMPARE(prompts->texts().filter(QStringLiteral("Błąd podczas próby wczytania listy uczniów")).size(),
+                 1);
     }
 
     void arrowKeysStoreAndRedraw_data()

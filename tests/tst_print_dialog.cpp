@@ -168,7 +168,8 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("expected");
         const QList<int> a4{10, 10, 200, 287};
         QTest::newRow("600 dpi") << a4 << 600 << QPoint(0, 0) << QRect(QPoint(236, 236), QPoint(4724, 6779));
-        QTest::newRow("300 dpi, inset") << a4 << 300 << QPoint(50, 70) << QRect(QPoint(68, 48), QPoint(2312, 3319));
+        QTest::newRow("300 dpi, inset") << a4 << 300 << QPoint(50, 70)
+                                        << QRect(QPoint(68, 48), QPoint(2312, 3319));
         // A damaged profile: the page lies ten metres off, without wrapping round.
         QTest::newRow("huge edges") << QList<int>{INT_MIN, 10, INT_MAX, 287} << 1200 << QPoint(0, 0)
                                     << QRect(QPoint(-472440, 472), QPoint(472440, 13559));
@@ -179,8 +180,8 @@ private Q_SLOTS:
         QFETCH(int, dpi);
         QFETCH(QPoint, offset);
         QFETCH(QRect, expected);
-        const QRect rect = DrukujSheet::deviceRect({edges.at(0), edges.at(1), edges.at(2), edges.at(3)}, dpi, dpi,
-                                                   offset.x(), offset.y());
+        const DrukujSheet::Edges mm{edges.at(0), edges.at(1), edges.at(2), edges.at(3)};
+        const QRect rect = DrukujSheet::deviceRect(mm, dpi, dpi, offset.x(), offset.y());
         // Edge to edge: the page covers right - left by bottom - top pixels.
         QCOMPARE(QRect(rect.topLeft(), rect.topLeft() + QPoint(rect.width(), rect.height())), expected);
     }
