@@ -590,8 +590,9 @@ void TFGlowna::vFunShowPagePreview()
     // The blank form is read again only when the file has changed, so that a picture
     // replaced on disk shows at the next drawing. Without it the last background stays
     // (a white sheet before any), never the previous page underneath the new one.
+    // Only a regular file is read: a pipe or a device in its place would never end.
     const QFileInfo file(strFunGetMainDirPath(m_buf) + QStringLiteral("/grafika/a4_prw.bmp"));
-    const QString stamp = file.exists() ? file.filePath() + QString::number(file.size()) +
+    const QString stamp = file.isFile() ? file.filePath() + QString::number(file.size()) +
                                               file.lastModified().toString(Qt::ISODateWithMs)
                                         : QString();
     QPixmap background;

@@ -79,9 +79,9 @@ void TFGlowna::openCalibrationEditor(bool advanced)
     }
     editor->setWindowTitle(advanced ? QStringLiteral("Formatowanie zaawansowane")
                                     : QStringLiteral("Formatowanie podstawowe"));
+    // The editor reads the student list again as it closes.
     editor->exec();
     setHighlightMode(false);
-    vFunRefreshStudentList();
     // The document forms hold the sample values now; a student still selected (the list
     // could not be read again) gets its own values back before any command uses them.
     if (!selectedStudentCaption().isEmpty())

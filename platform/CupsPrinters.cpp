@@ -55,6 +55,17 @@ QString notFound()
            QString::fromUtf8(ippErrorString(IPP_STATUS_ERROR_NOT_FOUND)) + QLatin1Char(')');
 }
 
+// The IPP value of `sides`.
+const char* sidesValue(CupsPrinters::Sides sides)
+{
+    switch (sides) {
+    case CupsPrinters::Sides::TwoSidedLongEdge: return CUPS_SIDES_TWO_SIDED_PORTRAIT;
+    case CupsPrinters::Sides::TwoSidedShortEdge: return CUPS_SIDES_TWO_SIDED_LANDSCAPE;
+    case CupsPrinters::Sides::OneSided: break;
+    }
+    return CUPS_SIDES_ONE_SIDED;
+}
+
 } // namespace
 
 namespace CupsPrinters {
@@ -77,32 +88,6 @@ QString defaultPrinter()
     return QString();
 }
 
-bool supportsDuplex(const QString& name)
-{
-    Dests dests;
-    cups_dest_t* dest = dests.find(name);
-    if (!dest)
-        return false;
-    cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
-    if (!info)
-        return false;
-    const bool twoSided =
-        cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_PORTRAIT) ||
-        cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_LANDSCAPE);
-    cupsFreeDestInfo(info);
-    return twoSided;
-}
-
-const char* sidesValue(Sides sides)
-{
-    switch (sides) {
-    case Sides::TwoSidedLongEdge: return CUPS_SIDES_TWO_SIDED_PORTRAIT;
-    case Sides::TwoSidedShortEdge: return CUPS_SIDES_TWO_SIDED_LANDSCAPE;
-    case Sides::OneSided: break;
-    }
-    return CUPS_SIDES_ONE_SIDED;
-}
-
 Result storeDefaults(const QString& name, Sides sides)
 {
     Dests dests;
@@ -112,11 +97,18 @@ Result storeDefaults(const QString& name, Sides sides)
         // Gone since it was listed, or the server cannot be reached.
         return {Failure::Open, listed > IPP_STATUS_OK_EVENTS_COMPLETE ? cupsError() : notFound()};
     }
-    // The server must still know the printer, as lpoptions checks before it writes.
+    // The server must still know the printer, as lpoptions checks before it writes; its
+    // answer also tells whether it prints on both sides.
     cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
     if (!info)
         return {Failure::Read, cupsError()};
+    Result result;
+    result.twoSided =
+        cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_PORTRAIT) ||
+        cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_LANDSCAPE);
     cupsFreeDestInfo(info);
+    if (!result.twoSided)
+        sides = Sides::OneSided;
 
     dest->num_options = cupsAddOption("media", "A4", dest->num_options, &dest->options);
     dest->num_options = cupsAddOption("orientation-requested", "3", dest->num_options, &dest->options);
@@ -124,12 +116,12 @@ Result storeDefaults(const QString& name, Sides sides)
     errno = 0;
     if (cupsSetDests2(CUPS_HTTP_DEFAULT, dests.count(), dests.array()) != 0) {
         const int error = errno;
-        if (error != 0)
-            return {Failure::Write, QString::number(error) + QStringLiteral(" (") +
-                                        QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char(')')};
-        return {Failure::Write, cupsError()};
+        result.failure = Failure::Write;
+        result.error = error != 0 ? QString::number(error) + QStringLiteral(" (") +
+                                        QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char(')')
+                                  : cupsError();
     }
-    return {};
+    return result;
 }
 
 } // namespace CupsPrinters

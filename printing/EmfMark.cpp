@@ -3,6 +3,7 @@
 #include <emf2svg.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QtEndian>
@@ -15,6 +16,7 @@ constexpr quint32 EmrHeader = 1;
 constexpr quint32 EmrEof = 14;
 constexpr quint32 EmfSignature = 0x464D4520; // " EMF"
 constexpr qsizetype HeaderMinimum = 88;
+constexpr qint64 MarkMaximum = 16 * 1024 * 1024; // a drawn mark is a few kilobytes
 
 quint32 u32At(const QByteArray& data, qsizetype offset)
 {
@@ -50,6 +52,18 @@ QString structureFault(const QByteArray& data)
 bool bFunLoadEmfMark(const QString& path, QByteArray& svg, QString& error)
 {
     svg.clear();
+    // Only a regular file of a mark's size is read: a device or a pipe in its place would
+    // never end, and a huge file would be read whole before being refused.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        error = QStringLiteral("Nie można odczytać pliku:\n") + path +
+                QStringLiteral("\nTo nie jest zwykły plik.");
+        return false;
+    }
+    if (info.size() > MarkMaximum) {
+        error = QStringLiteral("Nie można odczytać pliku:\n") + path + QStringLiteral("\nPlik jest za duży.");
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error =

@@ -17,8 +17,12 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QToolButton>
 #include <QUrl>
+
+#include <algorithm>
+#include <climits>
 
 enum Edge { Left, Top, Right, Bottom };
 
@@ -290,7 +294,10 @@ void TFDrukuj::setPage(const QPicture& picture, int pageCount, const QString& pr
 void TFDrukuj::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    // A window shown again by the desktop (restored from the task bar) keeps the
+    // positions the user has nudged; only an opening reloads the profiles.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void TFDrukuj::FormShow()
@@ -324,15 +331,18 @@ QString TFDrukuj::chosenPrinter() const
 void TFDrukuj::vFunUstawDrukarke()
 {
     const QString printer = chosenPrinter();
-    const bool duplex = !printer.isEmpty() && CupsPrinters::supportsDuplex(printer);
-    if (!duplex)
+    // One request to the print server both stores the settings and tells whether the
+    // printer prints on both sides; without that the choice is one-sided.
+    CupsPrinters::Result result;
+    if (!printer.isEmpty())
+        result = CupsPrinters::storeDefaults(printer, sidesOf(DuplexComboBox));
+    if (!result.twoSided)
         DuplexComboBox->setCurrentIndex(0);
-    DuplexComboBox->setEnabled(duplex);
-    cbRotateSecondPage->setEnabled(duplex);
+    DuplexComboBox->setEnabled(result.twoSided);
+    cbRotateSecondPage->setEnabled(result.twoSided);
     if (printer.isEmpty())
         return;
 
-    const CupsPrinters::Result result = CupsPrinters::storeDefaults(printer, sidesOf(DuplexComboBox));
     QString text;
     switch (result.failure) {
     case CupsPrinters::Failure::None: return;
@@ -402,7 +412,8 @@ void TFDrukuj::nudge(const NudgeButton& button)
                 return;
             continue;
         }
-        edit->setText(QString::number(value + step.delta));
+        // A stored value at the end of the integer range stays there instead of wrapping round.
+        edit->setText(QString::number(std::clamp<qint64>(qint64(value) + step.delta, INT_MIN, INT_MAX)));
     }
 }
 

@@ -9,10 +9,14 @@
 
 namespace {
 
+// Ten metres either way: far off any sheet, yet the edges and their distances stay
+// within an int at any printer resolution.
+constexpr int kMillimetreLimit = 10000;
+
 // trunc(mm * dpi / 25.4) in whole numbers, so that no rounding of 25.4 moves an edge.
 int millimetresToPixels(int mm, int dpi)
 {
-    return int(qint64(mm) * dpi * 10 / 254);
+    return int(qint64(qBound(-kMillimetreLimit, mm, kMillimetreLimit)) * dpi * 10 / 254);
 }
 
 } // namespace
@@ -26,18 +30,6 @@ QRect deviceRect(const Edges& edges, int dpiX, int dpiY, int offX, int offY)
     const int top = millimetresToPixels(edges.top, dpiY) - offY;
     const int bottom = millimetresToPixels(edges.bottom, dpiY) - offY;
     return QRect(left, top, right - left, bottom - top);
-}
-
-void drawPage(QPainter& painter, const QPicture& page, const QRect& target)
-{
-    const QPaintDevice* device = painter.device();
-    const qreal replayX = qreal(device->logicalDpiX()) / page.logicalDpiX();
-    const qreal replayY = qreal(device->logicalDpiY()) / page.logicalDpiY();
-    painter.save();
-    painter.translate(target.topLeft());
-    painter.scale(target.width() / (PageWidth * replayX), target.height() / (PageHeight * replayY));
-    painter.drawPicture(0, 0, page);
-    painter.restore();
 }
 
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error)
@@ -78,7 +70,9 @@ bool print(const Target& target, const QPicture& page, const Edges& edges, QStri
     const QPageLayout layout = device->pageLayout();
     const int dpiX = device->logicalDpiX();
     const QPoint offset = layout.paintRectPixels(dpiX).topLeft() - layout.fullRectPixels(dpiX).topLeft();
-    drawPage(painter, page, deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y()));
+    // The whole page stretched into the rectangle, each direction on its own.
+    const QRect onSheet = deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y());
+    PageRenderer::stretch(painter, page, onSheet);
     if (!painter.end()) {
         error = QStringLiteral("Błąd podczas wysyłania wydruku.");
         return false;

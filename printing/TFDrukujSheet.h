@@ -2,18 +2,19 @@
 // drawing that puts it there, for a printer and for a PDF file alike.
 #pragma once
 
+#include "printing/PageRenderer.h"
+
 #include <QPageLayout>
 #include <QPrinter>
 #include <QRect>
 #include <QString>
 
-class QPainter;
 class QPicture;
 
 namespace DrukujSheet {
 
-constexpr int PageWidth = 885;   // page units across
-constexpr int PageHeight = 1314; // page units down
+constexpr int PageWidth = PageRenderer::PageWidth;   // page units across
+constexpr int PageHeight = PageRenderer::PageHeight; // page units down
 
 // Edges of the page on the sheet, millimetres from the sheet's left and top edges.
 struct Edges
@@ -28,11 +29,6 @@ struct Edges
 // `offX`/`offY` being that corner's distance from the sheet's corner:
 // trunc(mm * dpi / 25.4) - offset on every edge.
 QRect deviceRect(const Edges& edges, int dpiX, int dpiY, int offX, int offY);
-
-// Stretches the whole page picture into `target` (device pixels), each direction on
-// its own. The picture replays at the device's resolution by itself; the scale undoes
-// that so that its 885 x 1314 units cover exactly the rectangle.
-void drawPage(QPainter& painter, const QPicture& page, const QRect& target);
 
 // Where a job goes: a printer of the machine, or a PDF file through Qt's own output.
 struct Target

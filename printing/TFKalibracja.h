@@ -39,10 +39,6 @@ public:
 
     void setHost(Host host) { m_host = std::move(host); }
     void setMode(Mode mode) { m_mode = mode; }
-    Mode mode() const { return m_mode; }
-
-    // The entries of the selected document type, as last loaded.
-    const QList<CalibEntry>& entries() const { return m_entries; }
 
     // Checks that `path` is a calibration file: an SQLite database holding both
     // document tables with every calibration column. False with the reason in `reason`.

@@ -115,6 +115,17 @@ private Q_SLOTS:
         QVERIFY(prompts->shown.isEmpty());
     }
 
+    // Closing reads the student list again once: a working copy that cannot be read is
+    // reported once, not a second time after the editor has gone.
+    void closingReadsTheStudentListOnce()
+    {
+        QVERIFY(RawFile::write(strFunGetTmpFilePath(env->buf), "to nie jest baza danych uczniów"));
+        QTimer::singleShot(0, [&] { child<QPushButton>("CloseButton")->click(); });
+        w->glowna->findChild<QAction*>("Formatowaniewiadectwapodstawowe1")->trigger();
+        QCOMPARE(prompts->texts().filter(QStringLiteral("Błąd podczas próby wczytania listy uczniów")).size(),
+                 1);
+    }
+
     void arrowKeysStoreAndRedraw_data()
     {
         QTest::addColumn<int>("key");

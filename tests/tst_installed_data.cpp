@@ -236,23 +236,33 @@ void TestInstalledData::damagedMarkIsRefused_data()
     QByteArray recordPastTheEnd = good;
     qToLittleEndian<quint32>(0x7ffffff0, recordPastTheEnd.data() + good.size() - 16);
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("missing") << QByteArray();
-    QTest::newRow("empty") << QByteArray("");
-    QTest::newRow("cut after the header") << good.left(200);
-    QTest::newRow("cut before the end record") << good.left(good.size() - 20);
-    QTest::newRow("garbage") << QByteArray(4096, '\x5a');
-    QTest::newRow("not an enhanced metafile") << wrongSignature;
-    QTest::newRow("record running past the end") << recordPastTheEnd;
+    QTest::addColumn<QString>("special"); // what lies at the path instead of written bytes
+    QTest::newRow("missing") << QByteArray() << QString();
+    QTest::newRow("empty") << QByteArray("") << QString();
+    QTest::newRow("cut after the header") << good.left(200) << QString();
+    QTest::newRow("cut before the end record") << good.left(good.size() - 20) << QString();
+    QTest::newRow("garbage") << QByteArray(4096, '\x5a') << QString();
+    QTest::newRow("not an enhanced metafile") << wrongSignature << QString();
+    QTest::newRow("record running past the end") << recordPastTheEnd << QString();
+    QTest::newRow("link to an endless device") << QByteArray() << QStringLiteral("/dev/zero");
+    QTest::newRow("a gigabyte") << QByteArray() << QStringLiteral("huge");
 }
 
 void TestInstalledData::damagedMarkIsRefused()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, special);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("orzel.emf"));
     if (!bytes.isNull()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    if (special == QLatin1String("huge")) {
+        QFile file(path); // sparse: nothing is written
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(1) << 30));
+    } else if (!special.isEmpty()) {
+        QVERIFY(QFile::link(special, path));
     }
     QByteArray svg = "left over";
     QString error;

@@ -3,6 +3,7 @@
 #include "app/Program.h"
 #include "app/TFGlowna.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
+#include "documents/TFZawiadomieniePrzek.h"
 #include "printing/PageRenderer.h"
 #include "storage/DataPaths.h"
 #include "storage/EventLog.h"
@@ -19,6 +20,7 @@
 #include <QtTest>
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -654,6 +656,13 @@ void TestPageRenderer::previewOfASelectedDocument()
     QCOMPARE(prompts.shown.last().text, QStringLiteral("Niepoprawny typ świadectwa"));
     QCOMPARE(prompts.shown.last().icon, Prompts::Icon::Warning);
     // The failed drawings left the last preview as it was.
+    QCOMPARE(image->pixmap().toImage(), shown);
+
+    // A pipe in place of the blank form is not waited on: the last background stays.
+    const QString background = env.dataDir() + QStringLiteral("/grafika/a4_prw.bmp");
+    QVERIFY(QFile::remove(background));
+    QCOMPARE(mkfifo(background.toLocal8Bit().constData(), 0600), 0);
+    main->vFunDrawPage(w.zawiadomienie, false, 0, 1);
     QCOMPARE(image->pixmap().toImage(), shown);
 }
 

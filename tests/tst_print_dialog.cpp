@@ -8,6 +8,7 @@
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <climits>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <qtestspontaneevent.h>
 
 namespace {
 
@@ -160,18 +162,26 @@ private Q_SLOTS:
 
     void deviceRectangle_data()
     {
+        QTest::addColumn<QList<int>>("edges"); // left, top, right, bottom
         QTest::addColumn<int>("dpi");
         QTest::addColumn<QPoint>("offset");
         QTest::addColumn<QRect>("expected");
-        QTest::newRow("600 dpi") << 600 << QPoint(0, 0) << QRect(QPoint(236, 236), QPoint(4724, 6779));
-        QTest::newRow("300 dpi, inset") << 300 << QPoint(50, 70) << QRect(QPoint(68, 48), QPoint(2312, 3319));
+        const QList<int> a4{10, 10, 200, 287};
+        QTest::newRow("600 dpi") << a4 << 600 << QPoint(0, 0) << QRect(QPoint(236, 236), QPoint(4724, 6779));
+        QTest::newRow("300 dpi, inset") << a4 << 300 << QPoint(50, 70)
+                                        << QRect(QPoint(68, 48), QPoint(2312, 3319));
+        // A damaged profile: the page lies ten metres off, without wrapping round.
+        QTest::newRow("huge edges") << QList<int>{INT_MIN, 10, INT_MAX, 287} << 1200 << QPoint(0, 0)
+                                    << QRect(QPoint(-472440, 472), QPoint(472440, 13559));
     }
     void deviceRectangle()
     {
+        QFETCH(QList<int>, edges);
         QFETCH(int, dpi);
         QFETCH(QPoint, offset);
         QFETCH(QRect, expected);
-        const QRect rect = DrukujSheet::deviceRect({10, 10, 200, 287}, dpi, dpi, offset.x(), offset.y());
+        const DrukujSheet::Edges mm{edges.at(0), edges.at(1), edges.at(2), edges.at(3)};
+        const QRect rect = DrukujSheet::deviceRect(mm, dpi, dpi, offset.x(), offset.y());
         // Edge to edge: the page covers right - left by bottom - top pixels.
         QCOMPARE(QRect(rect.topLeft(), rect.topLeft() + QPoint(rect.width(), rect.height())), expected);
     }
@@ -195,6 +205,10 @@ private Q_SLOTS:
         QTest::newRow("shorter, bottom at 1 stays") << "SpeedButton12" << 1 << L{2, 4, 5, 1} << L{2, 5, 5, 1};
         QTest::newRow("page 2 narrower") << "SpeedButton14" << 2 << L{1, 4, 1, 1} << L{2, 4, 0, 1};
         QTest::newRow("page 2 taller, top at 1") << "SpeedButton16" << 2 << L{1, 1, 1, 7} << L{1, 1, 1, 7};
+        QTest::newRow("right at the largest value") << "SpeedButton4" << 1 << L{5, 9, INT_MAX, 9}
+                                                    << L{6, 9, INT_MAX, 9};
+        QTest::newRow("top at the smallest value") << "SpeedButton5" << 2 << L{5, INT_MIN, 1, 9}
+                                                   << L{5, INT_MIN, 1, 8};
     }
     void nudgeGuards()
     {
@@ -235,6 +249,20 @@ private Q_SLOTS:
             buddies << label->buddy();
         for (const char* name : {"DrukarkiComboBox", "DuplexComboBox", "MarginesyComboBox", "Strona2DolnyEdit"})
             QVERIFY2(buddies.contains(child(QString::fromLatin1(name))), name);
+    }
+
+    // Restored by the desktop the dialog keeps the nudged positions; opened again it
+    // starts from the first profile.
+    void nudgesLastUntilTheNextOpening()
+    {
+        QShowEvent restored;
+        QSpontaneKeyEvent::setSpontaneous(&restored);
+        click(QStringLiteral("SpeedButton4"));
+        QCoreApplication::instance()->notify(m_dialog, &restored); // as the desktop delivers it
+        QCOMPARE(edits(1), QList<int>({11, 7, 201, 289}));
+        m_dialog->hide();
+        m_dialog->show();
+        QCOMPARE(edits(1), QList<int>({10, 7, 200, 289}));
     }
 
     void profileCommands()
