@@ -11,43 +11,36 @@ bool bFunCalibLoadData(MessageBuffer& buf, const QString& path, const QString& t
     const QString label = QStringLiteral("bFunCalibLoadData()");
     if (!FileOps::exists(path))
         return SqlText::fail(buf, QStringLiteral("Plik nie istnieje: \n") + path, label);
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
-        const QByteArray name = SqlText::bytes(table);
-        const QByteArray select =
-            SqlText::bytes(QStringLiteral("select * from `") + SqlText::ident(table) + QStringLiteral("`"));
-        db.openFile(path);
-        if (!db.hasTable(name)) {
-            SqlText::closeQuietly(db);
-            return SqlText::fail(buf, QStringLiteral("Tablica nie istnieje: \n") + table, label);
-        }
-        entries.clear();
-        q = db.runQuery(select);
-        while (!q.atEnd()) {
-            CalibEntry e;
-            e.name = SqlText::text(q.textOf("name", ""));
-            e.x1 = q.intOf("x1", 0);
-            e.y1 = q.intOf("y1", 0);
-            e.x2 = q.intOf("x2", 0);
-            e.y2 = q.intOf("y2", 0);
-            e.fontName = SqlText::text(q.textOf("font_name", ""));
-            e.fontSize = q.intOf("font_size", 0);
-            e.align = q.intOf("font_align", 0);
-            e.bold = q.intOf("font_style_bold", 0);
-            e.italic = q.intOf("font_style_italic", 0);
-            e.underline = q.intOf("font_style_underline", 0);
-            e.strike = q.intOf("font_style_strike", 0);
-            entries.append(std::move(e));
-            q.next();
-        }
-        q.release();
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("SQLite exception: \n"), label);
-    }
+    bool tableMissing = false;
+    const bool read =
+        SqlText::readFile(buf, path, QStringLiteral("SQLite exception: \n"), label, [&](CppSQLite3DB& db) {
+            if (!db.hasTable(SqlText::bytes(table))) {
+                tableMissing = true;
+                return;
+            }
+            entries.clear();
+            const QByteArray select = SqlText::bytes(QStringLiteral("select * from `") +
+                                                     SqlText::ident(table) + QStringLiteral("`"));
+            SqlText::forEachRow(db, select, [&entries](const CppSQLite3Query& q) {
+                CalibEntry e;
+                e.name = SqlText::text(q.textOf("name", ""));
+                e.x1 = q.intOf("x1", 0);
+                e.y1 = q.intOf("y1", 0);
+                e.x2 = q.intOf("x2", 0);
+                e.y2 = q.intOf("y2", 0);
+                e.fontName = SqlText::text(q.textOf("font_name", ""));
+                e.fontSize = q.intOf("font_size", 0);
+                e.align = q.intOf("font_align", 0);
+                e.bold = q.intOf("font_style_bold", 0);
+                e.italic = q.intOf("font_style_italic", 0);
+                e.underline = q.intOf("font_style_underline", 0);
+                e.strike = q.intOf("font_style_strike", 0);
+                entries.append(std::move(e));
+            });
+        });
+    if (tableMissing)
+        return SqlText::fail(buf, QStringLiteral("Tablica nie istnieje: \n") + table, label);
+    return read;
 }
 
 bool bFunSqlCalibUpdateValue(MessageBuffer& buf, const QString& path, const QString& table,
@@ -89,21 +82,11 @@ bool bFunCalibLoadCertList(MessageBuffer& buf, QStringList& names)
 {
     names.clear();
     const QString path = strFunGetCalibFilePath(buf, false);
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
-        db.openFile(path);
-        q = db.runQuery("SELECT * FROM sqlite_master WHERE type='table'");
-        while (!q.atEnd()) {
-            names.append(SqlText::text(q.textOf("name", "")));
-            q.next();
-        }
-        q.release();
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "),
-                             QStringLiteral("bFunCalibLoadCertList()"));
-    }
+    return SqlText::readFile(buf, path, QStringLiteral("Sql exception: "),
+                             QStringLiteral("bFunCalibLoadCertList()"), [&names](CppSQLite3DB& db) {
+                                 SqlText::forEachRow(db, "SELECT * FROM sqlite_master WHERE type='table'",
+                                                     [&names](const CppSQLite3Query& q) {
+                                                         names.append(SqlText::text(q.textOf("name", "")));
+                                                     });
+                             });
 }

@@ -73,22 +73,11 @@ bool bFunMarginReadData(MessageBuffer& buf, const QString& path, MarginProfileLi
     if (!FileOps::exists(path))
         return missing(buf, path, label);
     profiles.clear();
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
-        db.openFile(path);
-        q = db.runQuery("select * from `margin`");
-        while (!q.atEnd()) {
-            profiles.append(profileAt(q));
-            q.next();
-        }
-        q.release();
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("SqlException\n"), label);
-    }
+    return SqlText::readFile(
+        buf, path, QStringLiteral("SqlException\n"), label, [&profiles](CppSQLite3DB& db) {
+            SqlText::forEachRow(db, "select * from `margin`",
+                                [&profiles](const CppSQLite3Query& q) { profiles.append(profileAt(q)); });
+        });
 }
 
 bool bFunMarginWriteNewSettings(MessageBuffer& buf, const QString& path, const MarginProfile& profile)
@@ -104,8 +93,8 @@ bool bFunMarginDeleteSettings(MessageBuffer& buf, const QString& path, const QSt
     return changeRows(
         buf, path,
         [&] {
-            return SqlText::bytes(QStringLiteral("delete from `margin` where `name`='") + strFunSqlEscape(name) +
-                                  QStringLiteral("'"));
+            return SqlText::bytes(QStringLiteral("delete from `margin` where `name`='") +
+                                  strFunSqlEscape(name) + QStringLiteral("'"));
         },
         QStringLiteral("Błąd podczas próby skasowania ustawień ") + name, QStringLiteral("SqlException\n"),
         QStringLiteral("bFunMarginDeleteSettings()"));
