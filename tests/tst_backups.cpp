@@ -6,7 +6,7 @@
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
-#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/RunningProgram.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -48,10 +48,8 @@ class TestBackups : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<ProgramWindows> w;
-    QString backupDir() { return strFunGetBackupDirPath(env->buf); }
+    std::unique_ptr<RunningProgram> p;
+    QString backupDir() { return strFunGetBackupDirPath(p->env.buf); }
     QStringList backupEntries()
     {
         return QDir(backupDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -69,16 +67,14 @@ private:
             if (window->isVisible()) // nothing taken: the window stays until cancelled
                 window->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
         });
-        w->glowna->Otwrzplikzkopizapasowej1Click();
+        p->w.glowna->Otwrzplikzkopizapasowej1Click();
     }
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        prompts = std::make_unique<ScriptedPrompts>();
-        w = std::make_unique<ProgramWindows>();
-        QVERIFY(bFunStartProgram(*w, QString()));
+        p = std::make_unique<RunningProgram>();
+        QVERIFY(p->start());
         for (int day = 1; day <= 9; ++day)
             write(backupDir() + backupName(day), "backup " + QByteArray::number(day));
     }
@@ -86,10 +82,7 @@ private Q_SLOTS:
     {
         Clock::install(nullptr);
         FileOps::failCopiesAfter(-1, 0);
-        w->glowna->setCloseWithoutQuestions(true);
-        w.reset();
-        prompts.reset();
-        env.reset();
+        p.reset();
     }
 
     void tickKeepsTheTenGreatestNames_data()
@@ -111,14 +104,14 @@ private Q_SLOTS:
             QDir().mkpath(backupDir() + extra);
         else
             FileOps::touch(backupDir() + extra);
-        write(strFunGetTmpFilePath(env->buf), "working copy");
+        write(strFunGetTmpFilePath(p->env.buf), "working copy");
         QStringList expected = backupEntries() << QStringLiteral("2024-03-20_090507.sqdoc");
         expected.removeOne(gone);
         expected.sort();
 
         FixedClock clock(QDateTime(QDate(2024, 3, 20), QTime(9, 5, 7), Qt::LocalTime).toUTC());
         Clock::install(&clock);
-        auto* timer = w->glowna->findChild<QTimer*>(QStringLiteral("timerBackup"));
+        auto* timer = p->w.glowna->findChild<QTimer*>(QStringLiteral("timerBackup"));
         QVERIFY(timer->isActive() && timer->interval() == 600000);
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
         QCOMPARE(backupEntries(), expected);
@@ -128,24 +121,24 @@ private Q_SLOTS:
     void copyCutShortLeavesTheBackupsAlone()
     {
         const QStringList before = backupEntries();
-        w->glowna->timerBackupTimer(); // no working copy yet: nothing happens
+        p->w.glowna->timerBackupTimer(); // no working copy yet: nothing happens
         QCOMPARE(backupEntries(), before);
         // The program is ended by the system in the middle of the copy.
-        write(strFunGetTmpFilePath(env->buf), QByteArray(200000, 'w'));
+        write(strFunGetTmpFilePath(p->env.buf), QByteArray(200000, 'w'));
         const pid_t child = fork();
         if (child == 0) {
             const rlimit fileSize{70000, 70000}, noCore{0, 0};
             setrlimit(RLIMIT_FSIZE, &fileSize);
             setrlimit(RLIMIT_CORE, &noCore);
             std::signal(SIGXFSZ, SIG_DFL);
-            w->glowna->timerBackupTimer();
+            p->w.glowna->timerBackupTimer();
             _exit(0);
         }
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);
         QVERIFY(WIFSIGNALED(status));
         QCOMPARE(backupEntries(), before);
-        QVERIFY(prompts->shown.isEmpty());
+        QVERIFY(p->prompts.shown.isEmpty());
     }
 
     void recovery_data()
@@ -183,17 +176,17 @@ private Q_SLOTS:
         QFETCH(bool, written);
         const QByteArray backup = QByteArray("SQLite format 3\0\x10\xff", 18).repeated(3000);
         write(backupDir() + backupName(7), backup);
-        const QString target = env->root() + QLatin1Char('/') + saveAs;
+        const QString target = p->env.root() + QLatin1Char('/') + saveAs;
         if (targetExists)
             write(target, "the user's own register");
         const QByteArray before = contents(target);
-        prompts->files.enqueue(saveAs.isEmpty() ? QString() : target);
-        prompts->answers.enqueue(answer);
+        p->prompts.files.enqueue(saveAs.isEmpty() ? QString() : target);
+        p->prompts.answers.enqueue(answer);
         FileOps::failCopiesAfter(failAfter, ENOSPC);
         recover(row);
 
         QStringList shown;
-        for (const ShownBox& box : std::as_const(prompts->shown)) {
+        for (const ShownBox& box : std::as_const(p->prompts.shown)) {
             shown << box.caption;
             if (box.kind == ShownBox::Kind::SaveFile)
                 QCOMPARE(box.filter, QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"));
@@ -202,9 +195,9 @@ private Q_SLOTS:
         }
         QCOMPARE(shown, boxes);
         QCOMPARE(contents(target), written ? backup : before);
-        QCOMPARE(QDir(env->root()).entryList(QDir::Files | QDir::Hidden),
+        QCOMPARE(QDir(p->env.root()).entryList(QDir::Files | QDir::Hidden),
                  targetExists || written ? QStringList{saveAs} : QStringList());
-        QCOMPARE(w->glowna->openDocumentPath(), QString()); // the recovered file is not opened
+        QCOMPARE(p->w.glowna->openDocumentPath(), QString()); // the recovered file is not opened
         if (failAfter < 0)
             return;
         const QString text =
@@ -212,9 +205,9 @@ private Q_SLOTS:
                 "Funkcja: btnRecoverFromBackupFile()\n\nBłąd podczas próby kopiowania pliku\nz\n") +
             backupDir() + row + QStringLiteral("\ndo\n") + target +
             QStringLiteral("\nKod błędu: 28\nNa dysku zabrakło miejsca.\n\nDane nie zostały zapisane.");
-        QCOMPARE(prompts->texts().last(), text);
+        QCOMPARE(p->prompts.texts().last(), text);
         QList<LogEntry> log;
-        QVERIFY(bFunSqlGetLogsData(env->buf, log));
+        QVERIFY(bFunSqlGetLogsData(p->env.buf, log));
         QCOMPARE(log.last().fun + log.last().info, QStringLiteral("btnRecoverFromBackupFile()") + text);
     }
 };

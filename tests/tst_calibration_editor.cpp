@@ -5,7 +5,7 @@
 #include "printing/TFKalibracja.h"
 #include "storage/DataPaths.h"
 #include "tests/support/RawFile.h"
-#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/RunningProgram.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -28,11 +28,9 @@ class TestCalibrationEditor : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<ProgramWindows> w;
-    TFKalibracja* editor() const { return w->kalibracja; }
-    QString calibFile() { return strFunGetCalibFilePath(env->buf, false); }
+    std::unique_ptr<RunningProgram> p;
+    TFKalibracja* editor() const { return p->w.kalibracja; }
+    QString calibFile() { return strFunGetCalibFilePath(p->env.buf, false); }
     template <typename T> T* child(const char* name) const
     {
         T* widget = editor()->findChild<T*>(QString::fromLatin1(name));
@@ -42,7 +40,7 @@ private:
     // Opens the editor the way the menu does, without waiting for it to close.
     void open(TFKalibracja::Mode mode, const QByteArray& key = kTransfer)
     {
-        w->glowna->setHighlightMode(true);
+        p->w.glowna->setHighlightMode(true);
         editor()->setMode(mode);
         editor()->show();
         auto* types = child<QComboBox>("TypSwiadectwaComboBox");
@@ -58,18 +56,13 @@ private:
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        prompts = std::make_unique<ScriptedPrompts>();
-        w = std::make_unique<ProgramWindows>();
-        QVERIFY(bFunStartProgram(*w, QString()));
+        p = std::make_unique<RunningProgram>();
+        QVERIFY(p->start());
     }
     void cleanup()
     {
         editor()->hide();
-        w->glowna->setCloseWithoutQuestions(true);
-        w.reset();
-        prompts.reset();
-        env.reset();
+        p.reset();
     }
 
     void objectLists_data()
@@ -101,29 +94,31 @@ private Q_SLOTS:
                 offered << objects->itemText(i);
             child<QPushButton>("CloseButton")->click();
         });
-        w->glowna->findChild<QAction*>(advanced ? "Ustawieniaczcionki1" : "Formatowaniewiadectwapodstawowe1")
+        p->w.glowna
+            ->findChild<QAction*>(advanced ? "Ustawieniaczcionki1" : "Formatowaniewiadectwapodstawowe1")
             ->trigger();
         QVERIFY(!editor()->isVisible());
         QCOMPARE(caption, advanced ? QStringLiteral("Formatowanie zaawansowane")
                                    : QStringLiteral("Formatowanie podstawowe"));
-        QCOMPARE(left, w->glowna->screen()->availableGeometry().left() + 5);
+        QCOMPARE(left, p->w.glowna->screen()->availableGeometry().left() + 5);
         QStringList expected;
         const QByteArray where = advanced ? "" : " where name like '%ZMIENNA%'";
         for (const QByteArray& name : RawSql::column(calibFile(), "select name from `" + key + "`" + where))
             expected << QString::fromLatin1(name);
         QCOMPARE(offered, expected);
-        QVERIFY(prompts->shown.isEmpty());
+        QVERIFY(p->prompts.shown.isEmpty());
     }
 
     // Closing reads the student list again once: a working copy that cannot be read is
     // reported once, not a second time after the editor has gone.
     void closingReadsTheStudentListOnce()
     {
-        QVERIFY(RawFile::write(strFunGetTmpFilePath(env->buf), "to nie jest baza danych uczniów"));
+        QVERIFY(RawFile::write(strFunGetTmpFilePath(p->env.buf), "to nie jest baza danych uczniów"));
         QTimer::singleShot(0, [&] { child<QPushButton>("CloseButton")->click(); });
-        w->glowna->findChild<QAction*>("Formatowaniewiadectwapodstawowe1")->trigger();
-        QCOMPARE(prompts->texts().filter(QStringLiteral("Błąd podczas próby wczytania listy uczniów")).size(),
-                 1);
+        p->w.glowna->findChild<QAction*>("Formatowaniewiadectwapodstawowe1")->trigger();
+        QCOMPARE(
+            p->prompts.texts().filter(QStringLiteral("Błąd podczas próby wczytania listy uczniów")).size(),
+            1);
     }
 
     void arrowKeysStoreAndRedraw_data()
@@ -150,12 +145,12 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>("Y1Edit")->text().toLatin1(), expected.at(1));
         // The preview was drawn again from the stored box.
         const auto drawn =
-            std::find_if(w->glowna->calibEntries().begin(), w->glowna->calibEntries().end(),
+            std::find_if(p->w.glowna->calibEntries().begin(), p->w.glowna->calibEntries().end(),
                          [&](const CalibEntry& e) { return e.name == QString::fromLatin1(name); });
-        QVERIFY(drawn != w->glowna->calibEntries().end());
+        QVERIFY(drawn != p->w.glowna->calibEntries().end());
         QCOMPARE(QByteArray::number(drawn->y2), expected.at(3));
         QCOMPARE(QByteArray::number(drawn->x1), expected.at(0));
-        QVERIFY(prompts->shown.isEmpty());
+        QVERIFY(p->prompts.shown.isEmpty());
     }
 
     void applyWithEmptyNameReportsTheStore()
@@ -165,8 +160,8 @@ private Q_SLOTS:
         open(TFKalibracja::Mode::Basic, kAdmission);
         QCOMPARE(child<QComboBox>("VariableComboBox")->count(), 0);
         child<QPushButton>("SaveButton")->click();
-        QCOMPARE(prompts->texts().size(), 1);
-        const QString text = prompts->shown.first().text;
+        QCOMPARE(p->prompts.texts().size(), 1);
+        const QString text = p->prompts.shown.first().text;
         QVERIFY2(text.startsWith(QStringLiteral("Błąd podczas próby zapisania danych kalibracji.\n\n"
                                                 "Błąd aktualizacji wpisu kalibracji.\n\nupdate `")) &&
                      text.endsWith(QStringLiteral("where `name`=''")),
@@ -185,17 +180,17 @@ private Q_SLOTS:
         QFETCH(Prompts::Answer, answer);
         open(TFKalibracja::Mode::Advanced);
         const QString first = child<QComboBox>("VariableComboBox")->currentText();
-        const QByteArray installed = RawFile::bytes(strFunGetCalibFilePath(env->buf, true));
+        const QByteArray installed = RawFile::bytes(strFunGetCalibFilePath(p->env.buf, true));
         const QByteArray installedX1 = stored(kTransfer, first.toLatin1()).at(0);
         RawSql::exec(calibFile(),
                      "update `" + kTransfer + "` set x1=777 where name='" + first.toLatin1() + "'");
-        prompts->answers.enqueue(answer);
+        p->prompts.answers.enqueue(answer);
         child<QPushButton>("PrzywrocUstawieniaButton")->click();
-        QCOMPARE(prompts->shown.size(), 1);
-        QCOMPARE(prompts->shown.first().text,
+        QCOMPARE(p->prompts.shown.size(), 1);
+        QCOMPARE(p->prompts.shown.first().text,
                  QStringLiteral("Czy na pewno chcesz przywrócić oryginalne ustawienia ?"));
-        QCOMPARE(prompts->shown.first().caption, QStringLiteral("Przywracanie"));
-        QCOMPARE(prompts->shown.first().icon, Prompts::Icon::None);
+        QCOMPARE(p->prompts.shown.first().caption, QStringLiteral("Przywracanie"));
+        QCOMPARE(p->prompts.shown.first().icon, Prompts::Icon::None);
         const bool yes = answer == Prompts::Answer::Yes;
         QCOMPARE(child<QLineEdit>("X1Edit")->text().toLatin1(), yes ? installedX1 : QByteArray("777"));
         QCOMPARE(RawFile::bytes(calibFile()) == installed, yes);
@@ -203,24 +198,24 @@ private Q_SLOTS:
 
     void exportThenImportRestoresTheBytes()
     {
-        const QString exported = env->root() + QStringLiteral("/moja_kalibracja.sqset");
+        const QString exported = p->env.root() + QStringLiteral("/moja_kalibracja.sqset");
         const QByteArray before = RawFile::bytes(calibFile());
         QVERIFY(RawFile::write(exported, "stara kalibracja"));
         // An existing file is replaced only when the user says so.
         for (const Prompts::Answer answer : {Prompts::Answer::No, Prompts::Answer::Yes}) {
-            prompts->files.enqueue(exported);
-            prompts->answers.enqueue(answer);
-            w->glowna->EksportujPlikKalibracji();
-            QCOMPARE(prompts->texts().last(),
+            p->prompts.files.enqueue(exported);
+            p->prompts.answers.enqueue(answer);
+            p->w.glowna->EksportujPlikKalibracji();
+            QCOMPARE(p->prompts.texts().last(),
                      QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"));
             QCOMPARE(RawFile::bytes(exported), answer == Prompts::Answer::Yes ? before : "stara kalibracja");
         }
         RawSql::exec(calibFile(), "update `" + kTransfer + "` set x1=x1+5");
         QVERIFY(RawFile::bytes(calibFile()) != before);
-        prompts->clear();
-        prompts->files.enqueue(exported);
-        w->glowna->ImportujPlikKalibracji();
-        QCOMPARE(prompts->texts(), QStringList());
+        p->prompts.clear();
+        p->prompts.files.enqueue(exported);
+        p->w.glowna->ImportujPlikKalibracji();
+        QCOMPARE(p->prompts.texts(), QStringList());
         QCOMPARE(RawFile::bytes(calibFile()), before);
         QCOMPARE(RawFile::bytes(exported), before);
     }
@@ -260,7 +255,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
         const QString chosen =
-            file == QLatin1String("=") ? calibFile() : env->root() + QLatin1Char('/') + file;
+            file == QLatin1String("=") ? calibFile() : p->env.root() + QLatin1Char('/') + file;
         if (!sql.isEmpty())
             RawSql::exec(chosen, sql);
         if (!bytes.isEmpty())
@@ -269,15 +264,15 @@ private Q_SLOTS:
             QVERIFY(QFile::setPermissions(chosen, QFileDevice::ReadOwner));
         const QByteArray calibration = RawFile::bytes(calibFile());
         const QByteArray chosenBytes = RawFile::bytes(chosen);
-        prompts->files.enqueue(chosen);
+        p->prompts.files.enqueue(chosen);
         if (import)
-            w->glowna->ImportujPlikKalibracji();
+            p->w.glowna->ImportujPlikKalibracji();
         else
-            w->glowna->EksportujPlikKalibracji();
+            p->w.glowna->EksportujPlikKalibracji();
         const QString fun =
             import ? QStringLiteral("ImportujPlikKalibracji()") : QStringLiteral("EksportujPlikKalibracji()");
-        QCOMPARE(prompts->texts().size(), 1);
-        const ShownBox& box = prompts->shown.last();
+        QCOMPARE(p->prompts.texts().size(), 1);
+        const ShownBox& box = p->prompts.shown.last();
         QVERIFY2(box.text.startsWith(QStringLiteral("Funkcja: ") + fun + QStringLiteral("\n\n")),
                  qPrintable(box.text));
         QVERIFY2(box.text.contains(expected), qPrintable(box.text));
@@ -285,8 +280,9 @@ private Q_SLOTS:
         QCOMPARE(box.icon, Prompts::Icon::Warning);
         QCOMPARE(RawFile::bytes(calibFile()), calibration);
         QCOMPARE(RawFile::bytes(chosen), chosenBytes);
-        QCOMPARE(QDir(env->dataDir()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".import")),
-                 QStringList());
+        QCOMPARE(
+            QDir(p->env.dataDir()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".import")),
+            QStringList());
     }
 
     void nonIntegerIsRefusedBeforeWriting_data()
@@ -312,11 +308,11 @@ private Q_SLOTS:
             QTest::keyClick(child<QLineEdit>("X1Edit"), Qt::Key_Down);
         else
             child<QPushButton>("SaveButton")->click();
-        QCOMPARE(prompts->texts().size(), 1);
-        QCOMPARE(prompts->shown.last().text,
+        QCOMPARE(p->prompts.texts().size(), 1);
+        QCOMPARE(p->prompts.shown.last().text,
                  QStringLiteral("Pole \"") + named + QStringLiteral("\" nie zawiera liczby całkowitej: \"") +
                      text + QStringLiteral("\".\n\nPopraw wartość; ustawienia nie zostały zapisane."));
-        QCOMPARE(prompts->shown.last().icon, Prompts::Icon::Warning);
+        QCOMPARE(p->prompts.shown.last().icon, Prompts::Icon::Warning);
         QCOMPARE(RawFile::bytes(calibFile()), before);
         QCOMPARE(child<QLineEdit>(field.constData())->text(), text);
     }
