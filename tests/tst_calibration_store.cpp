@@ -20,13 +20,6 @@ private:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(4096, 'x'));
     }
-    QString lastLogFun()
-    {
-        MessageBuffer scratch;
-        QList<LogEntry> entries;
-        bFunSqlGetLogsData(scratch, entries);
-        return entries.isEmpty() ? QString() : entries.last().fun;
-    }
 
 private Q_SLOTS:
     void init()
@@ -92,7 +85,7 @@ private Q_SLOTS:
             QVERIFY2(env->buf.text().startsWith(expected.chopped(1)), qPrintable(env->buf.text()));
         else
             QCOMPARE(env->buf.text(), expected.replace(QLatin1String("%1"), calib()));
-        QCOMPARE(lastLogFun(), QStringLiteral("bFunCalibLoadData()"));
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunCalibLoadData()"));
     }
 
     void update_data()
@@ -143,7 +136,7 @@ private Q_SLOTS:
         entry.name = QStringLiteral("BRAK");
         QVERIFY(!bFunSqlCalibUpdateValue(env->buf, calib(), QStringLiteral("t"), entry));
         QCOMPARE(env->buf.text(), QStringLiteral("Plik nie istnieje.\n") + calib());
-        QCOMPARE(lastLogFun(), QStringLiteral("bFunSqlCalibUpdateValue()"));
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunSqlCalibUpdateValue()"));
 
         RawSql::exec(calib(), RawSql::createCalibrationTable("t") +
                                   "insert into t values('A', 1, 1, 1, 1, 'Arial', 10, 0, 0, 0, 0, 0);");
@@ -185,7 +178,7 @@ private Q_SLOTS:
         writeGarbage();
         QVERIFY(!bFunCalibLoadCertList(env->buf, names));
         QVERIFY(env->buf.text().startsWith(QStringLiteral("Sql exception: ")));
-        QCOMPARE(lastLogFun(), QStringLiteral("bFunCalibLoadCertList()"));
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunCalibLoadCertList()"));
     }
 };
 

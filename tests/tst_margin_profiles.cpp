@@ -31,13 +31,6 @@ private:
         bFunMarginReadData(scratch, settings(), profiles);
         return profiles;
     }
-    QString lastLogged()
-    {
-        MessageBuffer scratch;
-        QList<LogEntry> entries;
-        bFunSqlGetLogsData(scratch, entries);
-        return entries.isEmpty() ? QString() : entries.last().fun;
-    }
 
 private Q_SLOTS:
     void init()
@@ -79,7 +72,7 @@ private Q_SLOTS:
         QVERIFY(!bFunMarginDeleteSettings(m_env->buf, settings(), name));
         QCOMPARE(m_env->buf.text(), fileMissing ? QStringLiteral("Plik nie istnieje.\n") + settings()
                                                 : QStringLiteral("Błąd podczas próby skasowania ustawień ") + name);
-        QCOMPARE(lastLogged(), QStringLiteral("bFunMarginDeleteSettings()"));
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunMarginDeleteSettings()"));
         QCOMPARE(QFile::exists(settings()), !fileMissing);
         QCOMPARE(read().size(), fileMissing ? 0 : 2);
     }
@@ -128,7 +121,7 @@ private Q_SLOTS:
 
         QVERIFY(!bFunMarginRestoreOriginal(m_env->buf, source(), settings()));
         QVERIFY(m_env->buf.text().startsWith(QStringLiteral("Sql exception: ")));
-        QCOMPARE(lastLogged(), QStringLiteral("bFunMarginRestoreOriginal()"));
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunMarginRestoreOriginal()"));
         QCOMPARE(read(), before);
     }
 };

@@ -1,6 +1,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include "storage/DataFolder.h"
+#include "storage/EventLog.h"
 
 #include <sqlite3.h>
 
@@ -107,3 +108,11 @@ void exec(const QString& path, const QByteArray& sql)
 }
 
 } // namespace RawSql
+
+QString lastLoggedFunction()
+{
+    MessageBuffer scratch;
+    QList<LogEntry> entries;
+    bFunSqlGetLogsData(scratch, entries);
+    return entries.isEmpty() ? QString() : entries.last().fun;
+}

@@ -40,6 +40,9 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The function name of the newest event log entry, empty when there is none.
+QString lastLoggedFunction();
+
 // Raw SQLite helpers for fixtures and checks, working on bytes.
 namespace RawSql {
 void exec(const QString& path, const QByteArray& sql);
