@@ -4,8 +4,7 @@
 
 namespace {
 
-struct Reason
-{
+struct Reason {
     int code;
     const char* text;
 };

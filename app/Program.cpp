@@ -1,19 +1,19 @@
 #include "app/Program.h"
 
 #include "app/ProgramIcon.h"
-#include "prompts/Prompts.h"
 #include "app/TFBackupFiles.h"
 #include "app/TFGlowna.h"
 #include "app/TFOProgramie.h"
 #include "app/TFWait.h"
 #include "documents/TFDaneSzkoly.h"
-#include "printing/TFDrukuj.h"
 #include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/FileOps.h"
 #include "platform/SingleInstance.h"
+#include "printing/TFDrukuj.h"
 #include "printing/TFKalibracja.h"
+#include "prompts/Prompts.h"
 #include "services/TFAktualizacja.h"
 #include "services/TFLogi.h"
 
@@ -65,7 +65,9 @@ QString strFunCommandLineTail(const QString& commandLine)
 {
     qsizetype i = 0;
     const qsizetype n = commandLine.size();
-    auto blank = [&](qsizetype k) { return commandLine.at(k) == QLatin1Char(' ') || commandLine.at(k) == QLatin1Char('\t'); };
+    auto blank = [&](qsizetype k) {
+        return commandLine.at(k) == QLatin1Char(' ') || commandLine.at(k) == QLatin1Char('\t');
+    };
     while (i < n && blank(i))
         ++i;
     if (i < n && commandLine.at(i) == QLatin1Char('"')) {

@@ -21,8 +21,7 @@ class TFZawiadomieniePrzek;
 
 // The windows of the program, in the order they are created. The main window owns
 // the others (they are its children), so they live exactly as long as it does.
-struct ProgramWindows
-{
+struct ProgramWindows {
     ProgramWindows();
     ~ProgramWindows();
     std::unique_ptr<TFGlowna> glowna;

@@ -1,6 +1,5 @@
 #include "app/TFGlowna.h"
 
-#include "prompts/Prompts.h"
 #include "app/StudentOrder.h"
 #include "app/TFBackupFiles.h"
 #include "app/TFOProgramie.h"
@@ -9,17 +8,18 @@
 #include "documents/DocumentFile.h"
 #include "documents/DocumentForm.h"
 #include "documents/TFDaneSzkoly.h"
-#include "printing/TFDrukuj.h"
 #include "documents/TFDaneUcznia.h"
 #include "platform/DesktopOpen.h"
 #include "printing/PageRenderer.h"
+#include "printing/TFDrukuj.h"
+#include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/DataPaths.h"
 #include "storage/SettingsStore.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -50,8 +50,7 @@ constexpr int kTableRole = Qt::UserRole + 1;
 
 using Handler = void (TFGlowna::*)();
 
-struct MenuItem
-{
+struct MenuItem {
     const char* menu;
     const char* caption; // "-" is a separator
     const char* objectName;
@@ -66,7 +65,8 @@ const MenuItem kMenu[] = {
     {"&Plik", "&Nowy plik", "Nowyplik1", &TFGlowna::NowyPlikToolButtonClick, true, QKeySequence::New},
     {"&Plik", "&Otwórz plik", "Otworzplik1", &TFGlowna::OtworzPlikToolButtonClick, true, QKeySequence::Open},
     {"&Plik", "-", nullptr, nullptr},
-    {"&Plik", "O&dzyskaj plik z kopi zapasowej", "Otwrzplikzkopizapasowej1", &TFGlowna::Otwrzplikzkopizapasowej1Click},
+    {"&Plik", "O&dzyskaj plik z kopi zapasowej", "Otwrzplikzkopizapasowej1",
+     &TFGlowna::Otwrzplikzkopizapasowej1Click},
     {"&Plik", "-", nullptr, nullptr},
     {"&Plik", "&Zapisz", "Zapisz1", &TFGlowna::Zapisz1Click, true, QKeySequence::Save},
     {"&Plik", "Zapisz &jako", "Zapiszjako1", &TFGlowna::Zapiszjako1Click, true, QKeySequence::SaveAs},
@@ -91,9 +91,11 @@ const MenuItem kMenu[] = {
     {"U&stawienia", "&Importuj ustawienia kalibracji", "Importujustawieniakalibracji1",
      &TFGlowna::ImportujPlikKalibracji},
     {"Po&moc", "&O programie", "Oprogramie1", &TFGlowna::Oprogramie1Click},
-    {"Po&moc", "&Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1", &TFGlowna::Sprawdczyjestnowawersja1Click},
+    {"Po&moc", "&Sprawdź czy jest nowa wersja", "Sprawdczyjestnowawersja1",
+     &TFGlowna::Sprawdczyjestnowawersja1Click},
     {"Po&moc", "-", nullptr, nullptr},
-    {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click, true, QKeySequence::HelpContents},
+    {"Po&moc", "&Instrukcja obsługi", "Instrukcjaobsugi1", &TFGlowna::Instrukcjaobsugi1Click, true,
+     QKeySequence::HelpContents},
     {"Po&moc", "-", nullptr, nullptr},
     {"Po&moc", "&Wyślij wiadomość", "Wylijwiadomo1", &TFGlowna::KontaktButtonClick},
     {"Po&moc", "-", nullptr, nullptr},
@@ -112,8 +114,7 @@ const MenuItem kTreeMenu[] = {
     {"", "Dru&kuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
 };
 
-struct ToolButton
-{
+struct ToolButton {
     const char* objectName;
     const char* hint;
     const char* glyph;
@@ -123,19 +124,21 @@ struct ToolButton
 };
 
 const ToolButton kToolButtons[] = {
-    {"NowyPlikToolButton", "Nowy plik świadectw", "N", QColor(60, 120, 200), &TFGlowna::NowyPlikToolButtonClick},
+    {"NowyPlikToolButton", "Nowy plik świadectw", "N", QColor(60, 120, 200),
+     &TFGlowna::NowyPlikToolButtonClick},
     {"OtworzPlikToolButton", "Otwórz plik z świadectwami", "O", QColor(60, 120, 200),
      &TFGlowna::OtworzPlikToolButtonClick},
     {"SaveButton", "Zapisz", "Z", QColor(60, 120, 200), &TFGlowna::Zapisz1Click},
-    {"DodajUczniaToolButton", "Dodaj nowego ucznia", "+", QColor(40, 150, 70), &TFGlowna::DodajUczniaToolButtonClick,
-     true},
+    {"DodajUczniaToolButton", "Dodaj nowego ucznia", "+", QColor(40, 150, 70),
+     &TFGlowna::DodajUczniaToolButtonClick, true},
     {"EdytujDaneUczniaToolButton", "Edytuj dane wybranego ucznia", "E", QColor(40, 150, 70),
      &TFGlowna::EdytujDaneUczniaToolButtonClick},
     {"UsunUczniaToolButton", "Usuń dane wybranego ucznia", "\u2212", QColor(190, 60, 50),
      &TFGlowna::UsunUczniaToolButtonClick},
     {"EdytujSwiadectwoToolButton", "Edytuj wybrane świadectwo / dokument", "\u00A7", QColor(150, 100, 30),
      &TFGlowna::EdytujSwiadectwoToolButtonClick, true},
-    {"DrukujToolButton", "Drukuj świadectwo / dokument", "D", QColor(150, 100, 30), &TFGlowna::DrukujToolButtonClick},
+    {"DrukujToolButton", "Drukuj świadectwo / dokument", "D", QColor(150, 100, 30),
+     &TFGlowna::DrukujToolButtonClick},
     {"PomocToolButton", "Pomoc", "?", QColor(110, 110, 110), &TFGlowna::Instrukcjaobsugi1Click, true},
     {"KontaktButton", "Wyślij wiadomość", "@", QColor(110, 110, 110), &TFGlowna::KontaktButtonClick},
 };
@@ -260,8 +263,8 @@ void TFGlowna::buildToolBar()
         hidden->setAccessibleName(QString::fromUtf8(hint));
         m_toolBar->addWidget(hidden)->setVisible(false);
     }
-    connect(m_toolBar->findChild<QToolButton*>(QStringLiteral("SzablonToolButton")), &QToolButton::clicked, this,
-            &TFGlowna::Szablondanychszkoy1Click);
+    connect(m_toolBar->findChild<QToolButton*>(QStringLiteral("SzablonToolButton")), &QToolButton::clicked,
+            this, &TFGlowna::Szablondanychszkoy1Click);
     m_toolBar->addSeparator();
 
     auto addBox = [this](const char* name, const char* caption, bool ticked, void (TFGlowna::*handler)()) {
@@ -273,7 +276,8 @@ void TFGlowna::buildToolBar()
         return std::pair{box, m_toolBar->addWidget(box)};
     };
     WykreskujPusteCheckBox =
-        addBox("WykreskujPusteCheckBox", "W&ykresuj puste pola", true, &TFGlowna::WykreskujPusteCheckBoxClick).first;
+        addBox("WykreskujPusteCheckBox", "W&ykresuj puste pola", true, &TFGlowna::WykreskujPusteCheckBoxClick)
+            .first;
     auto [dots, dotsAction] =
         addBox("PrintNoDotsCheckBox", "Wyłącz kropki", false, &TFGlowna::PrintNoDotsCheckBoxClick);
     PrintNoDotsCheckBox = dots;
@@ -558,8 +562,8 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
     else if (documentType == 1)
         key = QStringLiteral("potwierdzenie_przyjecia_ucznia");
     if (key.isEmpty() || !form) {
-        Prompts::instance().message(this, QStringLiteral("Niepoprawny typ świadectwa"), QStringLiteral("Błąd"),
-                                    Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        Prompts::instance().message(this, QStringLiteral("Niepoprawny typ świadectwa"),
+                                    QStringLiteral("Błąd"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
         return;
     }
     if (!bFunCalibLoadData(m_buf, strFunGetCalibFilePath(m_buf, false), key, m_calibEntries)) {
@@ -639,8 +643,9 @@ void TFGlowna::EdytujDaneUczniaToolButtonClick()
 {
     m_unsavedChanges = true;
     if (selectedStudentCaption().isEmpty()) {
-        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"), QStringLiteral("Brak wyboru"),
-                                    Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"),
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
         return;
     }
     m_windows.daneUcznia->OldTableName = selectedStudentTable();
@@ -656,12 +661,14 @@ void TFGlowna::UsunUczniaToolButtonClick()
     m_unsavedChanges = true;
     const QString caption = selectedStudentCaption();
     if (caption.isEmpty()) {
-        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"), QStringLiteral("Brak wyboru"),
-                                    Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        Prompts::instance().message(this, QStringLiteral("Nie wybrano ucznia z listy"),
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
         return;
     }
     const QString table = selectedStudentTable();
-    if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \n") + caption,
+    if (Prompts::instance().askYesNo(this,
+                                     QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \n") + caption,
                                      QStringLiteral("Usuń"), Prompts::Icon::Warning)) {
         // Exactly the selected student: a namesake has a table of its own.
         bFunDeleteTable(m_buf, strFunGetTmpFilePath(m_buf), table);
@@ -689,7 +696,8 @@ void TFGlowna::EdytujSwiadectwoToolButtonClick()
     const QString document = selectedDocumentCaption();
     if (document.isEmpty()) {
         Prompts::instance().message(this, QStringLiteral("Nie wybrano świadectwa z listy"),
-                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
         return;
     }
     DocumentForm* form = document == kTransferNotice ? m_windows.zawiadomienie : m_windows.potwierdzenie;
@@ -708,7 +716,8 @@ void TFGlowna::DrukujToolButtonClick()
     const QString document = selectedDocumentCaption();
     if (document.isEmpty()) {
         Prompts::instance().message(this, QStringLiteral("Zaznacz świadectwo które chciesz wydrukować"),
-                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
         return;
     }
     if (document == kTransferNotice)

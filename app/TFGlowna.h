@@ -44,8 +44,7 @@ public:
     ~TFGlowna() override;
 
     // The other windows, created once at start in the program's fixed order.
-    struct Windows
-    {
+    struct Windows {
         TFDaneUcznia* daneUcznia = nullptr;
         TFWait* wait = nullptr;
         TFOProgramie* oProgramie = nullptr;
@@ -114,7 +113,7 @@ public:
     int pageCount() const { return m_pageCount; }
     const QList<CalibEntry>& calibEntries() const { return m_calibEntries; }
 
-    static const QString kTransferNotice;    // "Zawiadomienie o przekazaniu"
+    static const QString kTransferNotice;        // "Zawiadomienie o przekazaniu"
     static const QString kAdmissionConfirmation; // "Potwierdzenie przyjęcia ucznia"
 
 public Q_SLOTS:

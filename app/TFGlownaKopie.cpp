@@ -40,7 +40,8 @@ void TFGlowna::Otwrzplikzkopizapasowej1Click()
         m_buf << "Funkcja: btnRecoverFromBackupFile()\n\n"
               << "Błąd podczas próby kopiowania pliku\nz\n"
               << chosen << "\ndo\n"
-              << target << "\nKod błędu: " << err << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
+              << target << "\nKod błędu: " << err << strFunFileErrorReason(err)
+              << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("btnRecoverFromBackupFile()"));
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);

@@ -2,11 +2,11 @@
 // edit goes to the working copy, and only Save and Save as write the document file.
 #include "app/TFGlowna.h"
 
-#include "prompts/Prompts.h"
 #include "app/FileErrorReason.h"
 #include "app/Version.h"
 #include "documents/DocumentForm.h"
 #include "platform/FileOps.h"
+#include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
 #include "storage/SettingsStore.h"
@@ -21,12 +21,13 @@ const QString kDocumentFilter = QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc");
 // After the database's own reason, which is not in Polish.
 const QString kNotADocument =
     QStringLiteral("\n\nWybrany plik nie jest plikiem dokumentów albo jest uszkodzony.");
-}
+} // namespace
 
 bool TFGlowna::FormCreate()
 {
     if (!bFunCheckFilesDir(m_buf)) {
-        showError(QStringLiteral("Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n\n") + m_buf.text());
+        showError(QStringLiteral("Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n\n") +
+                  m_buf.text());
         m_closeWithoutQuestions = true;
         close();
         return false;
@@ -41,16 +42,17 @@ bool TFGlowna::FormCreate()
         return false;
     }
     if (importAlert != 0) {
-        Prompts::instance().message(this,
-                                    QStringLiteral("UWAGA !!!\n\nNastąpiła zmiana w plikach przechowujących dane. "
-                                                   "Stare pliki można wczytać poprzez funkcję import w menu plik."),
-                                    QString(), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        Prompts::instance().message(
+            this,
+            QStringLiteral("UWAGA !!!\n\nNastąpiła zmiana w plikach przechowujących dane. "
+                           "Stare pliki można wczytać poprzez funkcję import w menu plik."),
+            QString(), Prompts::Icon::Warning, Prompts::Buttons::Ok);
         bFunSqlSettingWriteValue(m_buf, QStringLiteral("import_alert"), 0);
     }
 
-    for (const auto& [box, key] : {std::pair{WykreskujPusteCheckBox, "strike_empty_fields"},
-                                   std::pair{PrintNoDotsCheckBox, "print_without_dots"},
-                                   std::pair{cbWordWrap, "word_wrap"}}) {
+    for (const auto& [box, key] :
+         {std::pair{WykreskujPusteCheckBox, "strike_empty_fields"},
+          std::pair{PrintNoDotsCheckBox, "print_without_dots"}, std::pair{cbWordWrap, "word_wrap"}}) {
         int value = 0;
         MessageBuffer quiet; // a failed read here is not reported
         if (bFunSqlGetSettingsValue(quiet, QString::fromLatin1(key), value))
@@ -89,7 +91,8 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         return false;
     }
     if (!bFunUseRollbackJournal(m_buf, tmp)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() + kNotADocument);
+        showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() +
+                  kNotADocument);
         MessageBuffer quiet;
         bFunDeleteTmpFile(quiet);
         return false;
@@ -104,8 +107,8 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
     }
     if (!bFunSetFileNormal(tmp)) {
         m_buf.reset();
-        m_buf << "Błąd podczas próby sprawdzenia atrybutów pliku.\n" << tmp
-              << "\nJeśli plik posiada atrybut \"tylko do odczytu\" zapis danych nie będzie możliwy."
+        m_buf << "Błąd podczas próby sprawdzenia atrybutów pliku.\n"
+              << tmp << "\nJeśli plik posiada atrybut \"tylko do odczytu\" zapis danych nie będzie możliwy."
               << "\nKod błędu: " << iFunLastFileError();
         vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
         showError(m_buf.text());
@@ -126,7 +129,8 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
     const QString target = openDocumentPath();
     if (!bFunSetFileNormal(target)) {
         m_buf.reset();
-        m_buf << "Błąd podczas próby sprawdzenia atrybutów pliku\n" << target
+        m_buf << "Błąd podczas próby sprawdzenia atrybutów pliku\n"
+              << target
               << "\nJeśli plik ma atrybut \"tylko do odczytu\"\nzapis danych nie będzie możliwy.\nKod błędu: "
               << iFunLastFileError();
         vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
@@ -137,8 +141,10 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
     const QString tmp = strFunGetTmpFilePath(m_buf);
     if (const int err = FileOps::copyFile(tmp, target, false); err != 0) {
         m_buf.reset();
-        m_buf << "Błąd kopiowania pliku z\n" << tmp << "\ndo:\n" << target << "\nKod błędu: " << err
-              << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
+        m_buf << "Błąd kopiowania pliku z\n"
+              << tmp << "\ndo:\n"
+              << target << "\nKod błędu: " << err << strFunFileErrorReason(err)
+              << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
         showError(m_buf.text());
         return false;
@@ -148,20 +154,22 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
 
 bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
 {
-    const QString target = Prompts::instance().saveFileName(this, QStringLiteral("Zapisz"), kDocumentFilter,
-                                                            m_saveDialogName);
+    const QString target =
+        Prompts::instance().saveFileName(this, QStringLiteral("Zapisz"), kDocumentFilter, m_saveDialogName);
     if (target.isEmpty())
         return false;
     m_saveDialogName = target;
     if (FileOps::exists(target) &&
-        !Prompts::instance().askYesNo(this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"),
-                                      QStringLiteral("Zapisz"))) {
+        !Prompts::instance().askYesNo(
+            this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"),
+            QStringLiteral("Zapisz"))) {
         return false;
     }
     if (FileOps::exists(target) && !bFunSetFileNormal(target)) {
         m_buf.reset();
         m_buf << "Funkcja: vFunZapiszNowyPlikSwiadectw()\n\n"
-              << "Błąd podczas próby sprawdzenia atrybutów pliku\n" << target
+              << "Błąd podczas próby sprawdzenia atrybutów pliku\n"
+              << target
               << "\nJeśli plik ma atrybut \"tylko do odczytu\"\nzapis danych nie będzie możliwy.\nKod błędu: "
               << iFunLastFileError();
         vFunLogError(m_buf, QStringLiteral("bFunZapiszNowyPlikSwiadectw()"));
@@ -174,8 +182,10 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
     if (const int err = FileOps::copyFile(tmp, target, false); err != 0) {
         m_buf.reset();
         m_buf << "Funkcja: vFunZapiszNowyPlikSwiadectw()\n\n"
-              << "Błąd podczas próby kopiowania pliku\nz\n" << tmp << "\ndo\n" << target << "\nKod błędu: " << err
-              << strFunFileErrorReason(err) << "\n\nDane nie zostały zapisane.";
+              << "Błąd podczas próby kopiowania pliku\nz\n"
+              << tmp << "\ndo\n"
+              << target << "\nKod błędu: " << err << strFunFileErrorReason(err)
+              << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("bFunZapiszNowyPlikSwiadectw()"));
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);
@@ -202,10 +212,10 @@ void TFGlowna::vFunReset()
 
 void TFGlowna::NowyPlikToolButtonClick()
 {
-    if (m_unsavedChanges &&
-        Prompts::instance().askYesNo(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QStringLiteral("Edycja"))) {
+    if (m_unsavedChanges && Prompts::instance().askYesNo(this, QStringLiteral("Czy chcesz zapisać zmiany ?"),
+                                                         QStringLiteral("Edycja"))) {
         const bool saved = FileOps::exists(openDocumentPath()) ? bFunZapiszIstniejacyPlikSwiadectw()
-                                                                : bFunZapiszNowyPlikSwiadectw();
+                                                               : bFunZapiszNowyPlikSwiadectw();
         if (!saved)
             return;
         m_unsavedChanges = false;
@@ -240,7 +250,7 @@ void TFGlowna::OtworzPlikToolButtonClick()
 bool TFGlowna::bFunSaveCommand()
 {
     const bool saved = FileOps::exists(openDocumentPath()) ? bFunZapiszIstniejacyPlikSwiadectw()
-                                                            : bFunZapiszNowyPlikSwiadectw();
+                                                           : bFunZapiszNowyPlikSwiadectw();
     // Only a save that reached the disk clears the flag, so closing still asks.
     if (saved)
         m_unsavedChanges = false;

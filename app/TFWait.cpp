@@ -5,7 +5,8 @@
 #include <QProgressBar>
 #include <QScreen>
 
-TFWait::TFWait(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
+TFWait::TFWait(QWidget* parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
 {
     setObjectName(QStringLiteral("FWait"));
     setFixedSize(186, 51);

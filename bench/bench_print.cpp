@@ -12,8 +12,7 @@
 
 namespace {
 
-struct Text
-{
+struct Text {
     int x;
     int y;
     int pixelSize;

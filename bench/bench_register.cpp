@@ -1,12 +1,12 @@
 // How long a secretary waits: opening a register to a filled student tree, and
 // storing one student, each beside plain SQLite doing the same work.
 #include "app/Program.h"
-#include "bench/BenchMain.h"
 #include "app/TFGlowna.h"
+#include "bench/BenchMain.h"
+#include "documents/TFDaneUcznia.h"
 #include "platform/Environment.h"
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
-#include "documents/TFDaneUcznia.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -60,8 +60,8 @@ std::string studentStatements(int i, bool replace)
         sql += "drop table `" + table + "`;";
     sql += "create table `" + table + "`( id TEXT, comp_name TEXT, value TEXT );";
     auto row = [&](const char* id, const char* comp, const std::string& value) {
-        sql += "insert into `" + table + "`( id, comp_name, value ) values( '" + id + "', '" + comp + "', '" + value +
-               "' );";
+        sql += "insert into `" + table + "`( id, comp_name, value ) values( '" + id + "', '" + comp + "', '" +
+               value + "' );";
     };
     row("DANE UCZNIA", "Imie_DATA_EDIT", "Anna");
     row("DANE UCZNIA", "UrodzonyDnia_DATA_EDIT", "1 stycznia");
@@ -132,8 +132,8 @@ int plainList(const std::string& path)
     int found = 0;
     for (const std::string& name : names) {
         for (const char* comp : {"Nazwisko_DATA_EDIT", "Imie_DATA_EDIT"}) {
-            const std::string sql = "select * from `" + name + "` where `id`='DANE UCZNIA' and `comp_name`='" +
-                                    comp + "'";
+            const std::string sql =
+                "select * from `" + name + "` where `id`='DANE UCZNIA' and `comp_name`='" + comp + "'";
             sqlite3_stmt* stmt = nullptr;
             sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
             if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 2))
@@ -146,8 +146,7 @@ int plainList(const std::string& path)
     return found;
 }
 
-struct Fixture
-{
+struct Fixture {
     QTemporaryDir dir;
     ProgramWindows windows;
     Fixture()

@@ -23,7 +23,8 @@ int main(int argc, char** argv)
     QByteArray sql;
     QString bad;
     if (!Cp1250::encode(QString::fromUtf8(script.readAll()), sql, &bad)) {
-        std::fprintf(stderr, "%s: character %s has no Windows-1250 byte\n", argv[1], bad.toUtf8().constData());
+        std::fprintf(stderr, "%s: character %s has no Windows-1250 byte\n", argv[1],
+                     bad.toUtf8().constData());
         return 1;
     }
     const QString output = QString::fromLocal8Bit(argv[2]);

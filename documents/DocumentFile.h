@@ -28,11 +28,12 @@ bool bFunLoadCertData(MessageBuffer& buf, const QString& path, const QString& ta
 bool bFunDeleteTable(MessageBuffer& buf, const QString& path, const QString& tableName);
 // Creates the table (which must not exist) and inserts the rows in one transaction.
 // `step` runs once per stored row (the wait window's progress bar).
-bool bFunSaveCertData(MessageBuffer& buf, const QString& path, const QString& tableName, const FieldRowList& rows,
-                      const std::function<void()>& step = {});
+bool bFunSaveCertData(MessageBuffer& buf, const QString& path, const QString& tableName,
+                      const FieldRowList& rows, const std::function<void()>& step = {});
 // Replaces a student in one transaction: drops `tableName` and every table of
 // `alsoDrop` that exists, creates `tableName` and inserts the rows. Any failure leaves
 // the file exactly as it was. Texts that cannot be stored are refused before anything
 // is written.
-bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString& tableName, const FieldRowList& rows,
-                         const QStringList& alsoDrop = {}, const std::function<void()>& step = {});
+bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString& tableName,
+                         const FieldRowList& rows, const QStringList& alsoDrop = {},
+                         const std::function<void()>& step = {});

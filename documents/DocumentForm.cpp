@@ -33,8 +33,8 @@ DocumentForm::DocumentForm(TFDaneUcznia* student, const QString& caption,
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(ClientWidth, ClientHeight);
 
-    const PageDialog::Parts parts = PageDialog::build(this, QStringLiteral("Strona 1"), {PageWidth, PageHeight},
-                                                      Qt::white, page, Panel);
+    const PageDialog::Parts parts =
+        PageDialog::build(this, QStringLiteral("Strona 1"), {PageWidth, PageHeight}, Qt::white, page, Panel);
     m_page = parts.page;
     m_components = FormTable::widgets(m_page);
     connect(qobject_cast<QPushButton*>(parts.buttons.at(0).widget), &QPushButton::clicked, this,

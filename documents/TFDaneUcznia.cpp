@@ -1,9 +1,9 @@
 #include "documents/TFDaneUcznia.h"
 
-#include "prompts/Prompts.h"
 #include "documents/DocumentFile.h"
 #include "documents/FormBinding.h"
 #include "documents/StudentSaver.h"
+#include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/Templates.h"
 

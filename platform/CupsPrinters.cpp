@@ -59,9 +59,12 @@ QString notFound()
 const char* sidesValue(CupsPrinters::Sides sides)
 {
     switch (sides) {
-    case CupsPrinters::Sides::TwoSidedLongEdge: return CUPS_SIDES_TWO_SIDED_PORTRAIT;
-    case CupsPrinters::Sides::TwoSidedShortEdge: return CUPS_SIDES_TWO_SIDED_LANDSCAPE;
-    case CupsPrinters::Sides::OneSided: break;
+    case CupsPrinters::Sides::TwoSidedLongEdge:
+        return CUPS_SIDES_TWO_SIDED_PORTRAIT;
+    case CupsPrinters::Sides::TwoSidedShortEdge:
+        return CUPS_SIDES_TWO_SIDED_LANDSCAPE;
+    case CupsPrinters::Sides::OneSided:
+        break;
     }
     return CUPS_SIDES_ONE_SIDED;
 }

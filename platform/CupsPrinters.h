@@ -11,8 +11,7 @@ enum class Sides { OneSided, TwoSidedLongEdge, TwoSidedShortEdge };
 // Which step of storing a printer's defaults failed.
 enum class Failure { None, Open, Read, Write };
 
-struct Result
-{
+struct Result {
     Failure failure = Failure::None;
     QString error;         // the CUPS error or errno, "code (text)"
     bool twoSided = false; // the printer offers two-sided printing

@@ -13,8 +13,8 @@ QString appDataRoot();
 // Login name of the user running the program.
 QString loginName();
 
-void overrideProgramDir(const QString& dir);   // empty: back to the real one
-void overrideAppDataRoot(const QString& dir);  // empty: back to the real one
-void overrideLoginName(const QString& name);   // empty: back to the real one
+void overrideProgramDir(const QString& dir);  // empty: back to the real one
+void overrideAppDataRoot(const QString& dir); // empty: back to the real one
+void overrideLoginName(const QString& name);  // empty: back to the real one
 
 } // namespace Environment

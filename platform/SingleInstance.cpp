@@ -13,7 +13,8 @@ SingleInstance::SingleInstance(const QString& name, const QString& folder)
         dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty())
         dir = QDir::tempPath();
-    m_path = dir + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(getuid()) + QStringLiteral(".lock");
+    m_path = dir + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(getuid()) +
+             QStringLiteral(".lock");
     m_lock = std::make_unique<QLockFile>(m_path);
     // Only a dead holder makes a lock stale, never its age.
     m_lock->setStaleLockTime(0);

@@ -28,15 +28,13 @@ enum Edge { Left, Top, Right, Bottom };
 
 // One millimetre step of a nudge button. A guarded edit holding 1 is not decreased;
 // when the guarded step comes first the click does nothing at all.
-struct NudgeStep
-{
+struct NudgeStep {
     Edge edge;
     int delta;
     bool guarded;
 };
 
-struct NudgeButton
-{
+struct NudgeButton {
     const char* name;
     const char* role; // accessible name
     Qt::ArrowType arrow;
@@ -71,7 +69,8 @@ constexpr ComponentEntry edge(const char* name, const char* role, int page, int 
             .readOnly = true};
 }
 
-constexpr ComponentEntry edgeLabel(const char* name, const char* caption, int page, int row, const char* buddy)
+constexpr ComponentEntry edgeLabel(const char* name, const char* caption, int page, int row,
+                                   const char* buddy)
 {
     return label(name, caption, Column[page] + 12, PositionTop + 26 + 26 * row, buddy);
 }
@@ -118,8 +117,7 @@ constexpr ComponentEntry RotateBox = {.name = "cbRotateSecondPage",
                                       .top = 82,
                                       .tab = 4};
 
-struct Group
-{
+struct Group {
     const char* name;
     const char* caption;
     int left;
@@ -138,43 +136,154 @@ constexpr int CrossLeft = 146;
 constexpr int CrossTop = PositionTop + 24;
 
 constexpr NudgeButton Nudges[] = {
-    {"SpeedButton1", "Strona 1: wydruk wyżej", Qt::UpArrow, "", 0, Column[0] + CrossLeft + 30, CrossTop, 9,
+    {"SpeedButton1",
+     "Strona 1: wydruk wyżej",
+     Qt::UpArrow,
+     "",
+     0,
+     Column[0] + CrossLeft + 30,
+     CrossTop,
+     9,
      {{Top, -1, true}, {Bottom, -1, false}}},
-    {"SpeedButton2", "Strona 1: wydruk w lewo", Qt::LeftArrow, "", 0, Column[0] + CrossLeft, CrossTop + 34, 10,
+    {"SpeedButton2",
+     "Strona 1: wydruk w lewo",
+     Qt::LeftArrow,
+     "",
+     0,
+     Column[0] + CrossLeft,
+     CrossTop + 34,
+     10,
      {{Left, -1, true}, {Right, -1, true}}},
-    {"SpeedButton4", "Strona 1: wydruk w prawo", Qt::RightArrow, "", 0, Column[0] + CrossLeft + 60, CrossTop + 34,
-     11, {{Left, 1, false}, {Right, 1, false}}},
-    {"SpeedButton3", "Strona 1: wydruk niżej", Qt::DownArrow, "", 0, Column[0] + CrossLeft + 30, CrossTop + 68,
-     12, {{Top, 1, false}, {Bottom, 1, false}}},
-    {"SpeedButton5", "Strona 2: wydruk wyżej", Qt::UpArrow, "", 1, Column[1] + CrossLeft + 30, CrossTop, 13,
+    {"SpeedButton4",
+     "Strona 1: wydruk w prawo",
+     Qt::RightArrow,
+     "",
+     0,
+     Column[0] + CrossLeft + 60,
+     CrossTop + 34,
+     11,
+     {{Left, 1, false}, {Right, 1, false}}},
+    {"SpeedButton3",
+     "Strona 1: wydruk niżej",
+     Qt::DownArrow,
+     "",
+     0,
+     Column[0] + CrossLeft + 30,
+     CrossTop + 68,
+     12,
+     {{Top, 1, false}, {Bottom, 1, false}}},
+    {"SpeedButton5",
+     "Strona 2: wydruk wyżej",
+     Qt::UpArrow,
+     "",
+     1,
+     Column[1] + CrossLeft + 30,
+     CrossTop,
+     13,
      {{Top, -1, true}, {Bottom, -1, false}}},
-    {"SpeedButton6", "Strona 2: wydruk w lewo", Qt::LeftArrow, "", 1, Column[1] + CrossLeft, CrossTop + 34, 14,
+    {"SpeedButton6",
+     "Strona 2: wydruk w lewo",
+     Qt::LeftArrow,
+     "",
+     1,
+     Column[1] + CrossLeft,
+     CrossTop + 34,
+     14,
      {{Left, -1, true}, {Right, -1, false}}},
-    {"SpeedButton8", "Strona 2: wydruk w prawo", Qt::RightArrow, "", 1, Column[1] + CrossLeft + 60, CrossTop + 34,
-     15, {{Left, 1, false}, {Right, 1, false}}},
-    {"SpeedButton7", "Strona 2: wydruk niżej", Qt::DownArrow, "", 1, Column[1] + CrossLeft + 30, CrossTop + 68,
-     16, {{Top, 1, false}, {Bottom, 1, false}}},
-    {"SpeedButton9", "Strona 1: wydruk szerszy", Qt::NoArrow, "Szerszy", 0, Column[0] + 12, SizeTop + 22, 17,
+    {"SpeedButton8",
+     "Strona 2: wydruk w prawo",
+     Qt::RightArrow,
+     "",
+     1,
+     Column[1] + CrossLeft + 60,
+     CrossTop + 34,
+     15,
+     {{Left, 1, false}, {Right, 1, false}}},
+    {"SpeedButton7",
+     "Strona 2: wydruk niżej",
+     Qt::DownArrow,
+     "",
+     1,
+     Column[1] + CrossLeft + 30,
+     CrossTop + 68,
+     16,
+     {{Top, 1, false}, {Bottom, 1, false}}},
+    {"SpeedButton9",
+     "Strona 1: wydruk szerszy",
+     Qt::NoArrow,
+     "Szerszy",
+     0,
+     Column[0] + 12,
+     SizeTop + 22,
+     17,
      {{Left, -1, true}, {Right, 1, false}}},
-    {"SpeedButton10", "Strona 1: wydruk węższy", Qt::NoArrow, "Węższy", 0, Column[0] + 136, SizeTop + 22, 18,
+    {"SpeedButton10",
+     "Strona 1: wydruk węższy",
+     Qt::NoArrow,
+     "Węższy",
+     0,
+     Column[0] + 136,
+     SizeTop + 22,
+     18,
      {{Right, -1, true}, {Left, 1, false}}},
-    {"SpeedButton11", "Strona 1: wydruk wyższy", Qt::NoArrow, "Wyższy", 0, Column[0] + 12, SizeTop + 54, 19,
+    {"SpeedButton11",
+     "Strona 1: wydruk wyższy",
+     Qt::NoArrow,
+     "Wyższy",
+     0,
+     Column[0] + 12,
+     SizeTop + 54,
+     19,
      {{Top, -1, true}, {Bottom, 1, false}}},
-    {"SpeedButton12", "Strona 1: wydruk niższy", Qt::NoArrow, "Niższy", 0, Column[0] + 136, SizeTop + 54, 20,
+    {"SpeedButton12",
+     "Strona 1: wydruk niższy",
+     Qt::NoArrow,
+     "Niższy",
+     0,
+     Column[0] + 136,
+     SizeTop + 54,
+     20,
      {{Top, 1, false}, {Bottom, -1, true}}},
-    {"SpeedButton13", "Strona 2: wydruk szerszy", Qt::NoArrow, "Szerszy", 1, Column[1] + 12, SizeTop + 22, 21,
+    {"SpeedButton13",
+     "Strona 2: wydruk szerszy",
+     Qt::NoArrow,
+     "Szerszy",
+     1,
+     Column[1] + 12,
+     SizeTop + 22,
+     21,
      {{Left, -1, true}, {Right, 1, false}}},
-    {"SpeedButton14", "Strona 2: wydruk węższy", Qt::NoArrow, "Węższy", 1, Column[1] + 136, SizeTop + 22, 22,
+    {"SpeedButton14",
+     "Strona 2: wydruk węższy",
+     Qt::NoArrow,
+     "Węższy",
+     1,
+     Column[1] + 136,
+     SizeTop + 22,
+     22,
      {{Left, 1, false}, {Right, -1, false}}},
-    {"SpeedButton16", "Strona 2: wydruk wyższy", Qt::NoArrow, "Wyższy", 1, Column[1] + 12, SizeTop + 54, 23,
+    {"SpeedButton16",
+     "Strona 2: wydruk wyższy",
+     Qt::NoArrow,
+     "Wyższy",
+     1,
+     Column[1] + 12,
+     SizeTop + 54,
+     23,
      {{Top, -1, true}, {Bottom, 1, false}}},
-    {"SpeedButton15", "Strona 2: wydruk niższy", Qt::NoArrow, "Niższy", 1, Column[1] + 136, SizeTop + 54, 24,
+    {"SpeedButton15",
+     "Strona 2: wydruk niższy",
+     Qt::NoArrow,
+     "Niższy",
+     1,
+     Column[1] + 136,
+     SizeTop + 54,
+     24,
      {{Top, 1, false}, {Bottom, -1, false}}},
 };
 
 // Rows standing for the nudge buttons in the tab order.
-struct NudgeRows
-{
+struct NudgeRows {
     ComponentEntry rows[std::size(Nudges)];
     constexpr NudgeRows() : rows()
     {
@@ -201,9 +310,12 @@ CupsPrinters::Sides sidesOf(const QComboBox* duplex)
 QPrinter::DuplexMode duplexOf(CupsPrinters::Sides sides)
 {
     switch (sides) {
-    case CupsPrinters::Sides::TwoSidedLongEdge: return QPrinter::DuplexLongSide;
-    case CupsPrinters::Sides::TwoSidedShortEdge: return QPrinter::DuplexShortSide;
-    case CupsPrinters::Sides::OneSided: break;
+    case CupsPrinters::Sides::TwoSidedLongEdge:
+        return QPrinter::DuplexLongSide;
+    case CupsPrinters::Sides::TwoSidedShortEdge:
+        return QPrinter::DuplexShortSide;
+    case CupsPrinters::Sides::OneSided:
+        break;
     }
     return QPrinter::DuplexNone;
 }
@@ -267,9 +379,12 @@ TFDrukuj::TFDrukuj(MessageBuffer& buf, QWidget* parent) : QDialog(parent), m_buf
     connect(DrukarkiComboBox, &QComboBox::currentIndexChanged, this, &TFDrukuj::DrukarkiComboBoxChange);
     connect(MarginesyComboBox, &QComboBox::currentIndexChanged, this, &TFDrukuj::MarginesyComboBoxChange);
     const std::pair<const char*, void (TFDrukuj::*)()> clicks[] = {
-        {"SaveNewButton", &TFDrukuj::SaveNewButtonClick}, {"DeleteButton", &TFDrukuj::DeleteButtonClick},
-        {"ResetButton", &TFDrukuj::ResetButtonClick},     {"PomocButton", &TFDrukuj::PomocButtonClick},
-        {"BitBtn1", &TFDrukuj::BitBtn1Click},             {"DrukujButton", &TFDrukuj::DrukujButtonClick},
+        {"SaveNewButton", &TFDrukuj::SaveNewButtonClick},
+        {"DeleteButton", &TFDrukuj::DeleteButtonClick},
+        {"ResetButton", &TFDrukuj::ResetButtonClick},
+        {"PomocButton", &TFDrukuj::PomocButtonClick},
+        {"BitBtn1", &TFDrukuj::BitBtn1Click},
+        {"DrukujButton", &TFDrukuj::DrukujButtonClick},
         {"AnulujButton", &TFDrukuj::AnulujButtonClick},
     };
     for (const auto& [name, slot] : clicks)
@@ -345,7 +460,8 @@ void TFDrukuj::vFunUstawDrukarke()
 
     QString text;
     switch (result.failure) {
-    case CupsPrinters::Failure::None: return;
+    case CupsPrinters::Failure::None:
+        return;
     case CupsPrinters::Failure::Open:
         text = QStringLiteral("Błąd otwarcia ustawień drukarki.\nOpenPrinter() error code: ");
         break;
@@ -420,26 +536,28 @@ void TFDrukuj::nudge(const NudgeButton& button)
 MarginProfile TFDrukuj::profileFromEdits(const QString& name) const
 {
     auto v = [this](int page, Edge e) { return m_edits[page][e]->text().toInt(); };
-    return {name,         v(0, Left),  v(0, Top),   v(0, Right), v(0, Bottom),
-            v(1, Left), v(1, Top), v(1, Right), v(1, Bottom)};
+    return {name,       v(0, Left), v(0, Top),   v(0, Right), v(0, Bottom),
+            v(1, Left), v(1, Top),  v(1, Right), v(1, Bottom)};
 }
 
 void TFDrukuj::SaveNewButtonClick()
 {
     QString name = QStringLiteral("nowa nazwa");
-    if (!Prompts::instance().inputText(this, QStringLiteral("Nazwa"), QStringLiteral("Proszę podać nazwę ustawień"),
-                                       name))
+    if (!Prompts::instance().inputText(this, QStringLiteral("Nazwa"),
+                                       QStringLiteral("Proszę podać nazwę ustawień"), name))
         return;
     for (const MarginProfile& profile : std::as_const(m_profiles)) {
         if (profile.name == name) {
             Prompts::instance().message(this, QStringLiteral("Ustawienia pod tą nazwą już istnieją"),
-                                        QStringLiteral("Duplikat"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+                                        QStringLiteral("Duplikat"), Prompts::Icon::Warning,
+                                        Prompts::Buttons::Ok);
             return;
         }
     }
     if (!bFunMarginWriteNewSettings(m_buf, strFunGetSettingsFilePath(m_buf, false), profileFromEdits(name))) {
         Prompts::instance().error(
-            this, QStringLiteral("Błąd podczas próby zapisania nowych ustawień marginesów.\n\n") + m_buf.text());
+            this,
+            QStringLiteral("Błąd podczas próby zapisania nowych ustawień marginesów.\n\n") + m_buf.text());
         return;
     }
     loadProfiles();
@@ -448,10 +566,9 @@ void TFDrukuj::SaveNewButtonClick()
 void TFDrukuj::DeleteButtonClick()
 {
     const QString name = MarginesyComboBox->currentText();
-    if (!Prompts::instance().askYesNo(this,
-                                      QStringLiteral("Czy na pewno chcesz skasować ustawienia: ") + name +
-                                          QStringLiteral(" ?"),
-                                      QStringLiteral("Kasowanie")))
+    if (!Prompts::instance().askYesNo(
+            this, QStringLiteral("Czy na pewno chcesz skasować ustawienia: ") + name + QStringLiteral(" ?"),
+            QStringLiteral("Kasowanie")))
         return;
     if (!bFunMarginDeleteSettings(m_buf, strFunGetSettingsFilePath(m_buf, false), name))
         Prompts::instance().error(this, QStringLiteral("Błąd podczas próby kasowania ustawień marginesów."));
@@ -460,8 +577,9 @@ void TFDrukuj::DeleteButtonClick()
 
 void TFDrukuj::ResetButtonClick()
 {
-    if (!Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz przywrócić oryginalne ustawienia ?"),
-                                      QStringLiteral("Przywracanie")))
+    if (!Prompts::instance().askYesNo(
+            this, QStringLiteral("Czy na pewno chcesz przywrócić oryginalne ustawienia ?"),
+            QStringLiteral("Przywracanie")))
         return;
     if (!bFunMarginRestoreOriginal(m_buf, strFunGetSettingsFilePath(m_buf, true),
                                    strFunGetSettingsFilePath(m_buf, false))) {
@@ -488,7 +606,8 @@ void TFDrukuj::BitBtn1Click()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString picked = printer.outputFormat() == QPrinter::PdfFormat ? pdfChoice() : printer.printerName();
+    const QString picked =
+        printer.outputFormat() == QPrinter::PdfFormat ? pdfChoice() : printer.printerName();
     const int index = DrukarkiComboBox->findText(picked);
     if (index >= 0 && index != DrukarkiComboBox->currentIndex())
         DrukarkiComboBox->setCurrentIndex(index); // applies the printer's settings
@@ -498,23 +617,24 @@ void TFDrukuj::BitBtn1Click()
 
 QString TFDrukuj::askPdfFile()
 {
-    QString file = Prompts::instance().saveFileName(this, QStringLiteral("Zapisz jako PDF"),
-                                                    QStringLiteral("PDF (*.pdf)|*.pdf"), withPdfSuffix(m_pdfName));
+    QString file =
+        Prompts::instance().saveFileName(this, QStringLiteral("Zapisz jako PDF"),
+                                         QStringLiteral("PDF (*.pdf)|*.pdf"), withPdfSuffix(m_pdfName));
     if (file.isEmpty())
         return QString();
     file = withPdfSuffix(file);
     if (FileOps::exists(file) &&
-        !Prompts::instance().askYesNo(this, QStringLiteral("Plik ") + file +
-                                                QStringLiteral(" już istnieje.\nCzy chcesz go zastąpić ?"),
-                                      QStringLiteral("Zapisz jako PDF")))
+        !Prompts::instance().askYesNo(
+            this, QStringLiteral("Plik ") + file + QStringLiteral(" już istnieje.\nCzy chcesz go zastąpić ?"),
+            QStringLiteral("Zapisz jako PDF")))
         return QString();
     return file;
 }
 
 DrukujSheet::Edges TFDrukuj::page1Edges() const
 {
-    return {m_edits[0][Left]->text().toInt(), m_edits[0][Top]->text().toInt(), m_edits[0][Right]->text().toInt(),
-            m_edits[0][Bottom]->text().toInt()};
+    return {m_edits[0][Left]->text().toInt(), m_edits[0][Top]->text().toInt(),
+            m_edits[0][Right]->text().toInt(), m_edits[0][Bottom]->text().toInt()};
 }
 
 void TFDrukuj::DrukujButtonClick()
@@ -531,8 +651,9 @@ void TFDrukuj::DrukujButtonClick()
         }
         target.duplex = duplexOf(sidesOf(DuplexComboBox));
         if (!m_pdfName.isEmpty())
-            target.jobName = m_pdfName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? m_pdfName.chopped(4)
-                                                                                           : m_pdfName;
+            target.jobName = m_pdfName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
+                                 ? m_pdfName.chopped(4)
+                                 : m_pdfName;
         QString error;
         if (!DrukujSheet::print(target, m_page, page1Edges(), error))
             Prompts::instance().error(this, error);

@@ -48,8 +48,10 @@ bool print(const Target& target, const QPicture& page, const Edges& edges, QStri
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setPrinterName(target.printerName);
         // Qt turns a printer it does not know into a PDF file without a name.
-        if (printer->outputFormat() != QPrinter::NativeFormat || printer->printerName() != target.printerName) {
-            error = QStringLiteral("Drukarka \"") + target.printerName + QStringLiteral("\" jest niedostępna.");
+        if (printer->outputFormat() != QPrinter::NativeFormat ||
+            printer->printerName() != target.printerName) {
+            error =
+                QStringLiteral("Drukarka \"") + target.printerName + QStringLiteral("\" jest niedostępna.");
             return false;
         }
         printer->setDocName(target.jobName);

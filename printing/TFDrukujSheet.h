@@ -17,8 +17,7 @@ constexpr int PageWidth = PageRenderer::PageWidth;   // page units across
 constexpr int PageHeight = PageRenderer::PageHeight; // page units down
 
 // Edges of the page on the sheet, millimetres from the sheet's left and top edges.
-struct Edges
-{
+struct Edges {
     int left = 0;
     int top = 0;
     int right = 0;
@@ -31,8 +30,7 @@ struct Edges
 QRect deviceRect(const Edges& edges, int dpiX, int dpiY, int offX, int offY);
 
 // Where a job goes: a printer of the machine, or a PDF file through Qt's own output.
-struct Target
-{
+struct Target {
     QString printerName; // empty: the PDF file
     QString pdfFile;
     QPrinter::DuplexMode duplex = QPrinter::DuplexNone;

@@ -28,8 +28,9 @@ QString Prompts::qtFilter(const QString& filter)
         QString patterns = parts.at(i + 1);
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         // The description already names the patterns ("Dokumenty(*.sqdoc)").
-        out << (parts.at(i).contains(QLatin1Char('(')) ? parts.at(i)
-                                                        : parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+        out << (parts.at(i).contains(QLatin1Char('('))
+                    ? parts.at(i)
+                    : parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return out.isEmpty() ? filter : out.join(QStringLiteral(";;"));
 }
@@ -41,11 +42,21 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
     box.setWindowTitle(caption);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     if (buttons == Buttons::YesNo) {
         QPushButton* yes = box.addButton(QStringLiteral("&Tak"), QMessageBox::YesRole);

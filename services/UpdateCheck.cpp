@@ -117,10 +117,11 @@ void UpdateCheck::report(const VersionTriple& server)
         // The reminder rings the bell; the bell character itself would stand in the text
         // as an empty box.
         QApplication::beep();
-        Prompts::instance().message(m_window,
-                                    QStringLiteral("Przed aktualizacją programu zapisz dane a następnie uruchom "
-                                                   "aktualizację.\nPomoc->Sprawdź czy jest nowa wersja"),
-                                    QStringLiteral("Zapisz dane"), Prompts::Icon::None, Prompts::Buttons::Ok);
+        Prompts::instance().message(
+            m_window,
+            QStringLiteral("Przed aktualizacją programu zapisz dane a następnie uruchom "
+                           "aktualizację.\nPomoc->Sprawdź czy jest nowa wersja"),
+            QStringLiteral("Zapisz dane"), Prompts::Icon::None, Prompts::Buttons::Ok);
         return;
     }
     Q_EMIT downloadAccepted();

@@ -142,7 +142,8 @@ bool bFunCopyFile(MessageBuffer& buf, const QString& source, const QString& targ
     if (err == 0)
         return true;
     buf.reset();
-    buf << "Błąd podczas kopiowania pliku.\n\nZ: " << source << "\ndo: " << target << "\n\n Kod błędu: " << err;
+    buf << "Błąd podczas kopiowania pliku.\n\nZ: " << source << "\ndo: " << target
+        << "\n\n Kod błędu: " << err;
     vFunLogError(buf, QStringLiteral("bFunCopyFile()"));
     return false;
 }
@@ -214,8 +215,9 @@ bool bFunCheckFilesDir(MessageBuffer& buf)
             // A row already at 0 needs no write, so a catalogue in a read-only program
             // folder only matters when it really asks for a replacement.
             if (update != 0)
-                db.runStatement(SqlText::bytes(QStringLiteral("update `files` set `update`='0' where `name`='") +
-                                               strFunSqlEscape(name) + QStringLiteral("'")));
+                db.runStatement(
+                    SqlText::bytes(QStringLiteral("update `files` set `update`='0' where `name`='") +
+                                   strFunSqlEscape(name) + QStringLiteral("'")));
             q.next();
         }
         q.release();
@@ -223,7 +225,8 @@ bool bFunCheckFilesDir(MessageBuffer& buf)
         return true;
     } catch (const CppSQLite3Exception& e) {
         SqlText::cleanUp(q, db);
-        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "), QStringLiteral("bFunCheckFilesDir()"));
+        return SqlText::fail(buf, e, QStringLiteral("Sql exception: "),
+                             QStringLiteral("bFunCheckFilesDir()"));
     }
 }
 
@@ -232,8 +235,8 @@ void vFunBackupWorkingCopy(MessageBuffer& buf)
     const QDateTime now = Clock::instance().nowLocal();
     const QDate d = now.date();
     const QTime t = now.time();
-    const QString name = QString::asprintf("%d-%02d-%02d_%02d%02d%02d%s", d.year(), d.month(), d.day(), t.hour(),
-                                           t.minute(), t.second(), ".sqdoc");
+    const QString name = QString::asprintf("%d-%02d-%02d_%02d%02d%02d%s", d.year(), d.month(), d.day(),
+                                           t.hour(), t.minute(), t.second(), ".sqdoc");
     const QString backupDir = strFunGetBackupDirPath(buf);
     // The copy is made beside the backup folder and moved in only once it is complete,
     // so a copy cut short, even by the end of the program, never stands among the backups.
@@ -246,7 +249,8 @@ void vFunBackupWorkingCopy(MessageBuffer& buf)
     }
 
     QDir dir(backupDir);
-    QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList entries =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     if (entries.size() <= 10)
         return;
     std::sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {

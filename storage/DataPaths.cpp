@@ -42,7 +42,8 @@ QString strFunGetMainDirPath(MessageBuffer& buf)
     // so it is made whole here, unlike the program's own levels below it.
     if (root.isEmpty() || !QDir().mkpath(root)) {
         buf.reset();
-        buf << "Błąd uzyskania ścieżki głównego katalagu.\n" << "Kod błędu: " << (root.isEmpty() ? ENOENT : EACCES);
+        buf << "Błąd uzyskania ścieżki głównego katalagu.\n"
+            << "Kod błędu: " << (root.isEmpty() ? ENOENT : EACCES);
         return QString();
     }
     QString path = root + kSeparator + QStringLiteral("Melvok-Dokumenty");

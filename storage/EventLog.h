@@ -7,8 +7,7 @@
 #include <QList>
 #include <QString>
 
-struct LogEntry
-{
+struct LogEntry {
     QString datetime;
     QString fun;
     QString info;

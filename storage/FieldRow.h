@@ -5,8 +5,7 @@
 #include <QList>
 #include <QString>
 
-struct FieldRow
-{
+struct FieldRow {
     QString id;
     QString compName;
     QString value;
@@ -14,8 +13,7 @@ struct FieldRow
 };
 using FieldRowList = QList<FieldRow>;
 
-struct StudentListEntry
-{
+struct StudentListEntry {
     QString displayName;
     QString tableName;
     bool operator==(const StudentListEntry&) const = default;

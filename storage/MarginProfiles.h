@@ -8,8 +8,7 @@
 
 // Edges of the printed page in millimetres from the sheet's left and top edges, for the
 // first and the second page of a document.
-struct MarginProfile
-{
+struct MarginProfile {
     QString name;
     int page1X1 = 0;
     int page1Y1 = 0;

@@ -16,16 +16,18 @@ bool bFunSqlSettingWriteValue(MessageBuffer& buf, const QString& key, int value)
     try {
         const QString k = strFunSqlEscape(key);
         const QString v = QString::number(value);
-        const QByteArray update = SqlText::bytes(QStringLiteral("update `settings` set `int_value`='") + v +
-                                                 QStringLiteral("' where `name`='") + k + QStringLiteral("'"));
+        const QByteArray update =
+            SqlText::bytes(QStringLiteral("update `settings` set `int_value`='") + v +
+                           QStringLiteral("' where `name`='") + k + QStringLiteral("'"));
         db.openFile(path);
         if (db.runStatement(update) > 0) {
             db.closeFile();
             return true;
         }
-        const int inserted = db.runStatement(SqlText::bytes(QStringLiteral("insert into `settings`(`name`, "
-                                                                           "`int_value`) values( '") +
-                                                            k + QStringLiteral("', '") + v + QStringLiteral("')")));
+        const int inserted =
+            db.runStatement(SqlText::bytes(QStringLiteral("insert into `settings`(`name`, "
+                                                          "`int_value`) values( '") +
+                                           k + QStringLiteral("', '") + v + QStringLiteral("')")));
         db.closeFile();
         return inserted > 0;
     } catch (const CppSQLite3Exception& e) {

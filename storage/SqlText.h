@@ -2,8 +2,8 @@
 // them into the bytes SQLite stores, and reading stored bytes back.
 #pragma once
 
-#include "storage/CppSQLite3.h"
 #include "storage/Cp1250.h"
+#include "storage/CppSQLite3.h"
 #include "storage/MessageBuffer.h"
 
 #include <QString>

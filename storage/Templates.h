@@ -10,7 +10,8 @@
 bool bFunSqlTemplateWriteData(MessageBuffer& buf, const QString& path, const QString& tableName,
                               const FieldRowList& rows);
 // Empties `rows` first; a table never saved gives true and no rows.
-bool bFunSqlTemplateReadData(MessageBuffer& buf, const QString& path, const QString& tableName, FieldRowList& rows);
+bool bFunSqlTemplateReadData(MessageBuffer& buf, const QString& path, const QString& tableName,
+                             FieldRowList& rows);
 
 // Replace `names` by the dictionary's names in byte order.
 bool bFunStudentDataLoadCityList(MessageBuffer& buf, QStringList& names);

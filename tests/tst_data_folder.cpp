@@ -54,10 +54,14 @@ void TestDataFolder::loginNameFolding_data()
 {
     QTest::addColumn<QString>("login");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("capitals") << "Ściółka Żółta" << "Sciolka Zolta";
-    QTest::newRow("lower") << "żuraw" << "zuraw";
-    QTest::newRow("all letters") << "ĄąĆćĘęŁłŃńÓóŚśŹźŻż" << "AaCcEeLlNnOoSsZzZz";
-    QTest::newRow("other letters stay") << "Müller-ü" << "Müller-ü";
+    QTest::newRow("capitals") << "Ściółka Żółta"
+                              << "Sciolka Zolta";
+    QTest::newRow("lower") << "żuraw"
+                           << "zuraw";
+    QTest::newRow("all letters") << "ĄąĆćĘęŁłŃńÓóŚśŹźŻż"
+                                 << "AaCcEeLlNnOoSsZzZz";
+    QTest::newRow("other letters stay") << "Müller-ü"
+                                        << "Müller-ü";
 }
 
 void TestDataFolder::loginNameFolding()
@@ -123,7 +127,8 @@ void TestDataFolder::missingSourceStopsTheCheck()
 {
     TestEnvironment env;
     const QString catalogue = env.programDir() + QStringLiteral("/pliki_kat.sqset");
-    RawSql::exec(catalogue, "insert into files values('brak.sqset', 0); insert into files values('later.sqset', 1);");
+    RawSql::exec(catalogue,
+                 "insert into files values('brak.sqset', 0); insert into files values('later.sqset', 1);");
     QVERIFY(!env.installDataFolder());
     const QString data = env.dataDir();
     QCOMPARE(env.buf.text(), QStringLiteral("Błąd podczas kopiowania pliku.\n\nZ: ") + env.programDir() +
@@ -190,9 +195,11 @@ void TestDataFolder::deletingTheWorkingCopy()
         FileOps::touch(tmp);
         QFile::setPermissions(env.dataDir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         QVERIFY(!bFunDeleteTmpFile(buf));
-        QFile::setPermissions(env.dataDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QVERIFY(buf.text().endsWith(QStringLiteral("\n\nOdmowa dostępu. Sprawdź czy posiadasz dostateczne uprawnienia "
-                                                   "lub uruchom program jako administrator.")));
+        QFile::setPermissions(env.dataDir(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(buf.text().endsWith(
+            QStringLiteral("\n\nOdmowa dostępu. Sprawdź czy posiadasz dostateczne uprawnienia "
+                           "lub uruchom program jako administrator.")));
     }
 }
 
@@ -219,8 +226,9 @@ void TestDataFolder::copyReportsTheSystemError()
     QVERIFY(bFunCopyFile(buf, source, target, true));
     QVERIFY(!bFunCopyFile(buf, source, target, true)); // fail-if-exists
     QCOMPARE(RawFile::bytes(target), QByteArray("one"));
-    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas kopiowania pliku.\n\nZ: ") + source + QStringLiteral("\ndo: ") +
-                             target + QStringLiteral("\n\n Kod błędu: ") + QString::number(EEXIST));
+    QCOMPARE(buf.text(), QStringLiteral("Błąd podczas kopiowania pliku.\n\nZ: ") + source +
+                             QStringLiteral("\ndo: ") + target + QStringLiteral("\n\n Kod błędu: ") +
+                             QString::number(EEXIST));
     QVERIFY(bFunCopyFile(buf, source, target, false));
     QCOMPARE(QDir(env.root()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary file left
 }
@@ -242,7 +250,8 @@ void TestDataFolder::failedCopyLeavesTheTargetWhole()
     QCOMPARE(err, ENOSPC);
     QVERIFY(t.open(QIODevice::ReadOnly));
     QCOMPARE(t.readAll(), QByteArray(1000, 'o'));
-    QCOMPARE(QDir(env.root()).entryList({QStringLiteral(".*saved*")}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QDir(env.root()).entryList({QStringLiteral(".*saved*")}, QDir::Files | QDir::Hidden),
+             QStringList());
 }
 
 void TestDataFolder::backupsKeepTheTenGreatestNames()

@@ -44,8 +44,7 @@
 
 namespace {
 
-struct Student
-{
+struct Student {
     QString surname, firstName, pesel;
     QString sex = QStringLiteral("kobieta");
 };
@@ -194,11 +193,16 @@ void TestMainWindow::commandLineTail_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("tail");
-    QTest::newRow("none") << "/opt/melvok/melvok-dokumenty" << "";
-    QTest::newRow("path") << "melvok-dokumenty /home/s/a.sqdoc" << "/home/s/a.sqdoc";
-    QTest::newRow("blanks kept") << "  prog \t /home/s/moje dokumenty.sqdoc" << "/home/s/moje dokumenty.sqdoc";
-    QTest::newRow("quoted program") << "\"/opt/my prog\" x.sqdoc" << "x.sqdoc";
-    QTest::newRow("quotes stay") << "prog \"a b.sqdoc\"" << "\"a b.sqdoc\"";
+    QTest::newRow("none") << "/opt/melvok/melvok-dokumenty"
+                          << "";
+    QTest::newRow("path") << "melvok-dokumenty /home/s/a.sqdoc"
+                          << "/home/s/a.sqdoc";
+    QTest::newRow("blanks kept") << "  prog \t /home/s/moje dokumenty.sqdoc"
+                                 << "/home/s/moje dokumenty.sqdoc";
+    QTest::newRow("quoted program") << "\"/opt/my prog\" x.sqdoc"
+                                    << "x.sqdoc";
+    QTest::newRow("quotes stay") << "prog \"a b.sqdoc\""
+                                 << "\"a b.sqdoc\"";
 }
 
 void TestMainWindow::commandLineTail()
@@ -237,8 +241,9 @@ void TestMainWindow::startUpShowsTheImportNoticeOnce()
                  "update settings set int_value=1 where name='import_alert'");
     start();
     QCOMPARE(prompts->shown.size(), 1);
-    QCOMPARE(prompts->shown[0].text, QStringLiteral("UWAGA !!!\n\nNastąpiła zmiana w plikach przechowujących dane. "
-                                                    "Stare pliki można wczytać poprzez funkcję import w menu plik."));
+    QCOMPARE(prompts->shown[0].text,
+             QStringLiteral("UWAGA !!!\n\nNastąpiła zmiana w plikach przechowujących dane. "
+                            "Stare pliki można wczytać poprzez funkcję import w menu plik."));
     QCOMPARE(prompts->shown[0].caption, QString());
     QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Warning);
     main()->setCloseWithoutQuestions(true);
@@ -254,9 +259,9 @@ void TestMainWindow::startUpEndsWithoutCatalogue()
     w = std::make_unique<ProgramWindows>();
     QVERIFY(!bFunStartProgram(*w, QString()));
     QCOMPARE(prompts->shown.size(), 1); // and no closing question
-    QVERIFY(prompts->shown[0].text.startsWith(
-        QStringLiteral("Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n\n"
-                       "Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\nPlik nie istnieje: ")));
+    QVERIFY(prompts->shown[0].text.startsWith(QStringLiteral(
+        "Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n\n"
+        "Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\nPlik nie istnieje: ")));
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
     QCOMPARE(prompts->shown[0].icon, Prompts::Icon::Error);
     QVERIFY(main()->closeWithoutQuestions());
@@ -264,10 +269,11 @@ void TestMainWindow::startUpEndsWithoutCatalogue()
 
 void TestMainWindow::commandLineDocument()
 {
-    const QString doc = writeDocument(QStringLiteral("klasa.sqdoc"),
-                                      "create table PESEL1( id TEXT, comp_name TEXT, value TEXT );"
-                                      "insert into PESEL1 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Nowak');"
-                                      "insert into PESEL1 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Jan');");
+    const QString doc =
+        writeDocument(QStringLiteral("klasa.sqdoc"),
+                      "create table PESEL1( id TEXT, comp_name TEXT, value TEXT );"
+                      "insert into PESEL1 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Nowak');"
+                      "insert into PESEL1 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Jan');");
     start(doc);
     QCOMPARE(main()->openDocumentPath(), doc);
     QCOMPARE(treeCaptions(), QStringList{QStringLiteral("Nowak Jan")});
@@ -338,14 +344,21 @@ void TestMainWindow::addStudentsAndStoreAllRows()
     QCOMPARE(rows.size(), 34);
     QCOMPARE(rows[0], (QList<QByteArray>{"DANE UCZNIA", "Imie_DATA_EDIT"}));
     QCOMPARE(rows[8], (QList<QByteArray>{"DANE UCZNIA", "NrDziennika_DATA_EDIT"}));
-    QCOMPARE(rows[9], (QList<QByteArray>{"ZAWIADOMIENIE_O_PRZEKAZANIU", "ZMIENNA_Miejscowosc_STR1_DATA_EDIT"}));
-    QCOMPARE(rows[22], (QList<QByteArray>{"ZAWIADOMIENIE_O_PRZEKAZANIU", "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"}));
-    QCOMPARE(rows[23], (QList<QByteArray>{"POTWIERDZENIE_PRZYJECIA_UCZNIA", "ZMIENNA_Miejscowosc_STR1_DATA_EDIT"}));
+    QCOMPARE(rows[9],
+             (QList<QByteArray>{"ZAWIADOMIENIE_O_PRZEKAZANIU", "ZMIENNA_Miejscowosc_STR1_DATA_EDIT"}));
+    QCOMPARE(rows[22],
+             (QList<QByteArray>{"ZAWIADOMIENIE_O_PRZEKAZANIU", "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"}));
+    QCOMPARE(rows[23],
+             (QList<QByteArray>{"POTWIERDZENIE_PRZYJECIA_UCZNIA", "ZMIENNA_Miejscowosc_STR1_DATA_EDIT"}));
     QCOMPARE(rows[33], (QList<QByteArray>{"POTWIERDZENIE_PRZYJECIA_UCZNIA", "ZMIENNA_Klasy_STR1_DATA_EDIT"}));
-    QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL02210154321 where comp_name='Plec_DATA_COMBOBOX'"),
-             QList<QByteArray>{"m\xea\xbf" "czyzna"});
-    QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL02210112345 where comp_name='Nazwisko_DATA_EDIT'"),
-             QList<QByteArray>{"\xaf" "ak"});
+    QCOMPARE(
+        RawSql::column(tmpPath(), "select value from PESEL02210154321 where comp_name='Plec_DATA_COMBOBOX'"),
+        QList<QByteArray>{"m\xea\xbf"
+                          "czyzna"});
+    QCOMPARE(
+        RawSql::column(tmpPath(), "select value from PESEL02210112345 where comp_name='Nazwisko_DATA_EDIT'"),
+        QList<QByteArray>{"\xaf"
+                          "ak"});
 }
 
 void TestMainWindow::namesakesAreToldApart()
@@ -357,10 +370,12 @@ void TestMainWindow::namesakesAreToldApart()
     // Clicking the second namesake loads that one, not the first.
     main()->treeView()->setCurrentItem(node(1));
     const QString second = main()->selectedStudentTable();
-    QCOMPARE(w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("NrPesel_DATA_EDIT"))->text(), second.mid(5));
+    QCOMPARE(w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("NrPesel_DATA_EDIT"))->text(),
+             second.mid(5));
     prompts->answers.enqueue(Prompts::Answer::Yes);
     main()->UsunUczniaToolButtonClick();
-    QCOMPARE(prompts->shown.last().text, QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \nNowak Jan"));
+    QCOMPARE(prompts->shown.last().text,
+             QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \nNowak Jan"));
     QCOMPARE(prompts->shown.last().caption, QStringLiteral("Usuń"));
     QCOMPARE(prompts->shown.last().icon, Prompts::Icon::Warning);
     QCOMPARE(prompts->shown.last().buttons, Prompts::Buttons::YesNo);
@@ -410,7 +425,8 @@ void TestMainWindow::editStudentOntoAnotherPesel()
                                                     "Czy chcesz nadpisać dane tego ucznia ?"));
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Zapis"));
     QCOMPARE(prompts->shown[0].defaultAnswer, Prompts::Answer::No);
-    QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master"), (QList<QByteArray>{"PESEL111", "PESEL222"}));
+    QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master"),
+             (QList<QByteArray>{"PESEL111", "PESEL222"}));
     QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL222 where comp_name='Nazwisko_DATA_EDIT'"),
              QList<QByteArray>{"Adamska"});
 }
@@ -425,15 +441,19 @@ void TestMainWindow::documentFormsCopyTheStudent()
         QCOMPARE(form->windowTitle(), QStringLiteral("Zawiadomienie o przekazaniu ucznia"));
         QCOMPARE(child<QLineEdit>(form, "ZMIENNA_ImieNazwisko_STR1_DATA_EDIT")->text(),
                  QStringLiteral("Zofia Wiśniewska"));
-        QCOMPARE(child<QLineEdit>(form, "ZMIENNA_PESEL_STR1_DATA_EDIT")->text(), QStringLiteral("05270812345"));
-        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")->setText(QStringLiteral("zmiana adresu 'na wieś'"));
+        QCOMPARE(child<QLineEdit>(form, "ZMIENNA_PESEL_STR1_DATA_EDIT")->text(),
+                 QStringLiteral("05270812345"));
+        child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")
+            ->setText(QStringLiteral("zmiana adresu 'na wieś'"));
         child<QPushButton>(form, "OKButton")->click();
     });
     main()->EdytujSwiadectwoToolButtonClick();
     // The document is selected again and shows what was stored.
     QCOMPARE(main()->selectedDocumentCaption(), QStringLiteral("Zawiadomienie o przekazaniu"));
-    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))->text(),
-             QStringLiteral("zmiana adresu 'na wieś'"));
+    QCOMPARE(
+        w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))
+            ->text(),
+        QStringLiteral("zmiana adresu 'na wieś'"));
 
     // Cancel drops what was typed.
     whenModal([](QWidget* form) {
@@ -441,9 +461,12 @@ void TestMainWindow::documentFormsCopyTheStudent()
         child<QPushButton>(form, "CancelButton")->click();
     });
     main()->EdytujSwiadectwoToolButtonClick();
-    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))->text(),
-             QStringLiteral("zmiana adresu 'na wieś'"));
-    QCOMPARE(w->potwierdzenie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))->text(),
+    QCOMPARE(
+        w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))
+            ->text(),
+        QStringLiteral("zmiana adresu 'na wieś'"));
+    QCOMPARE(w->potwierdzenie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))
+                 ->text(),
              QStringLiteral("Zofia Wiśniewska"));
 }
 
@@ -542,15 +565,17 @@ void TestMainWindow::everyControlHasAName()
         for (QWidget* control : std::as_const(controls)) {
             // Each window's own controls; a combo box's list and edit are the combo box's.
             if (control->window() != window || qobject_cast<QComboBox*>(control->parentWidget()) ||
-                qobject_cast<QComboBox*>(control->parentWidget() ? control->parentWidget()->parentWidget() : nullptr))
+                qobject_cast<QComboBox*>(control->parentWidget() ? control->parentWidget()->parentWidget()
+                                                                 : nullptr))
                 continue;
-            const bool picture = qobject_cast<QLabel*>(control) && qobject_cast<QLabel*>(control)->text().isEmpty();
+            const bool picture =
+                qobject_cast<QLabel*>(control) && qobject_cast<QLabel*>(control)->text().isEmpty();
             if (control->focusPolicy() == Qt::NoFocus && !picture)
                 continue;
             QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
             if (face && face->text(QAccessible::Name).trimmed().isEmpty())
-                unnamed << window->objectName() + QLatin1Char('/') + control->objectName() + QLatin1Char(':') +
-                               QString::fromLatin1(control->metaObject()->className());
+                unnamed << window->objectName() + QLatin1Char('/') + control->objectName() +
+                               QLatin1Char(':') + QString::fromLatin1(control->metaObject()->className());
         }
     }
     QCOMPARE(unnamed.join(QLatin1Char('\n')), QString());
@@ -616,7 +641,8 @@ void TestMainWindow::keyboardSelectionLoadsTheStudent()
     main()->treeView()->setFocus();
     QTest::keyClick(main()->treeView(), Qt::Key_Down); // moves past the collapsed first student
     QCOMPARE(main()->selectedStudentCaption(), QStringLiteral("Baran Piotr"));
-    QCOMPARE(w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("Nazwisko_DATA_EDIT"))->text(), QStringLiteral("Baran"));
+    QCOMPARE(w->daneUcznia->findChild<QLineEdit*>(QStringLiteral("Nazwisko_DATA_EDIT"))->text(),
+             QStringLiteral("Baran"));
     QVERIFY(main()->findChild<QAction*>(QStringLiteral("Usudaneucznia1"))->isEnabled());
     QVERIFY(!main()->findChild<QAction*>(QStringLiteral("Edytujdokument1"))->isEnabled());
     // Enter on a student opens nothing; Enter on a document opens its form.
@@ -636,12 +662,13 @@ void TestMainWindow::commandsWithoutSelection()
     main()->UsunUczniaToolButtonClick();
     main()->EdytujSwiadectwoToolButtonClick(); // the template is not made yet: asked first
     main()->DrukujToolButtonClick();
-    QCOMPARE(prompts->texts(), (QStringList{QStringLiteral("Nie wybrano ucznia z listy"),
-                                            QStringLiteral("Nie wybrano ucznia z listy"),
-                                            QStringLiteral("Szablon danych szkoły nie został jeszcze utworzony.\n"
-                                                           "Czy chcesz utworzyć szablon teraz ?"),
-                                            QStringLiteral("Nie wybrano świadectwa z listy"),
-                                            QStringLiteral("Zaznacz świadectwo które chciesz wydrukować")}));
+    QCOMPARE(prompts->texts(),
+             (QStringList{QStringLiteral("Nie wybrano ucznia z listy"),
+                          QStringLiteral("Nie wybrano ucznia z listy"),
+                          QStringLiteral("Szablon danych szkoły nie został jeszcze utworzony.\n"
+                                         "Czy chcesz utworzyć szablon teraz ?"),
+                          QStringLiteral("Nie wybrano świadectwa z listy"),
+                          QStringLiteral("Zaznacz świadectwo które chciesz wydrukować")}));
     QCOMPARE(prompts->shown[2].caption, QStringLiteral("Szablon"));
     QCOMPARE(prompts->shown[2].icon, Prompts::Icon::Question);
     QCOMPARE(prompts->shown[2].buttons, Prompts::Buttons::YesNo);
@@ -684,7 +711,8 @@ void TestMainWindow::saveAndReopen()
     prompts->files.enqueue(doc);
     prompts->answers.enqueue(Prompts::Answer::No);
     main()->Zapiszjako1Click();
-    QCOMPARE(prompts->shown.last().text, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"));
+    QCOMPARE(prompts->shown.last().text,
+             QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"));
     QCOMPARE(prompts->shown.last().caption, QStringLiteral("Zapisz"));
 
     main()->setCloseWithoutQuestions(true);
@@ -697,9 +725,10 @@ void TestMainWindow::saveAndReopen()
 
 void TestMainWindow::failedSaveKeepsTheDocumentWhole()
 {
-    const QString doc = writeDocument(QStringLiteral("stary.sqdoc"),
-                                      "create table PESEL9( id TEXT, comp_name TEXT, value TEXT );"
-                                      "insert into PESEL9 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Stary');");
+    const QString doc =
+        writeDocument(QStringLiteral("stary.sqdoc"),
+                      "create table PESEL9( id TEXT, comp_name TEXT, value TEXT );"
+                      "insert into PESEL9 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Stary');");
     QFile f(doc);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray before = f.readAll();
@@ -711,9 +740,10 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
     main()->Zapisz1Click();
     FileOps::failCopiesAfter(-1, 0);
     QCOMPARE(prompts->shown.size(), 1);
-    QCOMPARE(prompts->shown[0].text, QStringLiteral("Błąd kopiowania pliku z\n") + tmpPath() + QStringLiteral("\ndo:\n") +
-                                         doc + QStringLiteral("\nKod błędu: ") + QString::number(ENOSPC) +
-                                         QStringLiteral("\nNa dysku zabrakło miejsca.\n\nDane nie zostały zapisane."));
+    QCOMPARE(prompts->shown[0].text,
+             QStringLiteral("Błąd kopiowania pliku z\n") + tmpPath() + QStringLiteral("\ndo:\n") + doc +
+                 QStringLiteral("\nKod błędu: ") + QString::number(ENOSPC) +
+                 QStringLiteral("\nNa dysku zabrakło miejsca.\n\nDane nie zostały zapisane."));
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Błąd"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
@@ -727,8 +757,10 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
 
 void TestMainWindow::openAfterAFailedSaveKeepsTheStudents()
 {
-    const QString doc = writeDocument(QStringLiteral("klasa.sqdoc"), "create table PESEL9( id TEXT, comp_name TEXT, value TEXT );");
-    const QString other = writeDocument(QStringLiteral("inna.sqdoc"), "create table PESEL8( id TEXT, comp_name TEXT, value TEXT );");
+    const QString doc = writeDocument(QStringLiteral("klasa.sqdoc"),
+                                      "create table PESEL9( id TEXT, comp_name TEXT, value TEXT );");
+    const QString other = writeDocument(QStringLiteral("inna.sqdoc"),
+                                        "create table PESEL8( id TEXT, comp_name TEXT, value TEXT );");
     start(doc);
     addStudent({QStringLiteral("Nowy"), QStringLiteral("Uczeń"), QStringLiteral("1")});
     prompts->clear();
@@ -755,9 +787,10 @@ void TestMainWindow::openBadFiles()
     j.close();
     prompts->files.enqueue(junk);
     main()->OtworzPlikToolButtonClick();
-    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                                          "SQL exception: \nSQLITE_NOTADB\n\n"
-                                                          "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
+    QCOMPARE(prompts->texts(),
+             QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
+                                        "SQL exception: \nSQLITE_NOTADB\n\n"
+                                        "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(j.open(QIODevice::ReadOnly));
     QCOMPARE(j.readAll(), note); // untouched
@@ -781,15 +814,17 @@ void TestMainWindow::openBadFiles()
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Wczytaj plik"));
     QCOMPARE(prompts->shown[0].filter, QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"));
     QCOMPARE(prompts->shown[1].caption, QStringLiteral("Błąd"));
-    QCOMPARE(prompts->shown[1].text, QStringLiteral("Błąd kopiowania pliku\nz :") + gone + QStringLiteral("\ndo :") +
-                                         tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(ENOENT) +
+    QCOMPARE(prompts->shown[1].text, QStringLiteral("Błąd kopiowania pliku\nz :") + gone +
+                                         QStringLiteral("\ndo :") + tmpPath() +
+                                         QStringLiteral("\nKod błędu: ") + QString::number(ENOENT) +
                                          QStringLiteral("\nDane świadectw nie zostały wczytane."));
     QCOMPARE(main()->openDocumentPath(), QString());
     QVERIFY(!QFile::exists(tmpPath()));
 
     // A read-only file becomes writable so that Save can replace it.
     prompts->clear();
-    const QString ro = writeDocument(QStringLiteral("ro.sqdoc"), "create table PESEL5( id TEXT, comp_name TEXT, value TEXT );");
+    const QString ro = writeDocument(QStringLiteral("ro.sqdoc"),
+                                     "create table PESEL5( id TEXT, comp_name TEXT, value TEXT );");
     QFile::setPermissions(ro, QFileDevice::ReadOwner);
     prompts->files.enqueue(ro);
     main()->OtworzPlikToolButtonClick();
@@ -803,11 +838,17 @@ void TestMainWindow::windows1250Fixture()
     const QString doc = writeDocument(
         QStringLiteral("windows.sqdoc"),
         "create table `PESEL99010112345`( id TEXT, comp_name TEXT, value TEXT );"
-        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Imie_DATA_EDIT', '\xa3ucja' );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Imie_DATA_EDIT', "
+        "'\xa3ucja' );"
         "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Nazwisko_DATA_EDIT', "
-        "'\x8cwi\xea" "tokrzyska-\xafy\xbfy\xf1ska' );"
-        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Plec_DATA_COMBOBOX', 'm\xea\xbf" "czyzna' );"
-        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'UrodzonyMiasto_DATA_COMBOBOX', '\xa3\xf3" "d\x9f' );"
+        "'\x8cwi\xea"
+        "tokrzyska-\xafy\xbfy\xf1ska' );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', 'Plec_DATA_COMBOBOX', "
+        "'m\xea\xbf"
+        "czyzna' );"
+        "insert into `PESEL99010112345`( id, comp_name, value ) values( 'DANE UCZNIA', "
+        "'UrodzonyMiasto_DATA_COMBOBOX', '\xa3\xf3"
+        "d\x9f' );"
         "insert into `PESEL99010112345`( id, comp_name, value ) values( 'ZAWIADOMIENIE_O_PRZEKAZANIU', "
         "'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT', 'zmiana miejsca zamieszkania \x84w\xb9tpliwa\x94' );");
     start(doc);
@@ -815,11 +856,15 @@ void TestMainWindow::windows1250Fixture()
     main()->treeView()->setCurrentItem(node(0, 0));
     QCOMPARE(w->daneUcznia->findChild<QComboBox*>(QStringLiteral("Plec_DATA_COMBOBOX"))->currentText(),
              QStringLiteral("mężczyzna"));
-    QCOMPARE(w->daneUcznia->findChild<QComboBox*>(QStringLiteral("UrodzonyMiasto_DATA_COMBOBOX"))->currentText(),
-             QStringLiteral("Łódź"));
-    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))->text(),
-             QStringLiteral("zmiana miejsca zamieszkania „wątpliwa”"));
-    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))->text(),
+    QCOMPARE(
+        w->daneUcznia->findChild<QComboBox*>(QStringLiteral("UrodzonyMiasto_DATA_COMBOBOX"))->currentText(),
+        QStringLiteral("Łódź"));
+    QCOMPARE(
+        w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT"))
+            ->text(),
+        QStringLiteral("zmiana miejsca zamieszkania „wątpliwa”"));
+    QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))
+                 ->text(),
              QStringLiteral("Łucja Świętokrzyska-Żyżyńska"));
 }
 
@@ -949,8 +994,9 @@ void TestMainWindow::workingCopyLockedByAnotherProgram()
     main()->EdytujSwiadectwoToolButtonClick();
     QVERIFY(stayedOpen);
     QCOMPARE(prompts->texts().at(1), QStringLiteral("Błąd zapisu danych.\n\nSQLite exception: SQLITE_BUSY"));
-    QCOMPARE(RawSql::column(tmpPath(), "select value from PESEL1 where comp_name='ZMIENNA_Klasy_STR1_DATA_EDIT'"),
-             QList<QByteArray>{"2a"});
+    QCOMPARE(
+        RawSql::column(tmpPath(), "select value from PESEL1 where comp_name='ZMIENNA_Klasy_STR1_DATA_EDIT'"),
+        QList<QByteArray>{"2a"});
 }
 
 void TestMainWindow::settingsUnreadableBeforeEditingADocument()
@@ -1007,9 +1053,10 @@ void TestMainWindow::notARegisterIsAFailedOpen()
         prompts->files.enqueue(bad);
         main()->OtworzPlikToolButtonClick();
     }
-    QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                                          "SQL exception: \nSQLITE_NOTADB\n\n"
-                                                          "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
+    QCOMPARE(prompts->texts(),
+             QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
+                                        "SQL exception: \nSQLITE_NOTADB\n\n"
+                                        "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->openDocumentPath(), QString());
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(!QFileInfo::exists(tmpPath()));
@@ -1144,13 +1191,15 @@ void TestMainWindow::printsTheSelectedDocument()
         QCOMPARE(QFile::exists(pdf), print);
         if (!print)
             continue;
-        QCOMPARE(prompts->shown.last().initialName, QStringLiteral("Wiśniewska Zofia - Zawiadomienie o przekazaniu.pdf"));
+        QCOMPARE(prompts->shown.last().initialName,
+                 QStringLiteral("Wiśniewska Zofia - Zawiadomienie o przekazaniu.pdf"));
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
         QVERIFY(text.waitForFinished(30000));
         const QString words = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY2(words.contains(QStringLiteral("ZAWIADOMIENIE O PRZEKAZANIU UCZNIA")) &&
-                     words.contains(QStringLiteral("Zofia Wiśniewska")) && words.contains(QStringLiteral("05270812345")),
+                     words.contains(QStringLiteral("Zofia Wiśniewska")) &&
+                     words.contains(QStringLiteral("05270812345")),
                  qPrintable(words));
     }
 }

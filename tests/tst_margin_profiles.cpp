@@ -70,8 +70,9 @@ private Q_SLOTS:
         if (fileMissing)
             QVERIFY(QFile::remove(settings()));
         QVERIFY(!bFunMarginDeleteSettings(m_env->buf, settings(), name));
-        QCOMPARE(m_env->buf.text(), fileMissing ? QStringLiteral("Plik nie istnieje.\n") + settings()
-                                                : QStringLiteral("Błąd podczas próby skasowania ustawień ") + name);
+        QCOMPARE(m_env->buf.text(), fileMissing
+                                        ? QStringLiteral("Plik nie istnieje.\n") + settings()
+                                        : QStringLiteral("Błąd podczas próby skasowania ustawień ") + name);
         QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunMarginDeleteSettings()"));
         QCOMPARE(QFile::exists(settings()), !fileMissing);
         QCOMPARE(read().size(), fileMissing ? 0 : 2);
@@ -80,16 +81,17 @@ private Q_SLOTS:
     void restoreReplacesEveryProfile_data()
     {
         QTest::addColumn<MarginProfileList>("installed");
-        QTest::newRow("two profiles") << MarginProfileList{profile(QStringLiteral("A'4"), 100),
-                                                           profile(QStringLiteral("Łódź"), 200)};
+        QTest::newRow("two profiles")
+            << MarginProfileList{profile(QStringLiteral("A'4"), 100), profile(QStringLiteral("Łódź"), 200)};
         QTest::newRow("none") << MarginProfileList{};
     }
     void restoreReplacesEveryProfile()
     {
         QFETCH(MarginProfileList, installed);
         // Columns in another order: each value goes by its column's name.
-        RawSql::exec(source(), "create table `margin`( `name` TEXT, `Page2Y2`, `Page2X2`, `Page2Y1`, `Page2X1`, "
-                               "`Page1Y2`, `Page1X2`, `Page1Y1`, `Page1X1` )");
+        RawSql::exec(source(),
+                     "create table `margin`( `name` TEXT, `Page2Y2`, `Page2X2`, `Page2Y1`, `Page2X1`, "
+                     "`Page1Y2`, `Page1X2`, `Page1Y1`, `Page1X1` )");
         for (const MarginProfile& p : installed)
             QVERIFY(bFunMarginWriteNewSettings(m_env->buf, source(), p));
         QVERIFY(bFunMarginWriteNewSettings(m_env->buf, settings(), profile(QStringLiteral("mój"), 0)));
@@ -105,9 +107,10 @@ private Q_SLOTS:
         QTest::newRow("source without the table") << QByteArray("create table `other`( x )") << QByteArray();
         // The second copied row breaks a rule of the target file after the first went in.
         QTest::newRow("fails part-way")
-            << QByteArray("create table `margin`( `name`, `Page1X1`, `Page1Y1`, `Page1X2`, `Page1Y2`, `Page2X1`, "
-                          "`Page2Y1`, `Page2X2`, `Page2Y2` ); insert into `margin` values "
-                          "('a', 1, 2, 3, 4, 5, 6, 7, 8), ('a', 1, 2, 3, 4, 5, 6, 7, 8);")
+            << QByteArray(
+                   "create table `margin`( `name`, `Page1X1`, `Page1Y1`, `Page1X2`, `Page1Y2`, `Page2X1`, "
+                   "`Page2Y1`, `Page2X2`, `Page2Y2` ); insert into `margin` values "
+                   "('a', 1, 2, 3, 4, 5, 6, 7, 8), ('a', 1, 2, 3, 4, 5, 6, 7, 8);")
             << QByteArray("create unique index `one_name` on `margin`( `name` )");
     }
     void failedRestoreKeepsTheProfiles()

@@ -51,7 +51,8 @@ QString run(const QString& program, const QStringList& args)
 // With the profile "Domyślne" the page covers 10..200 mm across and 7..289 mm down.
 QPointF expectedWordAt()
 {
-    return QPointF(10 + WordAt.x() * 190.0 / DrukujSheet::PageWidth, 7 + WordAt.y() * 282.0 / DrukujSheet::PageHeight) *
+    return QPointF(10 + WordAt.x() * 190.0 / DrukujSheet::PageWidth,
+                   7 + WordAt.y() * 282.0 / DrukujSheet::PageHeight) *
            (72 / 25.4);
 }
 
@@ -111,11 +112,7 @@ private:
     ScriptedPrompts* m_prompts = nullptr;
     TFDrukuj* m_dialog = nullptr;
 
-    template<typename T = QWidget>
-    T* child(const QString& name)
-    {
-        return m_dialog->findChild<T*>(name);
-    }
+    template <typename T = QWidget> T* child(const QString& name) { return m_dialog->findChild<T*>(name); }
     QComboBox* combo(const char* name) { return child<QComboBox>(QString::fromLatin1(name)); }
     void click(const QString& name) { child<QAbstractButton>(name)->click(); }
     QLineEdit* edit(int page, int edge)
@@ -168,8 +165,8 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("expected");
         const QList<int> a4{10, 10, 200, 287};
         QTest::newRow("600 dpi") << a4 << 600 << QPoint(0, 0) << QRect(QPoint(236, 236), QPoint(4724, 6779));
-        QTest::newRow("300 dpi, inset") << a4 << 300 << QPoint(50, 70)
-                                        << QRect(QPoint(68, 48), QPoint(2312, 3319));
+        QTest::newRow("300 dpi, inset")
+            << a4 << 300 << QPoint(50, 70) << QRect(QPoint(68, 48), QPoint(2312, 3319));
         // A damaged profile: the page lies ten metres off, without wrapping round.
         QTest::newRow("huge edges") << QList<int>{INT_MIN, 10, INT_MAX, 287} << 1200 << QPoint(0, 0)
                                     << QRect(QPoint(-472440, 472), QPoint(472440, 13559));
@@ -205,10 +202,10 @@ private Q_SLOTS:
         QTest::newRow("shorter, bottom at 1 stays") << "SpeedButton12" << 1 << L{2, 4, 5, 1} << L{2, 5, 5, 1};
         QTest::newRow("page 2 narrower") << "SpeedButton14" << 2 << L{1, 4, 1, 1} << L{2, 4, 0, 1};
         QTest::newRow("page 2 taller, top at 1") << "SpeedButton16" << 2 << L{1, 1, 1, 7} << L{1, 1, 1, 7};
-        QTest::newRow("right at the largest value") << "SpeedButton4" << 1 << L{5, 9, INT_MAX, 9}
-                                                    << L{6, 9, INT_MAX, 9};
-        QTest::newRow("top at the smallest value") << "SpeedButton5" << 2 << L{5, INT_MIN, 1, 9}
-                                                   << L{5, INT_MIN, 1, 8};
+        QTest::newRow("right at the largest value")
+            << "SpeedButton4" << 1 << L{5, 9, INT_MAX, 9} << L{6, 9, INT_MAX, 9};
+        QTest::newRow("top at the smallest value")
+            << "SpeedButton5" << 2 << L{5, INT_MIN, 1, 9} << L{5, INT_MIN, 1, 8};
     }
     void nudgeGuards()
     {
@@ -227,11 +224,13 @@ private Q_SLOTS:
 
     void keyboardAndNames()
     {
-        QStringList order{"DrukarkiComboBox", "BitBtn1", "DuplexComboBox", "cbRotateSecondPage", "MarginesyComboBox",
-                          "SaveNewButton", "DeleteButton", "ResetButton"};
+        QStringList order{"DrukarkiComboBox",  "BitBtn1",       "DuplexComboBox", "cbRotateSecondPage",
+                          "MarginesyComboBox", "SaveNewButton", "DeleteButton",   "ResetButton"};
         for (int n : {1, 2, 4, 3, 5, 6, 8, 7, 9, 10, 11, 12, 13, 14, 16, 15})
             order << QStringLiteral("SpeedButton%1").arg(n);
-        order << "PomocButton" << "DrukujButton" << "AnulujButton";
+        order << "PomocButton"
+              << "DrukujButton"
+              << "AnulujButton";
         QStringList chain;
         QWidget* w = child(order.constFirst());
         do {
@@ -247,7 +246,8 @@ private Q_SLOTS:
         QList<QWidget*> buddies;
         for (QLabel* label : m_dialog->findChildren<QLabel*>())
             buddies << label->buddy();
-        for (const char* name : {"DrukarkiComboBox", "DuplexComboBox", "MarginesyComboBox", "Strona2DolnyEdit"})
+        for (const char* name :
+             {"DrukarkiComboBox", "DuplexComboBox", "MarginesyComboBox", "Strona2DolnyEdit"})
             QVERIFY2(buddies.contains(child(QString::fromLatin1(name))), name);
     }
 
@@ -370,8 +370,10 @@ private Q_SLOTS:
         QFETCH(bool, duplex);
         if (!CupsPrinters::printers().contains(queue))
             QSKIP(qPrintable(QStringLiteral("CUPS queue %1 not reachable (./build.sh test sets it up): "
-                                            "printing through CUPS not tested").arg(queue)));
-        const QString title = QStringLiteral("melvok-%1-%2").arg(queue).arg(QCoreApplication::applicationPid());
+                                            "printing through CUPS not tested")
+                                 .arg(queue)));
+        const QString title =
+            QStringLiteral("melvok-%1-%2").arg(queue).arg(QCoreApplication::applicationPid());
         m_dialog->setPage(testPage(), 1, title + QStringLiteral(".pdf"));
         choosePrinter(queue);
         QCOMPARE(combo("DuplexComboBox")->isEnabled(), duplex);

@@ -34,10 +34,10 @@ void TestSettingsAndLog::installedSettings()
     TestEnvironment env;
     QVERIFY(env.installDataFolder());
     const QList<std::pair<const char*, int>> expected = {{"import_alert", 0},
-                                                          {"strike_empty_fields", 1},
-                                                          {"print_without_dots", 0},
-                                                          {"word_wrap", 0},
-                                                          {"create_school_data_template", 1}};
+                                                         {"strike_empty_fields", 1},
+                                                         {"print_without_dots", 0},
+                                                         {"word_wrap", 0},
+                                                         {"create_school_data_template", 1}};
     for (const auto& [key, value] : expected) {
         int read = -1;
         QVERIFY(bFunSqlGetSettingsValue(env.buf, QString::fromLatin1(key), read));
@@ -47,8 +47,9 @@ void TestSettingsAndLog::installedSettings()
     QCOMPARE(RawSql::column(settings, "select count(*) from province"), QList<QByteArray>{"16"});
     QVERIFY(RawSql::column(settings, "select name from province").contains("\x9cl\xb9skie")); // śląskie
     // Every margin profile keeps the page's proportions (885 x 1314) within 1%.
-    for (const auto& row : RawSql::rows(settings, "select Page1X1, Page1Y1, Page1X2, Page1Y2, Page2X1, Page2Y1, "
-                                                  "Page2X2, Page2Y2 from margin")) {
+    for (const auto& row :
+         RawSql::rows(settings, "select Page1X1, Page1Y1, Page1X2, Page1Y2, Page2X1, Page2Y1, "
+                                "Page2X2, Page2Y2 from margin")) {
         for (int page = 0; page < 2; ++page) {
             const double w = row[page * 4 + 2].toInt() - row[page * 4].toInt();
             const double h = row[page * 4 + 3].toInt() - row[page * 4 + 1].toInt();
@@ -68,7 +69,8 @@ void TestSettingsAndLog::writeInsertsThenUpdates()
     QVERIFY(bFunSqlSettingWriteValue(env.buf, QStringLiteral("nowy"), 1));
     QVERIFY(bFunSqlSettingWriteValue(env.buf, QStringLiteral("nowy"), 5));
     QVERIFY(bFunSqlSettingWriteValue(env.buf, QStringLiteral("nowy"), 5));
-    QCOMPARE(RawSql::column(settings, "select int_value from settings where name='nowy'"), QList<QByteArray>{"5"});
+    QCOMPARE(RawSql::column(settings, "select int_value from settings where name='nowy'"),
+             QList<QByteArray>{"5"});
     QVERIFY(bFunSqlSettingWriteValue(env.buf, QStringLiteral("kept"), 4));
     QCOMPARE(RawSql::rows(settings, "select text_value, int_value from settings where name='kept'"),
              (QList<QList<QByteArray>>{{"tekst", "4"}}));
@@ -99,7 +101,9 @@ void TestSettingsAndLog::keysWithQuotes()
     QCOMPARE(value, 2);
     QCOMPARE(RawSql::column(env.dataFile(QStringLiteral("ustawienia.sqset")),
                             "select name from settings where int_value=2"),
-             QList<QByteArray>{"szko\xb3" "a 'Or\xb3" "a'; drop table settings; --"});
+             QList<QByteArray>{"szko\xb3"
+                               "a 'Or\xb3"
+                               "a'; drop table settings; --"});
     // A key that cannot be stored is refused, and nothing is inserted.
     QVERIFY(!bFunSqlSettingWriteValue(env.buf, QStringLiteral("klucz ∞"), 1));
     QVERIFY(env.buf.text().contains(QStringLiteral("U+221E")));
@@ -157,7 +161,8 @@ void TestSettingsAndLog::logCreatesItsTableAndKeepsTexts()
     QCOMPARE(entries[0].datetime, QStringLiteral("2024.3.7 8:5:2"));
     QCOMPARE(entries[1].datetime, entries[0].datetime);
     QCOMPARE(entries[0].fun, QStringLiteral("bFunCopyFile()"));
-    QCOMPARE(entries[0].info, QStringLiteral("Plik 'Zażółć.sqdoc' nie istnieje: \"x\"'); drop table error; --"));
+    QCOMPARE(entries[0].info,
+             QStringLiteral("Plik 'Zażółć.sqdoc' nie istnieje: \"x\"'); drop table error; --"));
     QCOMPARE(entries[2].info, QStringLiteral("znak spoza strony kodowej: ?"));
 }
 
@@ -211,7 +216,8 @@ void TestSettingsAndLog::lockOfACrashedInstanceIsTakenOver()
     waitpid(child, nullptr, 0);
     QFile lock(probe.lockPath());
     QVERIFY(lock.open(QIODevice::WriteOnly));
-    lock.write(QByteArray::number(child) + "\nmelvok-dokumenty\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    lock.write(QByteArray::number(child) + "\nmelvok-dokumenty\n" + QSysInfo::machineHostName().toUtf8() +
+               "\n");
     lock.close();
     QCOMPARE(probe.acquire(), SingleInstance::State::First);
 }

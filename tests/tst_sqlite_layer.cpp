@@ -218,7 +218,9 @@ void TestSqliteLayer::codecMatchesIconvForEveryByte()
     iconv_close(cd);
     QByteArray bytes;
     QVERIFY(Cp1250::encode(QStringLiteral("Zażółć gęślą jaźń ĄĆĘŁŃÓŚŹŻ"), bytes));
-    QCOMPARE(bytes, QByteArray("Za\xbf\xf3\xb3\xe6 g\xea\x9c\x6c\xb9 ja\x9f\xf1 \xa5\xc6\xca\xa3\xd1\xd3\x8c\x8f\xaf"));
+    QCOMPARE(
+        bytes,
+        QByteArray("Za\xbf\xf3\xb3\xe6 g\xea\x9c\x6c\xb9 ja\x9f\xf1 \xa5\xc6\xca\xa3\xd1\xd3\x8c\x8f\xaf"));
 }
 
 void TestSqliteLayer::codecRefusesForeignCharacters()

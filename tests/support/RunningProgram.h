@@ -7,8 +7,7 @@
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
-struct RunningProgram
-{
+struct RunningProgram {
     TestEnvironment env;
     ScriptedPrompts prompts;
     ProgramWindows w;

@@ -7,8 +7,7 @@
 #include <QQueue>
 #include <QStringList>
 
-struct ShownBox
-{
+struct ShownBox {
     enum class Kind { Message, OpenFile, SaveFile, Input };
     Kind kind = Kind::Message;
     QString text;    // message text, or the input box's label
@@ -44,13 +43,15 @@ public:
             return Answer::Ok;
         return answers.isEmpty() ? Answer::No : answers.dequeue();
     }
-    QString openFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
+    QString openFileName(QWidget*, const QString& title, const QString& filter,
+                         const QString& initial) override
     {
         shown.append(
             {ShownBox::Kind::OpenFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});
         return files.isEmpty() ? QString() : files.dequeue();
     }
-    QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& initial) override
+    QString saveFileName(QWidget*, const QString& title, const QString& filter,
+                         const QString& initial) override
     {
         shown.append(
             {ShownBox::Kind::SaveFile, {}, title, Icon::None, Buttons::Ok, Answer::Ok, filter, initial});

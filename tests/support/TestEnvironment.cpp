@@ -92,7 +92,8 @@ QByteArray createCalibrationTable(const QByteArray& table)
 {
     return "create table `" + table +
            "`( `name` TEXT, `x1` INTEGER, `y1` INTEGER, `x2` INTEGER, `y2` INTEGER, `font_name` TEXT, "
-           "`font_size` INTEGER, `font_align` INTEGER, `font_style_bold` INTEGER, `font_style_italic` INTEGER, "
+           "`font_size` INTEGER, `font_align` INTEGER, `font_style_bold` INTEGER, `font_style_italic` "
+           "INTEGER, "
            "`font_style_underline` INTEGER, `font_style_strike` INTEGER );";
 }
 
