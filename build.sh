@@ -10,7 +10,8 @@ cd "$(dirname "$0")"
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libsqlite3-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core
           qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils
-          libfile-mimeinfo-perl desktop-file-utils appstream shared-mime-info dpkg-dev file)
+          libfile-mimeinfo-perl desktop-file-utils appstream shared-mime-info dpkg-dev file
+          clang-format)
 
 install_missing() {
     local missing=()
@@ -63,7 +64,9 @@ setup_cups() {
 }
 
 configure_and_build() {
-    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" >/dev/null
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" "${launcher[@]}" >/dev/null
     cmake --build "$1" -j "$(nproc)"
 }
 
