@@ -154,8 +154,12 @@ QString TFDaneSzkoly::fieldText(const QString& compName) const
 
 void TFDaneSzkoly::FormShow()
 {
-    // The date of the showing, in UTC, before anything else can take time.
-    const int year = Clock::instance().nowUtc().date().year();
+    // The school year under way on the date of the showing, read before anything else
+    // can take time: it starts on 1 September, so up to August it began the year before.
+    // The date is the user's own: a school year starts at midnight in the school's
+    // time zone, not at Greenwich.
+    const QDate today = Clock::instance().nowLocal().date();
+    const int firstYear = today.month() >= 9 ? today.year() : today.year() - 1;
     FormBinding::clear(m_components, {FormBinding::EditToken});
 
     FieldRowList rows;
@@ -174,7 +178,7 @@ void TFDaneSzkoly::FormShow()
 
     // A stored school year stays; an empty one is proposed from the date.
     for (const auto& [name, value] :
-         {std::pair{FirstYearField, year - 1}, std::pair{SecondYearField, year}}) {
+         {std::pair{FirstYearField, firstYear}, std::pair{SecondYearField, firstYear + 1}}) {
         QWidget* edit = FormBinding::find(m_components, name);
         if (FormBinding::text(edit).isEmpty())
             FormBinding::setText(edit, QString::number(value));

@@ -24,7 +24,9 @@ struct Message {
 
 // Starts the mail program and returns at once; `done` receives true when it took the
 // message (exit status 0) and false when it refused it, could not be started, or the
-// attachment does not exist. `done` is not called once `context` is gone.
-void vFunSendMail(const Message& message, QObject* context, std::function<void(bool)> done);
+// attachment does not exist, with the reason for the log. `done` is not called once
+// `context` is gone.
+void vFunSendMail(const Message& message, QObject* context,
+                  std::function<void(bool sent, const QString& reason)> done);
 
 } // namespace SendMail

@@ -1,31 +1,42 @@
-// The download window: fetches the installer of the newer version into the data
-// folder's "aktualizacja" folder with a progress gauge, and starts it on "Zainstaluj".
+// The download window: fetches the Debian package of the newer version and its SHA-256
+// sum into the data folder's "aktualizacja" folder with a progress gauge, keeps the
+// package only when the sum matches, and hands it to the desktop's software installer
+// on "Zainstaluj". "Zamknij" stops a download at any time.
 #pragma once
 
+#include "services/UpdateServer.h"
+
+#include <QCryptographicHash>
 #include <QDialog>
-#include <QFile>
+
+#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QNetworkAccessManager;
-class QNetworkReply;
+class QProcess;
 class QProgressBar;
 class QPushButton;
+class QSaveFile;
+class QTimer;
+class ServerReply;
 
 class TFAktualizacja : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TFAktualizacja(QWidget* parent = nullptr);
+    explicit TFAktualizacja(QWidget* parent = nullptr, const UpdateServer::Limits& limits = {});
     ~TFAktualizacja() override;
 
-    void setVersions(const QString& running, const QString& server);
-    // The installer of the current showing arrived whole.
+    // The running version and the one the server offers, whose package is downloaded.
+    void setVersions(const VersionTriple& running, const VersionTriple& server);
+    // The package of the current showing arrived whole and matches its sum.
     bool downloaded() const { return m_downloaded; }
-    // "Zainstaluj" started the installer: the program is to end.
+    // "Zainstaluj" handed the package to the software installer: the program is to end.
     bool installerStarted() const { return m_installerStarted; }
-    // Data folder + "/aktualizacja/nowy.exe"; empty when the data folder is unusable.
-    static QString strFunGetInstallerPath();
+    // Data folder + "/aktualizacja/" + the package's name; empty when the data folder
+    // is unusable.
+    QString strFunGetPackagePath() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -33,17 +44,29 @@ protected:
     void reject() override;
 
 private:
+    enum class Stage { Idle, Checksum, Package };
+
     void vFunDownloadUpdate();
+    void startTransfer(Stage stage, const QUrl& url);
     void replyReadyRead();
     void replyFinished();
-    // Status line, gauge and target file once the server's answer has begun.
+    bool takeChecksum(const QByteArray& text);
+    // Status line, gauge and target file once the package's answer has begun.
     bool beginWriting();
     bool writeAvailable();
-    // Ends the download as failed: the reply is dropped, a partial file deleted.
+    void finishPackage();
+    void lookForStall();
+    // Ends a transfer under way: the reply is dropped, a partial file deleted.
+    void stop();
+    // Ends the download as failed, with `status` in the status line.
     void fail(const QString& status);
-    // The download is over: the window can be closed, by Enter as well.
-    void enableClose();
+    // Shows `text` in the status line, the window widened until it fits.
+    void setStatus(const QString& text, const QString& toolTip = QString());
+    // The download is over: Enter now installs or closes.
+    void focusClose();
     void btnCloseClick();
+    void install();
+    void handOver(bool installerRegistered);
     void btnDownloadViaBrowserClick();
 
     QLabel* AWersjaLabel;
@@ -54,12 +77,23 @@ private:
     QPushButton* btnDownloadViaBrowser;
     QPushButton* btnClose;
 
+    UpdateServer::Limits m_limits;
+    VersionTriple m_server;
     QNetworkAccessManager* m_network;
-    QNetworkReply* m_reply = nullptr;
-    QFile m_file;
+    QTimer* m_stallTimer;
+    ServerReply* m_reply = nullptr;
+    QProcess* m_query = nullptr;
+    Stage m_stage = Stage::Idle;
+    QByteArray m_checksumText;
+    QByteArray m_expectedSum;
+    std::unique_ptr<QSaveFile> m_file;
+    QCryptographicHash m_hash{QCryptographicHash::Sha256};
     qint64 m_length = 0;
     qint64 m_written = 0;
-    bool m_writing = false;
+    qint64 m_received = 0; // by the transfer under way
+    qint64 m_lastLook = 0; // `m_received` at the last look for a stall
+    int m_gaugeShift = 0;  // the gauge counts in units of 2^shift bytes
     bool m_downloaded = false;
+    bool m_installable = false;
     bool m_installerStarted = false;
 };

@@ -115,13 +115,29 @@ void TFLogi::vFunFillList()
 
 void TFLogi::BitBtn2Click()
 {
+    // One mail program at a time: until it returns (some stay until their compose
+    // window is closed) the button waits for it.
+    if (m_sending)
+        return;
+    m_sending = true;
+    BitBtn2->setEnabled(false);
     MessageBuffer buf;
     const SendMail::Message message{QStringLiteral("Logi"), SendMail::strFunGetSupportAddress(),
                                     QStringLiteral("Logi programu Melvok-Gimnazjum"),
                                     strFunGetLogFilePath(buf)};
-    SendMail::vFunSendMail(message, this, [this](bool sent) {
-        if (!sent)
-            Prompts::instance().error(this, QStringLiteral("Błąd podczas próby wysłania maila"));
+    SendMail::vFunSendMail(message, this, [this](bool sent, const QString& reason) {
+        m_sending = false;
+        BitBtn2->setEnabled(true);
+        if (!sent) {
+            const QString text = QStringLiteral("Błąd podczas próby wysłania maila");
+            MessageBuffer failure;
+            failure.reset(text + QStringLiteral(": ") + reason);
+            vFunLogError(failure, QStringLiteral("bFunSendMail()"));
+            // A mail program that fails after the viewer has closed is not reported
+            // over whatever window the user has moved on to; the log keeps it.
+            if (isVisible())
+                Prompts::instance().error(this, text);
+        }
         Q_EMIT mailFinished(sent);
     });
 }

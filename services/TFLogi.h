@@ -14,7 +14,8 @@ public:
     explicit TFLogi(QWidget* parent = nullptr);
 
 Q_SIGNALS:
-    // The mail program took the log (true) or the failure message was shown (false).
+    // The mail program took the log (true) or failed (false: logged, and shown while
+    // the viewer is open).
     void mailFinished(bool sent);
 
 protected:
@@ -27,4 +28,5 @@ private:
     QTreeWidget* LogsListView;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
+    bool m_sending = false;
 };

@@ -1,54 +1,35 @@
 #include "services/UpdateCheck.h"
 
 #include "prompts/Prompts.h"
+#include "services/ServerReply.h"
 #include "services/TFAktualizacja.h"
-#include "services/UpdateServer.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QtEndian>
+#include <QTimer>
 
-#include <tuple>
 #include <utility>
 
 namespace {
 constexpr qsizetype kVersionFileSize = 12;
 } // namespace
 
-VersionTriple VersionTriple::fromBytes(const QByteArray& bytes)
-{
-    QByteArray padded = bytes.left(kVersionFileSize);
-    padded.append(kVersionFileSize - padded.size(), '\0');
-    const auto* data = reinterpret_cast<const uchar*>(padded.constData());
-    return {qFromLittleEndian<qint32>(data), qFromLittleEndian<qint32>(data + 4),
-            qFromLittleEndian<qint32>(data + 8)};
-}
-
-bool VersionTriple::isNewerThan(const VersionTriple& o) const
-{
-    return std::tie(major, minor, release) > std::tie(o.major, o.minor, o.release);
-}
-
-QString VersionTriple::text() const
-{
-    return QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(release);
-}
-
 UpdateCheck::UpdateCheck(const VersionTriple& running, TFAktualizacja* form,
-                         std::function<bool()> unsavedChanges, QWidget* window)
+                         std::function<bool()> unsavedChanges, QWidget* window,
+                         const UpdateServer::Limits& limits)
     : QObject(window), m_version(running), m_form(form), m_unsavedChanges(std::move(unsavedChanges)),
-      m_window(window), m_network(new QNetworkAccessManager(this))
+      m_window(window), m_network(new QNetworkAccessManager(this)), m_deadline(new QTimer(this))
 {
+    // A server that trickles its answer gets no more time than one that is silent.
+    m_deadline->setSingleShot(true);
+    m_deadline->setInterval(limits.answerMs);
+    connect(m_deadline, &QTimer::timeout, this, [this] {
+        m_timedOut = true;
+        conclude();
+    });
 }
 
-UpdateCheck::~UpdateCheck()
-{
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-    }
-}
+UpdateCheck::~UpdateCheck() = default;
 
 void UpdateCheck::vFunCheckForUpdate(Mode mode)
 {
@@ -60,32 +41,38 @@ void UpdateCheck::vFunCheckForUpdate(Mode mode)
     m_busy = true;
     m_mode = mode;
     m_tooLong = false;
-    m_reply = m_network->get(UpdateServer::request(UpdateServer::versionFileUrl()));
-    // A body longer than a version file is not one (an error or a portal page served
-    // as a success); there is no need to take in more of it.
-    connect(m_reply, &QNetworkReply::readyRead, this, [this] {
-        if (m_reply->bytesAvailable() > kVersionFileSize && UpdateServer::isSuccessStatus(m_reply)) {
+    m_timedOut = false;
+    m_reply = new ServerReply(m_network, UpdateServer::versionFileUrl(), this);
+    // A body longer than a version file is not one (an error or a portal page); there
+    // is no need to take in more of it.
+    connect(m_reply, &ServerReply::readyRead, this, [this] {
+        if (m_reply->bytesAvailable() > kVersionFileSize) {
             m_tooLong = true;
-            m_reply->abort();
+            conclude();
         }
     });
-    connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::replyFinished);
+    connect(m_reply, &ServerReply::finished, this, &UpdateCheck::conclude);
+    m_deadline->start();
 }
 
-void UpdateCheck::replyFinished()
+void UpdateCheck::conclude()
 {
-    QNetworkReply* reply = std::exchange(m_reply, nullptr);
-    reply->deleteLater();
-    const UpdateServer::Answer answer = UpdateServer::answerOf(reply);
+    m_deadline->stop();
+    ServerReply* reply = std::exchange(m_reply, nullptr);
+    reply->disconnect(this);
+    reply->deleteLater(); // which ends a transfer still under way
+    const UpdateServer::Answer answer = reply->answer();
     const QByteArray body = answer == UpdateServer::Answer::Success ? reply->readAll() : QByteArray();
-    if (m_tooLong || body.size() > kVersionFileSize)
-        warn(QStringLiteral("Serwer aktualizacji podał nieprawidłowy plik wersji."));
+    if (m_timedOut)
+        warn(QStringLiteral("Błąd podczas próby połączenia z internetem"));
+    else if (answer == UpdateServer::Answer::NotServed || m_tooLong || body.size() > kVersionFileSize)
+        // Anything but a version file: no version is read from an error or portal page,
+        // and a manual check says what came instead.
+        warn(QStringLiteral("Serwer aktualizacji odpowiedział: ") + reply->statusText() + QLatin1Char('.'));
     else if (answer == UpdateServer::Answer::NoAnswer)
         warn(QStringLiteral("Błąd podczas próby połączenia z internetem"));
-    else if (answer == UpdateServer::Answer::Success)
+    else
         report(VersionTriple::fromBytes(body));
-    // Any other status ends the check without a word: no version is read from an
-    // error page.
     m_busy = false;
     Q_EMIT finished();
 }
@@ -112,7 +99,7 @@ void UpdateCheck::report(const VersionTriple& server)
                                       versions + QStringLiteral("Czy chcesz pobrać nową wersje programu ?"),
                                       QStringLiteral("Nowa wersja")))
         return;
-    m_form->setVersions(m_version.text(), server.text());
+    m_form->setVersions(m_version, server);
     if (m_unsavedChanges && m_unsavedChanges()) {
         // The reminder rings the bell; the bell character itself would stand in the text
         // as an empty box.

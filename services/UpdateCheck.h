@@ -3,28 +3,18 @@
 // every outcome). It runs on the event loop and never holds up the window.
 #pragma once
 
+#include "services/UpdateServer.h"
+
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
 class QNetworkAccessManager;
-class QNetworkReply;
+class QTimer;
+class ServerReply;
 class QWidget;
 class TFAktualizacja;
-
-// (major, minor, release), compared in that order.
-struct VersionTriple {
-    qint32 major = 0;
-    qint32 minor = 0;
-    qint32 release = 0;
-
-    // The version file: three little-endian 32-bit integers; bytes that are missing
-    // count as zero.
-    static VersionTriple fromBytes(const QByteArray& bytes);
-    bool isNewerThan(const VersionTriple& other) const;
-    QString text() const; // "1.0.0"
-};
 
 class UpdateCheck : public QObject
 {
@@ -33,9 +23,9 @@ public:
     enum class Mode { Silent, Manual };
 
     // `unsavedChanges` tells whether the open document has changes that are not saved;
-    // the boxes are shown over `window`.
+    // the boxes are shown over `window`; `limits` bound how long the server may take.
     UpdateCheck(const VersionTriple& running, TFAktualizacja* form, std::function<bool()> unsavedChanges,
-                QWidget* window);
+                QWidget* window, const UpdateServer::Limits& limits = {});
     ~UpdateCheck() override;
 
     // Starts a check and returns at once. While one runs, another request does not
@@ -51,7 +41,8 @@ Q_SIGNALS:
     void finished();
 
 private:
-    void replyFinished();
+    // The check is over: the reply has ended, was cut off as too long, or took too long.
+    void conclude();
     // Shows `text` as a warning in a manual check.
     void warn(const QString& text);
     void report(const VersionTriple& server);
@@ -61,8 +52,10 @@ private:
     std::function<bool()> m_unsavedChanges;
     QWidget* m_window;
     QNetworkAccessManager* m_network;
-    QNetworkReply* m_reply = nullptr;
+    QTimer* m_deadline;
+    ServerReply* m_reply = nullptr;
     Mode m_mode = Mode::Silent;
     bool m_busy = false;
     bool m_tooLong = false;
+    bool m_timedOut = false;
 };

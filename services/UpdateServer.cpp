@@ -2,19 +2,37 @@
 
 #include "storage/SettingsStore.h"
 
-#include <QNetworkReply>
+#include <QtEndian>
+
+#include <tuple>
 
 namespace {
-constexpr int kDefaultTimeout = 30000;
-constexpr int kMostRedirects = 5;
-int g_timeout = 0;
+constexpr qsizetype kVersionFileSize = 12;
 
-int statusOf(const QNetworkReply* reply)
+QString versionedName(const VersionTriple& version, const char* ending)
 {
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    return status.isValid() ? status.toInt() : 0;
+    return QStringLiteral("melvok-dokumenty_") + version.text() + QLatin1String(ending);
 }
 } // namespace
+
+VersionTriple VersionTriple::fromBytes(const QByteArray& bytes)
+{
+    QByteArray padded = bytes.left(kVersionFileSize);
+    padded.append(kVersionFileSize - padded.size(), '\0');
+    const auto* data = reinterpret_cast<const uchar*>(padded.constData());
+    return {qFromLittleEndian<qint32>(data), qFromLittleEndian<qint32>(data + 4),
+            qFromLittleEndian<qint32>(data + 8)};
+}
+
+bool VersionTriple::isNewerThan(const VersionTriple& o) const
+{
+    return std::tie(major, minor, release) > std::tie(o.major, o.minor, o.release);
+}
+
+QString VersionTriple::text() const
+{
+    return QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(release);
+}
 
 namespace UpdateServer {
 
@@ -36,51 +54,19 @@ QUrl versionFileUrl()
     return QUrl(strFunGetUpdateAddress() + QStringLiteral("doc_wersja.bin"));
 }
 
-QUrl installerUrl()
+QString packageFileName(const VersionTriple& version)
 {
-    return QUrl(strFunGetUpdateAddress() + QStringLiteral("zidarari.exe"));
+    return versionedName(version, "_amd64.deb");
 }
 
-QNetworkRequest request(const QUrl& url)
+QUrl packageUrl(const VersionTriple& version)
 {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("UPDATE CHECK"));
-    request.setRawHeader("Accept-Encoding", "identity");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMostRedirects);
-    request.setTransferTimeout(transferTimeout());
-    return request;
+    return QUrl(strFunGetUpdateAddress() + packageFileName(version));
 }
 
-int transferTimeout()
+QUrl checksumUrl(const VersionTriple& version)
 {
-    return g_timeout > 0 ? g_timeout : kDefaultTimeout;
-}
-
-void overrideTransferTimeout(int ms)
-{
-    g_timeout = ms;
-}
-
-Answer answerOf(const QNetworkReply* reply)
-{
-    switch (reply->error()) {
-    case QNetworkReply::TooManyRedirectsError:
-    case QNetworkReply::InsecureRedirectError:
-        return Answer::NoAnswer;
-    default:
-        break;
-    }
-    const int status = statusOf(reply);
-    if (status >= 200 && status < 300)
-        return reply->error() == QNetworkReply::NoError ? Answer::Success : Answer::NoAnswer;
-    return status != 0 ? Answer::NotServed : Answer::NoAnswer;
-}
-
-bool isSuccessStatus(const QNetworkReply* reply)
-{
-    const int status = statusOf(reply);
-    return status >= 200 && status < 300;
+    return QUrl(strFunGetUpdateAddress() + versionedName(version, ".sha256"));
 }
 
 } // namespace UpdateServer

@@ -54,6 +54,8 @@ private Q_SLOTS:
     void opensOnTheNewestEntry();
     void sendTheLog_data();
     void sendTheLog();
+    void oneMailProgramAtATime_data();
+    void oneMailProgramAtATime();
     void helpMenuCommands();
 };
 
@@ -154,6 +156,60 @@ void TestLogViewer::sendTheLog()
              (QStringList{"--subject", "Logi", "--body", "Logi programu Melvok-Gimnazjum", "--attach",
                           env->dataFile(QStringLiteral("logs.sqdb")),
                           supportMail.isEmpty() ? QStringLiteral("pomoc@melvok.pl") : supportMail}));
+}
+
+void TestLogViewer::oneMailProgramAtATime_data()
+{
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("viewerClosed"); // before the mail program returns
+
+    QTest::newRow("fails while the viewer is open") << 3 << false;
+    QTest::newRow("fails after the viewer has closed") << 3 << true;
+    QTest::newRow("taken after the viewer has closed") << 0 << true;
+}
+
+void TestLogViewer::oneMailProgramAtATime()
+{
+    QFETCH(int, exitCode);
+    QFETCH(bool, viewerClosed);
+    vFunLogError(env->buf, QStringLiteral("bFunCopyFile()"));
+    // A stand-in xdg-email that notes every start and returns when the test lets it.
+    const QString bin = env->root() + QStringLiteral("/bin");
+    const QString starts = env->root() + QStringLiteral("/starts");
+    const QString release = env->root() + QStringLiteral("/release");
+    QVERIFY(QDir().mkpath(bin));
+    QFile script(bin + QStringLiteral("/xdg-email"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho >> '" + starts.toUtf8() + "'\nwhile [ ! -e '" + release.toUtf8() +
+                 "' ]; do /bin/sleep 0.05; done\nexit " + QByteArray::number(exitCode) + "\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8());
+    const auto restorePath = qScopeGuard([path] { qputenv("PATH", path); });
+
+    TFLogi viewer;
+    viewer.show();
+    QSignalSpy finished(&viewer, &TFLogi::mailFinished);
+    auto* send = viewer.findChild<QPushButton*>(QStringLiteral("BitBtn2"));
+    for (int i = 0; i < 3; ++i)
+        send->click();
+    QVERIFY(!send->isEnabled());
+    QTRY_VERIFY(QFile::exists(starts));
+    if (viewerClosed)
+        viewer.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    QFile(release).open(QIODevice::WriteOnly);
+    QVERIFY(finished.wait(10000));
+    QVERIFY(send->isEnabled());
+    QFile started(starts);
+    QVERIFY(started.open(QIODevice::ReadOnly));
+    QCOMPARE(started.readAll(), QByteArray("\n")); // started once
+    // A failure is always logged, and shown only where the user still looks.
+    QCOMPARE(prompts->texts(), exitCode != 0 && !viewerClosed
+                                   ? QStringList{QStringLiteral("Błąd podczas próby wysłania maila")}
+                                   : QStringList());
+    QCOMPARE(lastLoggedFunction(),
+             exitCode != 0 ? QStringLiteral("bFunSendMail()") : QStringLiteral("bFunCopyFile()"));
 }
 
 void TestLogViewer::helpMenuCommands()

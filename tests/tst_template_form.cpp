@@ -40,7 +40,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        // Local time is a day ahead of UTC around New Year's Eve here.
+        // Local time is a day ahead of UTC here: 31 August in UTC is already 1 September.
         qputenv("TZ", "Pacific/Kiritimati");
         tzset();
     }
@@ -54,7 +54,6 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        Clock::install(nullptr);
         form.reset();
         prompts.reset();
         env.reset();
@@ -62,17 +61,21 @@ private Q_SLOTS:
 
     void schoolYearProposal_data()
     {
-        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QDateTime>("now"); // local time
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("shown");
-        const QDateTime march(QDate(2015, 3, 10), QTime(10, 0), Qt::UTC);
-        QTest::newRow("before September") << march << ""
-                                          << "2014/2015";
-        QTest::newRow("after September") << QDateTime(QDate(2015, 10, 1), QTime(10, 0), Qt::UTC) << ""
-                                         << "2014/2015";
-        QTest::newRow("New Year's Eve in UTC") << QDateTime(QDate(2015, 12, 31), QTime(23, 30), Qt::UTC) << ""
-                                               << "2014/2015";
-        QTest::newRow("stored year kept") << march << "2010/2011"
+        const auto at = [](int year, int month, int day, int hour = 10) {
+            return QDateTime(QDate(year, month, day), QTime(hour, 0));
+        };
+        QTest::newRow("August") << at(2026, 8, 31, 23) << ""
+                                << "2025/2026";
+        QTest::newRow("September, still August in UTC") << at(2026, 9, 1, 0) << ""
+                                                        << "2026/2027";
+        QTest::newRow("December") << at(2026, 12, 9) << ""
+                                  << "2026/2027";
+        QTest::newRow("January") << at(2027, 1, 2) << ""
+                                 << "2026/2027";
+        QTest::newRow("stored year kept") << at(2026, 3, 10) << "2010/2011"
                                           << "2010/2011";
     }
     void schoolYearProposal()
@@ -86,8 +89,9 @@ private Q_SLOTS:
                                              {{TFDaneSzkoly::SectionId, FirstYear, years[0]},
                                               {TFDaneSzkoly::SectionId, SecondYear, years[1]}}));
         }
-        FixedClock clock(now);
+        FixedClock clock(now.toUTC());
         Clock::install(&clock);
+        const auto restore = qScopeGuard([] { Clock::install(nullptr); });
         form->show();
         QCOMPARE(edit(FirstYear)->text() + QLatin1Char('/') + edit(SecondYear)->text(), shown);
         QCOMPARE(edit(SchoolName)->text(), QString());

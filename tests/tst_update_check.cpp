@@ -1,5 +1,5 @@
-// The update check and the installer download against a small HTTP server of the
-// test's own on 127.0.0.1, and the way from the "Pomoc" menu to the started installer.
+// The update check and the package download against a small HTTP server of the test's
+// own on 127.0.0.1, and the way from the "Pomoc" menu to the software installer.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
 #include "platform/DesktopOpen.h"
@@ -10,6 +10,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,7 +22,7 @@
 namespace {
 
 // What the server does for one file. Status 0 stands for an address where nothing
-// listens; 302 sends the client back to the same file.
+// listens; a redirect without a `location` sends the client back to the same file.
 struct Resource {
     int status = 200;
     QByteArray body;
@@ -29,6 +30,8 @@ struct Resource {
     QByteArray length = "auto"; // Content-Length: the body's, none (""), or as given
     bool mute = false;          // takes the request and never answers
     bool held = false;          // answers once released
+    QByteArray location;        // of a redirect; "{port}" stands for the server's port
+    int trickleMs = 0;          // the body one byte at a time, this far apart
 };
 
 } // namespace
@@ -43,20 +46,10 @@ public:
         listen(QHostAddress::LocalHost);
         connect(this, &QTcpServer::newConnection, this, [this] {
             QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine())
-                    return;
-                socket->disconnect(this); // one request per connection
-                const QByteArray path = socket->readLine().split(' ').value(1);
-                ++requests[path];
-                const Resource r = files.value(path, {404});
-                if (r.held)
-                    held.append({socket, r});
-                else if (!r.mute)
-                    answer(socket, r);
-            });
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { take(socket); });
         });
     }
+    QByteArray port() const { return QByteArray::number(serverPort()); }
     QString address() const { return QStringLiteral("http://127.0.0.1:%1/melvok/").arg(serverPort()); }
     void serve(const char* name, const Resource& r) { files.insert(QByteArray("/melvok/") + name, r); }
     void release()
@@ -67,26 +60,53 @@ public:
     QHash<QByteArray, int> requests;
 
 private:
+    void take(QTcpSocket* socket)
+    {
+        if (!socket->canReadLine())
+            return;
+        const QByteArray path = socket->readLine().split(' ').value(1);
+        socket->readAll(); // the rest of the request
+        ++requests[path];
+        Resource r = files.value(path, {404});
+        r.location = r.location.isEmpty() ? path : r.location.replace("{port}", port());
+        // A redirect keeps the connection for the next request, as servers do; any other
+        // answer is the last one on it.
+        if (r.status / 100 != 3)
+            socket->disconnect(this);
+        if (r.held)
+            held.append({socket, r});
+        else if (!r.mute)
+            answer(socket, r);
+    }
     static void answer(QTcpSocket* socket, const Resource& r)
     {
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nConnection: close\r\n";
+        static const QHash<int, QByteArray> reasons{{200, "OK"},        {201, "Created"},
+                                                    {302, "Found"},     {403, "Forbidden"},
+                                                    {404, "Not Found"}, {500, "Internal Server Error"}};
+        QByteArray head =
+            "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reasons.value(r.status, "X") + "\r\n";
+        if (r.status / 100 == 3) {
+            socket->write(head + "Location: " + r.location + "\r\nContent-Length: 0\r\n\r\n");
+            return;
+        }
+        head += "Connection: close\r\n";
         const QByteArray length = r.length == "auto" ? QByteArray::number(r.body.size()) : r.length;
         if (!length.isEmpty())
             head += "Content-Length: " + length + "\r\n";
-        if (r.status == 302)
-            head += "Location: /melvok/doc_wersja.bin\r\n";
         socket->write(head + "\r\n");
-        writePieces(socket, r.cutAt >= 0 ? r.body.left(r.cutAt) : r.body);
+        writePieces(socket, r.cutAt >= 0 ? r.body.left(r.cutAt) : r.body, r.trickleMs ? 1 : 100,
+                    r.trickleMs ? r.trickleMs : 20);
     }
-    // The body in pieces of 100 bytes, each flushed before the next is written.
-    static void writePieces(QTcpSocket* socket, const QByteArray& rest)
+    // The body in pieces, each flushed before the next is written.
+    static void writePieces(QTcpSocket* socket, const QByteArray& rest, int piece, int pauseMs)
     {
-        socket->write(rest.left(100));
+        socket->write(rest.left(piece));
         socket->flush();
-        if (rest.size() <= 100)
+        if (rest.size() <= piece)
             socket->disconnectFromHost();
         else
-            QTimer::singleShot(20, socket, [socket, rest] { writePieces(socket, rest.mid(100)); });
+            QTimer::singleShot(pauseMs, socket,
+                               [=] { writePieces(socket, rest.mid(piece), piece, pauseMs); });
     }
     QHash<QByteArray, Resource> files;
     QList<std::pair<QTcpSocket*, Resource>> held;
@@ -115,6 +135,31 @@ QString noNewer(const QString& server)
     return versions(server, "Brak nowej wersji do pobrania.");
 }
 const QString kNoConnection = QStringLiteral("Błąd podczas próby połączenia z internetem");
+QString answered(const char* status)
+{
+    return QStringLiteral("Serwer aktualizacji odpowiedział: %1.").arg(QLatin1String(status));
+}
+
+// Short enough for a test, long enough for a loaded machine.
+const UpdateServer::Limits kLimits{1000, 1000, 1024};
+const VersionTriple kRunning{1, 0, 0};
+const VersionTriple kOffered{1, 0, 1};
+const char kPackage[] = "melvok-dokumenty_1.0.1_amd64.deb";
+const char kChecksum[] = "melvok-dokumenty_1.0.1.sha256";
+
+QByteArray packageBytes()
+{
+    QByteArray package(250, '\0');
+    for (int i = 0; i < package.size(); ++i)
+        package[i] = char(i * 7);
+    return package;
+}
+// The sum file as sha256sum writes it.
+Resource checksumOf(const QByteArray& package)
+{
+    return {200,
+            QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + "  " + kPackage + "\n"};
+}
 
 } // namespace
 
@@ -142,10 +187,12 @@ private:
             setAddress(closed.address());
         }
     }
-    QString installerPath() { return env->dataDir() + QStringLiteral("/aktualizacja/nowy.exe"); }
+    QString downloadDir() { return env->dataDir() + QStringLiteral("/aktualizacja"); }
+    QString packagePath() { return downloadDir() + QLatin1Char('/') + QLatin1String(kPackage); }
+    // Everything in the download folder: the package, or what a download left behind.
+    QStringList downloadFolder() { return QDir(downloadDir()).entryList(QDir::Files | QDir::Hidden); }
 
 private Q_SLOTS:
-    void initTestCase() { UpdateServer::overrideTransferTimeout(500); }
     void init()
     {
         env = std::make_unique<TestEnvironment>();
@@ -167,7 +214,9 @@ private Q_SLOTS:
     void secondCheckJoinsTheRunningOne();
     void download_data();
     void download();
-    void installEndsTheProgram();
+    void closeStopsTheDownload();
+    void installHandsThePackageOver_data();
+    void installHandsThePackageOver();
 };
 
 void TestUpdateCheck::versionFile_data()
@@ -176,7 +225,6 @@ void TestUpdateCheck::versionFile_data()
     QTest::addColumn<bool>("manual");
     QTest::addColumn<QString>("shown"); // the one box shown; empty: none
 
-    const QString invalid = QStringLiteral("Serwer aktualizacji podał nieprawidłowy plik wersji.");
     QTest::newRow("1.0.0") << Resource{200, versionBytes(1, 0, 0)} << true << noNewer("1.0.0");
     QTest::newRow("1.0.0 silent") << Resource{200, versionBytes(1, 0, 0)} << false << QString();
     QTest::newRow("1.0.1 silent") << Resource{200, versionBytes(1, 0, 1)} << false << offer("1.0.1");
@@ -184,14 +232,25 @@ void TestUpdateCheck::versionFile_data()
     QTest::newRow("2.0.0 silent") << Resource{200, versionBytes(2, 0, 0)} << false << offer("2.0.0");
     QTest::newRow("0.9.9") << Resource{200, versionBytes(0, 9, 9)} << true << noNewer("0.9.9");
     QTest::newRow("4 bytes") << Resource{200, versionBytes(2, 0, 0).left(4)} << true << offer("2.0.0");
-    for (int status : {404, 500, 403})
-        QTest::addRow("%d", status) << Resource{status, versionBytes(9, 9, 9)} << true << QString();
-    QTest::newRow("13 bytes") << Resource{200, versionBytes(9, 9, 9) + "x"} << true << invalid;
+    // Whatever else the server says, a manual check says it too; a silent one keeps quiet.
+    QTest::newRow("404") << Resource{404, versionBytes(9, 9, 9)} << true << answered("404 Not Found");
+    QTest::newRow("500") << Resource{500, versionBytes(9, 9, 9)} << true
+                         << answered("500 Internal Server Error");
+    QTest::newRow("403") << Resource{403, versionBytes(9, 9, 9)} << true << answered("403 Forbidden");
+    QTest::newRow("403 silent") << Resource{403, versionBytes(9, 9, 9)} << false << QString();
+    QTest::newRow("13 bytes") << Resource{200, versionBytes(9, 9, 9) + "x"} << true << answered("200 OK");
     QTest::newRow("13 bytes silent") << Resource{200, versionBytes(9, 9, 9) + "x"} << false << QString();
-    QTest::newRow("portal page") << Resource{200, QByteArray(200000, '<')} << true << invalid;
+    QTest::newRow("portal page") << Resource{200, QByteArray(200000, '<')} << true << answered("200 OK");
+    QTest::newRow("redirect loop") << Resource{302} << true << answered("302 Found");
+    QTest::newRow("redirect to another host")
+        << Resource{.status = 302, .location = "http://localhost:{port}/melvok/kopia.bin"} << true
+        << answered("302 Found");
+    QTest::newRow("redirect to a file")
+        << Resource{.status = 302, .location = "file:///etc/hostname"} << true << answered("302 Found");
     QTest::newRow("never answers") << Resource{.mute = true} << true << kNoConnection;
     QTest::newRow("never answers silent") << Resource{.mute = true} << false << QString();
-    QTest::newRow("redirect loop") << Resource{302} << true << kNoConnection;
+    QTest::newRow("trickles") << Resource{.body = versionBytes(2, 0, 0), .trickleMs = 200} << true
+                              << kNoConnection;
     QTest::newRow("cut short") << Resource{200, versionBytes(2, 0, 0), 6} << true << kNoConnection;
     QTest::newRow("unreachable") << Resource{0} << true << kNoConnection;
     QTest::newRow("unreachable silent") << Resource{0} << false << QString();
@@ -203,9 +262,10 @@ void TestUpdateCheck::versionFile()
     QFETCH(bool, manual);
     QFETCH(QString, shown);
     serve("doc_wersja.bin", resource);
+    server->serve("kopia.bin", {200, versionBytes(9, 9, 9)});
     TFAktualizacja form;
     UpdateCheck check(
-        {1, 0, 0}, &form, [] { return false; }, nullptr);
+        kRunning, &form, [] { return false; }, nullptr, kLimits);
     QSignalSpy accepted(&check, &UpdateCheck::downloadAccepted);
     check.vFunCheckForUpdate(manual ? UpdateCheck::Mode::Manual : UpdateCheck::Mode::Silent);
     QTRY_VERIFY(!check.isRunning());
@@ -213,6 +273,7 @@ void TestUpdateCheck::versionFile()
     if (shown.endsWith(QLatin1Char('?')))
         QCOMPARE(prompts->shown[0].caption, QStringLiteral("Nowa wersja"));
     QCOMPARE(accepted.size(), 0); // an offer is declined
+    QCOMPARE(server->requests.value("/melvok/kopia.bin"), 0);
 }
 
 void TestUpdateCheck::saveReminderWithUnsavedChanges()
@@ -238,7 +299,7 @@ void TestUpdateCheck::secondCheckJoinsTheRunningOne()
     server->serve("doc_wersja.bin", {.body = versionBytes(1, 0, 0), .held = true});
     TFAktualizacja form;
     UpdateCheck check(
-        {1, 0, 0}, &form, [] { return false; }, nullptr);
+        kRunning, &form, [] { return false; }, nullptr, kLimits);
     check.vFunCheckForUpdate(UpdateCheck::Mode::Silent);
     QTRY_COMPARE(server->requests.value("/melvok/doc_wersja.bin"), 1);
     check.vFunCheckForUpdate(UpdateCheck::Mode::Manual); // asked while the start-up check waits
@@ -250,67 +311,140 @@ void TestUpdateCheck::secondCheckJoinsTheRunningOne()
 
 void TestUpdateCheck::download_data()
 {
-    QTest::addColumn<Resource>("resource");
-    QTest::addColumn<QString>("status"); // empty: the download is complete
+    QTest::addColumn<Resource>("package");
+    QTest::addColumn<Resource>("checksum");
+    QTest::addColumn<QString>("status");
 
-    QByteArray installer(250, '\0');
-    for (int i = 0; i < installer.size(); ++i)
-        installer[i] = char(i * 7);
+    const QByteArray package = packageBytes();
+    const Resource sum = checksumOf(package);
+    const QString done = QStringLiteral("Pobieranie zakończone.");
     const QString reading = QStringLiteral("Błąd podczas próby czytania pliku...");
     const QString connection = QStringLiteral("Błąd połączenia...");
-    QTest::newRow("250 in 100, 100, 50") << Resource{200, installer} << QString();
-    QTest::newRow("cut at 150") << Resource{200, installer, 150} << reading;
-    QTest::newRow("no length") << Resource{200, installer, -1, ""} << reading;
-    QTest::newRow("length not a number") << Resource{200, installer, -1, "dużo"} << reading;
-    QTest::newRow("404") << Resource{404, "nie ma"} << connection;
-    QTest::newRow("never answers") << Resource{.mute = true} << connection;
-    QTest::newRow("unreachable") << Resource{0} << connection;
-    QTest::newRow("no download folder") << Resource{201, installer} << QStringLiteral("Błąd zapisu do pliku");
+    QTest::newRow("250 in 100, 100, 50") << Resource{200, package} << sum << done;
+    QTest::newRow("redirect on the same host")
+        << Resource{.status = 302, .location = "/melvok/kopia.deb"} << sum << done;
+    QTest::newRow("wrong checksum")
+        << Resource{200, package} << checksumOf("inny pakiet")
+        << QStringLiteral("Pobrany pakiet nie zgadza się ze swoją sumą kontrolną i został usunięty.");
+    QTest::newRow("no checksum") << Resource{200, package} << Resource{404} << connection;
+    QTest::newRow("checksum not a sum") << Resource{200, package} << Resource{200, "<html>"} << reading;
+    QTest::newRow("cut at 150") << Resource{200, package, 150} << sum << reading;
+    QTest::newRow("2 GB announced, then cut") << Resource{200, package, -1, "2147483648"} << sum << reading;
+    QTest::newRow("no length") << Resource{200, package, -1, ""} << sum << reading;
+    QTest::newRow("404") << Resource{404, "nie ma"} << sum << connection;
+    QTest::newRow("never answers") << Resource{.mute = true} << sum << connection;
+    QTest::newRow("trickles") << Resource{.body = package, .trickleMs = 50} << sum << connection;
+    QTest::newRow("redirect to another host")
+        << Resource{.status = 302, .location = "http://localhost:{port}/melvok/kopia.deb"} << sum
+        << connection;
+    QTest::newRow("redirect to a file")
+        << Resource{.status = 302, .location = "file:///etc/hostname"} << sum << connection;
+    QTest::newRow("unreachable") << Resource{0} << sum << connection;
+    QTest::newRow("no download folder")
+        << Resource{201, package} << sum << QStringLiteral("Błąd zapisu do pliku");
 }
 
 void TestUpdateCheck::download()
 {
-    QFETCH(Resource, resource);
+    QFETCH(Resource, package);
+    QFETCH(Resource, checksum);
     QFETCH(QString, status);
-    if (resource.status == 201) // a success, but the download folder is gone
-        QVERIFY(QDir(env->dataDir() + QStringLiteral("/aktualizacja")).removeRecursively());
-    serve("zidarari.exe", resource);
-    TFAktualizacja form;
+    if (package.status == 201) // a success, but the download folder is gone
+        QVERIFY(QDir(downloadDir()).removeRecursively());
+    server->serve(kChecksum, checksum);
+    server->serve("kopia.deb", {200, packageBytes()});
+    serve(kPackage, package);
+    TFAktualizacja form(nullptr, kLimits);
+    form.setVersions(kRunning, kOffered);
     form.show();
     auto* close = form.findChild<QPushButton*>(QStringLiteral("btnClose"));
-    QVERIFY(!close->isEnabled());
-    QTRY_VERIFY(close->isEnabled());
+    QVERIFY(close->isEnabled()); // the user can always stop it
+    QTRY_COMPARE(form.findChild<QLineEdit*>(QStringLiteral("editStatus"))->text(), status);
     QVERIFY(close->isDefault()); // Enter installs or closes, not the browser button
-    QCOMPARE(form.downloaded(), status.isEmpty());
-    QFile file(installerPath());
-    if (status.isEmpty()) {
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), resource.body);
+    QCOMPARE(form.downloaded(), status == QStringLiteral("Pobieranie zakończone."));
+    QCOMPARE(server->requests.value("/melvok/kopia.deb"), package.location == "/melvok/kopia.deb" ? 1 : 0);
+    if (form.downloaded()) {
         QCOMPARE(close->text(), QStringLiteral("Zainstaluj"));
+        QCOMPARE(downloadFolder(), QStringList{kPackage});
+        QFile file(packagePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), packageBytes());
+        QCOMPARE(file.permissions() & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther), 0);
     } else {
-        QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("editStatus"))->text(), status);
         QCOMPARE(close->text(), QStringLiteral("Zamknij"));
-        QVERIFY(!file.exists()); // nothing half-written is offered
+        QCOMPARE(downloadFolder(), QStringList()); // nothing half-written or unchecked stays
     }
-    // Whatever happened, the browser gets the installer's address.
+    // Whatever happened, the browser gets the package's address.
     QUrl opened;
     DesktopOpen::intercept([&opened](const QUrl& url) { return (opened = url).isValid(); });
     form.findChild<QPushButton*>(QStringLiteral("btnDownloadViaBrowser"))->click();
     DesktopOpen::intercept({});
-    QCOMPARE(opened, UpdateServer::installerUrl());
+    QCOMPARE(opened, UpdateServer::packageUrl(kOffered));
 }
 
-void TestUpdateCheck::installEndsTheProgram()
+void TestUpdateCheck::closeStopsTheDownload()
 {
-    // The installer is a script that writes down the path it was started from.
-    const QString marker = env->root() + QStringLiteral("/installer-started");
+    server->serve(kChecksum, checksumOf(packageBytes()));
+    server->serve(kPackage, {.body = packageBytes(), .trickleMs = 50});
+    TFAktualizacja form(nullptr, kLimits);
+    form.setVersions(kRunning, kOffered);
+    form.show();
+    QTRY_COMPARE(form.findChild<QLineEdit*>(QStringLiteral("editStatus"))->text(),
+                 QStringLiteral("Pobieranie nowej wersji programu"));
+    // Enter does nothing by chance while it runs; the button stops it.
+    for (auto* button : form.findChildren<QPushButton*>())
+        QVERIFY(!button->isDefault());
+    form.findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
+    QVERIFY(!form.isVisible());
+    // Stopped, not left running behind the closed window: no stall is noticed later,
+    // and nothing of the package stays.
+    QTest::qWait(kLimits.stallMs * 3 / 2);
+    QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("editStatus"))->text(),
+             QStringLiteral("Pobieranie nowej wersji programu"));
+    QVERIFY(!form.downloaded());
+    QCOMPARE(downloadFolder(), QStringList());
+}
+
+void TestUpdateCheck::installHandsThePackageOver_data()
+{
+    QTest::addColumn<QByteArray>("handler"); // of Debian packages; empty: none registered
+
+    QTest::newRow("software installer") << QByteArray("org.gnome.Software.desktop");
+    QTest::newRow("none registered") << QByteArray();
+}
+
+void TestUpdateCheck::installHandsThePackageOver()
+{
+    QFETCH(QByteArray, handler);
     server->serve("doc_wersja.bin", {200, versionBytes(1, 0, 1)});
-    server->serve("zidarari.exe", {200, "#!/bin/sh\necho \"$0\" > '" + marker.toUtf8() + "'\n"});
+    server->serve(kChecksum, checksumOf(packageBytes()));
+    server->serve(kPackage, {200, packageBytes()});
     ProgramWindows w;
     QVERIFY(bFunStartProgram(w, QString()));
+    // Stand-ins for the desktop: xdg-mime names the handler, xdg-open writes down what it
+    // was asked to open. Their folder is the whole PATH.
+    const QString bin = env->root() + QStringLiteral("/bin");
+    const QString opened = env->root() + QStringLiteral("/opened");
+    QVERIFY(QDir().mkpath(bin));
+    for (const auto& [name, script] :
+         {std::pair{"xdg-mime",
+                    "#!/bin/sh\n[ \"$*\" = 'query default application/vnd.debian.binary-package' ] "
+                    "&& echo '" +
+                        handler + "'\n"},
+          std::pair{"xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + opened.toUtf8() + "'\n"}}) {
+        QFile file(bin + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(script);
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8());
+    const auto restorePath = qScopeGuard([&savedPath] { qputenv("PATH", savedPath); });
     prompts->answers << Prompts::Answer::Yes;
     // The download window is modal: it is worked from inside its own event loop.
-    bool installed = false;
+    bool clicked = false;
+    QString status;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
         auto* form = qobject_cast<TFAktualizacja*>(QApplication::activeModalWidget());
@@ -325,17 +459,27 @@ void TestUpdateCheck::installEndsTheProgram()
         QTRY_COMPARE(close->text(), QStringLiteral("Zainstaluj"));
         QCOMPARE(form->findChild<QLabel*>(QStringLiteral("NWersjaLabel"))->text(), QStringLiteral("1.0.1"));
         close->click();
-        installed = true;
+        QTRY_VERIFY(!form->isVisible() || close->text() == QStringLiteral("Zamknij"));
+        status = form->findChild<QLineEdit*>(QStringLiteral("editStatus"))->text();
+        clicked = true;
     });
     watcher.start(20);
     w.glowna->Sprawdczyjestnowawersja1Click();
-    QTRY_VERIFY(installed);
-    QTRY_VERIFY(QFile::exists(marker));
-    QFile started(marker);
-    QVERIFY(started.open(QIODevice::ReadOnly));
-    QCOMPARE(started.readAll().trimmed(), installerPath().toUtf8());
-    QVERIFY(w.glowna->closeWithoutQuestions());
+    QTRY_VERIFY(clicked);
     QCOMPARE(prompts->texts(), QStringList{offer("1.0.1")}); // and no closing question
+    if (handler.isEmpty()) {
+        QCOMPARE(status, QStringLiteral("Zainstaluj pakiet poleceniem: sudo apt install ") + packagePath());
+        QVERIFY(!QFile::exists(opened));
+        QVERIFY(!w.glowna->closeWithoutQuestions());
+        w.glowna->setCloseWithoutQuestions(true);
+        return;
+    }
+    QTRY_VERIFY(QFile::exists(opened));
+    QFile arguments(opened);
+    QVERIFY(arguments.open(QIODevice::ReadOnly));
+    QCOMPARE(arguments.readAll(), packagePath().toUtf8() + '\n');
+    QVERIFY(w.glowna->closeWithoutQuestions());
+    QVERIFY(!(QFile::permissions(packagePath()) & QFile::ExeOwner));
 }
 
 QTEST_MAIN(TestUpdateCheck)
