@@ -10,6 +10,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 // Coordinates far outside the page are drawn as if at this distance: they stay off the
@@ -45,6 +47,47 @@ const QString kLabel = QStringLiteral("_STR1_DATA_LABEL");
 const QString kEdit = QStringLiteral("_STR1_DATA_EDIT");
 const QString kCombo = QStringLiteral("_STR1_DATA_COMBOBOX");
 const QString kDots = QStringLiteral("_STR1_LINIA_Z_KROPEK");
+
+// A fitted text is drawn no smaller than this share of its calibrated size, nor below
+// 7 points; it goes onto a second line only in a box this many of its lines tall.
+constexpr qreal kSmallestShare = 0.6;
+constexpr qreal kSmallestPoints = 7;
+constexpr qreal kLinesForWrap = 1.8;
+
+// The printed form writes "r." after the year fields itself.
+const QString kYearMark = QStringLiteral("r.");
+
+// "2005 r." before the label "r." is drawn "2005": the form says "r." once.
+QString withoutYearMark(const QString& value)
+{
+    const QString trimmed = value.trimmed();
+    if (!trimmed.endsWith(kYearMark) || trimmed.size() <= kYearMark.size())
+        return value;
+    const QChar before = trimmed.at(trimmed.size() - kYearMark.size() - 1);
+    if (!before.isSpace() && !before.isDigit())
+        return value; // a word that ends in "r.", not the year's mark
+    const QString rest = trimmed.chopped(kYearMark.size()).trimmed();
+    return rest.isEmpty() ? value : rest;
+}
+
+bool sameLine(const PageRenderer::TextPlan& a, const PageRenderer::TextPlan& b)
+{
+    const qreal overlap =
+        qMin(a.box.top() + a.height, b.box.top() + b.height) - qMax(a.box.top(), b.box.top());
+    return overlap > qMin(a.height, b.height) / 2;
+}
+
+// The first words of a text, for naming a field in a message.
+QString firstWords(const QString& text)
+{
+    constexpr int kWords = 3;
+    constexpr int kCharacters = 40;
+    const QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString out = words.mid(0, kWords).join(QLatin1Char(' '));
+    if (out.size() > kCharacters)
+        out = out.left(kCharacters);
+    return out.size() < text.simplified().size() ? out + QStringLiteral("…") : out;
+}
 
 } // namespace
 
@@ -100,33 +143,248 @@ void PageRenderer::draw(QPainter& painter, const QList<CalibEntry>& entries, con
     m_painter = &painter;
     m_printing = printing;
     m_highlight.reset();
+    m_clipped.clear();
     painter.save();
     painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
-    for (const CalibEntry& entry : entries) {
+    planTexts(entries, texts);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const CalibEntry& entry = entries.at(i);
         const QString& name = entry.name;
         if (name.contains(kEmblem))
             vFunGraphicDrawMark(0, entry, name);
         if (name.contains(kStamp))
             vFunGraphicDrawMark(1, entry, name);
-        // A calibrated name that the form does not have is skipped: there is no field
-        // whose text, or whose emptiness, could be shown.
         if (name.contains(kLabel) || name.contains(kEdit) || name.contains(kCombo)) {
-            const std::optional<QString> text = texts(name);
-            if (!text)
-                continue;
-            const bool optionalField = !name.contains(kLabel) && name.contains(kEdit) &&
-                                       (name.contains(QLatin1String("ZMIENNA_UrWE")) ||
-                                        name.contains(QLatin1String("ZMIENNA_SzkolaWE")));
-            if (optionalField && text->isEmpty())
-                continue;
-            vFunDrawText(entry, *text, 1, name);
+            const TextPlan& plan = m_plans.at(i);
+            if (!plan.present)
+                continue; // not on the form, or an optional field left empty
+            m_plan = &plan;
+            vFunDrawText(entry, plan.text, 1, name);
+            m_plan = nullptr;
+            if (plan.fit == Fit::Clipped)
+                m_clipped.append({name, plan.original});
         } else if (name.contains(kDots)) {
             vFunDrawDottedLine(entry, 1, name);
         }
     }
     painter.restore();
     m_painter = nullptr;
+}
+
+void PageRenderer::planTexts(const QList<CalibEntry>& entries, const PageTexts& texts)
+{
+    m_plans.clear();
+    m_plans.resize(entries.size());
+    const QPaintDevice* device = m_painter->device();
+    QList<qsizetype> drawn;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const CalibEntry entry = clamped(entries.at(i));
+        const QString& name = entry.name;
+        const bool label = name.contains(kLabel);
+        if (!label && !name.contains(kEdit) && !name.contains(kCombo))
+            continue;
+        TextPlan& plan = m_plans[i];
+        // A calibrated name that the form does not have is skipped: there is no field
+        // whose text, or whose emptiness, could be shown.
+        const std::optional<QString> text = texts(name);
+        if (!text)
+            continue;
+        const bool optionalField = !label && name.contains(kEdit) &&
+                                   (name.contains(QLatin1String("ZMIENNA_UrWE")) ||
+                                    name.contains(QLatin1String("ZMIENNA_SzkolaWE")));
+        if (optionalField && text->isEmpty())
+            continue;
+        plan.present = true;
+        plan.value = !label;
+        plan.text = plan.original = *text;
+        if (text->isEmpty())
+            continue;
+        plan.drawn = true;
+        // A face without a name keeps the default one (an empty family breaks recording).
+        if (!entry.fontName.isEmpty())
+            plan.font.setFamily(entry.fontName);
+        plan.font.setBold(entry.bold != 0);
+        plan.font.setItalic(entry.italic != 0);
+        plan.font.setUnderline(entry.underline != 0);
+        plan.font.setStrikeOut(entry.strike != 0);
+        plan.em = pixelSize(entry.fontSize);
+        plan.font.setPixelSize(plan.em);
+        const QFontMetrics metrics(plan.font, device);
+        const int top = entry.y2 - (metrics.ascent() + metrics.descent()) - entry.fontSize / 4;
+        plan.box = QRectF(box(entry.x1, top, entry.x2, entry.y2));
+        plan.boxHeight = qreal(entry.y2) - entry.y1;
+        plan.ascent = metrics.ascent();
+        plan.height = metrics.ascent() + metrics.descent();
+        plan.baseline = top + plan.ascent;
+        plan.align = entry.align;
+        drawn << i;
+    }
+
+    // Values written before the label "r." lose their own "r.".
+    for (const qsizetype i : std::as_const(drawn)) {
+        TextPlan& plan = m_plans[i];
+        if (!plan.value)
+            continue;
+        const TextPlan* next = nullptr;
+        for (const qsizetype j : std::as_const(drawn)) {
+            const TextPlan& other = m_plans.at(j);
+            if (j != i && sameLine(plan, other) && other.box.left() > plan.box.center().x() &&
+                (!next || other.box.left() < next->box.left()))
+                next = &other;
+        }
+        if (next && !next->value && next->text.trimmed() == kYearMark)
+            plan.text = withoutYearMark(plan.text);
+    }
+
+    // Where each text stands at its calibrated size, and fitted into its box alone.
+    for (const qsizetype i : std::as_const(drawn)) {
+        TextPlan& plan = m_plans[i];
+        const QFontMetricsF metrics(plan.font, device);
+        plan.lines = plan.text.split(QLatin1Char('\n'));
+        for (const QString& line : std::as_const(plan.lines))
+            plan.width = qMax(plan.width, metrics.horizontalAdvance(line));
+        const qreal x1 = plan.box.left();
+        const qreal x2 = plan.box.right();
+        if (plan.align == 3) {
+            const int spaces = int(plan.text.count(QLatin1Char(' ')));
+            if (spaces < 5) {
+                plan.align = 0;
+            } else {
+                // Spread, the text fills its box; as it stands without spreading it must fit.
+                plan.width = metrics.horizontalAdvance(plan.text);
+            }
+        }
+        if (plan.align == 0 || plan.align == 3) {
+            plan.left = x1;
+        } else if (plan.align == 2) {
+            plan.left = x2 - plan.width;
+        } else {
+            plan.left = x1 + (x2 - x1 - plan.width) / 2;
+        }
+        plan.right = plan.left + plan.width;
+        if (plan.align == 3 && plan.width <= x2 - x1)
+            plan.right = x2;
+        if (plan.left >= x1 && plan.right <= x2) {
+            plan.fitLeft = plan.left;
+            plan.fitRight = plan.right;
+        } else {
+            plan.fitLeft = x1;
+            plan.fitRight = qMax(x1, x2);
+        }
+    }
+
+    // A quarter of an em from the nearest text beside it on the same line.
+    for (const qsizetype i : std::as_const(drawn)) {
+        TextPlan& plan = m_plans[i];
+        const qreal gap = plan.em / 4.0;
+        const qreal centre = (plan.fitLeft + plan.fitRight) / 2;
+        qreal areaLeft = plan.box.left();
+        qreal areaRight = plan.box.right();
+        for (const qsizetype j : std::as_const(drawn)) {
+            const TextPlan& other = m_plans.at(j);
+            if (j == i || !sameLine(plan, other))
+                continue;
+            if (other.fitLeft >= centre)
+                areaRight = qMin(areaRight, other.fitLeft - gap);
+            else if (other.fitRight <= centre)
+                areaLeft = qMax(areaLeft, other.fitRight + gap);
+        }
+        if (plan.width <= 0 || (plan.left >= areaLeft && plan.right <= areaRight))
+            continue;
+        // Fitted, a text never leaves the place it takes fitted alone, so the texts
+        // beside it keep their distance whatever they become themselves.
+        fitIntoArea(plan, qMax(areaLeft, plan.fitLeft), qMin(areaRight, plan.fitRight));
+    }
+}
+
+void PageRenderer::fitIntoArea(TextPlan& plan, qreal areaLeft, qreal areaRight) const
+{
+    plan.areaLeft = areaLeft;
+    plan.areaRight = qMax(areaLeft, areaRight);
+    const qreal room = plan.areaRight - plan.areaLeft;
+    const qreal points = plan.em * 72.0 / UnitsPerInch;
+    const qreal smallest = qMin<qreal>(1, qMax(kSmallestShare, kSmallestPoints / points));
+    const qreal single = room / plan.width;
+    if (single >= smallest) {
+        plan.fit = Fit::Scaled;
+        plan.scale = qMin<qreal>(1, single);
+        return;
+    }
+    // Two lines, broken at the space that leaves the shorter longest line.
+    if (plan.lines.size() == 1) {
+        const QFontMetricsF metrics(plan.font, m_painter->device());
+        const QString& text = plan.text;
+        qreal best = -1;
+        QStringList bestLines;
+        for (qsizetype at = text.indexOf(QLatin1Char(' ')); at > 0;
+             at = text.indexOf(QLatin1Char(' '), at + 1)) {
+            const QString first = text.left(at).trimmed();
+            const QString second = text.mid(at + 1).trimmed();
+            if (first.isEmpty() || second.isEmpty())
+                continue;
+            const qreal longest = qMax(metrics.horizontalAdvance(first), metrics.horizontalAdvance(second));
+            if (best < 0 || longest < best) {
+                best = longest;
+                bestLines = {first, second};
+            }
+        }
+        if (best > 0) {
+            const qreal byHeight = plan.boxHeight / (kLinesForWrap * plan.height);
+            const qreal scale = std::min({qreal(1), byHeight, room / best});
+            if (scale >= smallest) {
+                plan.fit = Fit::Wrapped;
+                plan.scale = scale;
+                plan.lines = bestLines;
+                return;
+            }
+        }
+    }
+    plan.fit = Fit::Clipped;
+    plan.scale = smallest;
+}
+
+void PageRenderer::drawFitted(const TextPlan& plan)
+{
+    QPainter& p = *m_painter;
+    const QFontMetricsF metrics(plan.font, p.device());
+    const qreal s = plan.scale;
+    const qreal lineStep = plan.height * s;
+    const qreal firstBaseline = plan.baseline - lineStep * (plan.lines.size() - 1);
+    const bool clip = plan.fit == Fit::Clipped || m_options.wordWrap;
+    p.save();
+    if (clip) {
+        const qreal top = qMin(plan.box.top(), firstBaseline - plan.ascent * s);
+        p.setClipRect(QRectF(plan.areaLeft, top, plan.areaRight - plan.areaLeft, plan.box.bottom() - top),
+                      Qt::IntersectClip);
+    }
+    if (plan.fit == Fit::Scaled && plan.align == 3) {
+        // Spread over its place as the calibrated text is spread over its box.
+        p.translate(plan.areaLeft, plan.baseline - plan.ascent * s);
+        p.scale(s, s);
+        vFunDrawJustifiedText(QRectF(0, 0, (plan.areaRight - plan.areaLeft) / s, plan.height), plan.text);
+        p.restore();
+        return;
+    }
+    const qreal centre = plan.box.center().x();
+    for (qsizetype i = 0; i < plan.lines.size(); ++i) {
+        const QString& line = plan.lines.at(i);
+        const qreal width = metrics.horizontalAdvance(line) * s;
+        qreal x = plan.areaLeft;
+        // A cut text shows its beginning; any other keeps its alignment within its place.
+        if (plan.fit != Fit::Clipped) {
+            if (plan.align == 2)
+                x = plan.areaRight - width;
+            else if (plan.align != 0 && plan.align != 3)
+                x = qBound(plan.areaLeft, centre - width / 2, plan.areaRight - width);
+        }
+        p.save();
+        p.translate(x, firstBaseline + lineStep * i);
+        p.scale(s, s);
+        p.drawText(QPointF(0, 0), line);
+        p.restore();
+    }
+    p.restore();
 }
 
 void PageRenderer::outline(const QRect& rect, int page, int scrollY)
@@ -157,7 +415,15 @@ void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& tex
         const QFontMetrics metrics = p.fontMetrics();
         top = entry.y2 - (metrics.ascent() + metrics.descent()) - entry.fontSize / 4;
         const QRect rect = box(entry.x1, top, entry.x2, entry.y2);
-        if (entry.align == 3) {
+        if (m_plan && m_plan->fit != Fit::AsCalibrated) {
+            drawFitted(*m_plan);
+            if (m_plan->fit == Fit::Clipped && !m_printing) {
+                // The preview shows where the printout will be cut.
+                p.setPen(QPen(Qt::red, 1, Qt::SolidLine));
+                p.drawRect(rect);
+                p.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+            }
+        } else if (entry.align == 3) {
             vFunDrawJustifiedText(rect, text);
         } else {
             int flags = Qt::AlignTop;
@@ -179,6 +445,11 @@ void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& tex
 }
 
 void PageRenderer::vFunDrawJustifiedText(const QRect& rect, const QString& text)
+{
+    vFunDrawJustifiedText(QRectF(rect), text);
+}
+
+void PageRenderer::vFunDrawJustifiedText(const QRectF& rect, const QString& text)
 {
     QPainter& p = *m_painter;
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip;
@@ -206,7 +477,7 @@ void PageRenderer::vFunDrawJustifiedText(const QRect& rect, const QString& text)
         p.drawText(cell(gap), flags, QStringLiteral(" "));
         left += gap;
     }
-    p.drawText(QRectF(rect), Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, words.last());
+    p.drawText(rect, Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, words.last());
 }
 
 void PageRenderer::vFunDrawDottedLine(const CalibEntry& calibrated, int page, const QString& name)
@@ -266,4 +537,23 @@ void PageRenderer::vFunGraphicDrawMark(int kind, const CalibEntry& calibrated, c
         return;
     }
     vFunPaintEmfMark(*m_painter, svg, QRectF(rect));
+}
+
+QStringList PageRenderer::describeClipped(const QList<ClippedField>& fields,
+                                          const std::function<QString(const QString& name)>& captionOf)
+{
+    QStringList lines;
+    for (const ClippedField& field : fields) {
+        QString caption = captionOf ? captionOf(field.name) : QString();
+        if (caption.isEmpty())
+            caption = field.name;
+        lines << caption + QStringLiteral(": „") + firstWords(field.text) + QStringLiteral("”");
+    }
+    return lines;
+}
+
+QString PageRenderer::clippedWarning(const QStringList& lines)
+{
+    return QStringLiteral("Niektóre pola nie mieszczą się w wyznaczonym miejscu i zostaną obcięte:\n") +
+           lines.join(QLatin1Char('\n'));
 }

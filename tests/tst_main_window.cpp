@@ -440,7 +440,7 @@ void TestMainWindow::documentFormsCopyTheStudent()
     whenModal([](QWidget* form) {
         QCOMPARE(form->windowTitle(), QStringLiteral("Zawiadomienie o przekazaniu ucznia"));
         QCOMPARE(child<QLineEdit>(form, "ZMIENNA_ImieNazwisko_STR1_DATA_EDIT")->text(),
-                 QStringLiteral("Zofia Wiśniewska"));
+                 QStringLiteral("Wiśniewska Zofia"));
         QCOMPARE(child<QLineEdit>(form, "ZMIENNA_PESEL_STR1_DATA_EDIT")->text(),
                  QStringLiteral("05270812345"));
         child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")
@@ -467,7 +467,7 @@ void TestMainWindow::documentFormsCopyTheStudent()
         QStringLiteral("zmiana adresu 'na wieś'"));
     QCOMPARE(w->potwierdzenie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))
                  ->text(),
-             QStringLiteral("Zofia Wiśniewska"));
+             QStringLiteral("Wiśniewska Zofia"));
 }
 
 void TestMainWindow::cancelledStudentEditNeverReachesTheFile_data()
@@ -865,7 +865,7 @@ void TestMainWindow::windows1250Fixture()
         QStringLiteral("zmiana miejsca zamieszkania „wątpliwa”"));
     QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))
                  ->text(),
-             QStringLiteral("Łucja Świętokrzyska-Żyżyńska"));
+             QStringLiteral("Świętokrzyska-Żyżyńska Łucja"));
 }
 
 void TestMainWindow::newDocumentQuestions()
@@ -1198,7 +1198,7 @@ void TestMainWindow::printsTheSelectedDocument()
         QVERIFY(text.waitForFinished(30000));
         const QString words = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY2(words.contains(QStringLiteral("ZAWIADOMIENIE O PRZEKAZANIU UCZNIA")) &&
-                     words.contains(QStringLiteral("Zofia Wiśniewska")) &&
+                     words.contains(QStringLiteral("Wiśniewska Zofia")) &&
                      words.contains(QStringLiteral("05270812345")),
                  qPrintable(words));
     }

@@ -35,6 +35,7 @@ struct Drawn {
     QRectF rect;
     QFont font;
     QColor pen;
+    qreal scale = 1; // of a text drawn smaller to fit
 };
 
 // Keeps every text item, line and rectangle in page units, with its font and pen.
@@ -71,6 +72,7 @@ private:
     void add(Drawn d)
     {
         d.pen = painter()->pen().color();
+        d.scale = painter()->transform().m22();
         drawn.append(d);
     }
 };
@@ -136,6 +138,7 @@ PageTexts textsOf(const Texts& texts)
 struct Rendered {
     QList<Drawn> drawn;
     std::optional<PageHighlight> highlight;
+    QList<ClippedField> clipped;
     QList<Drawn> of(Drawn::Kind kind) const
     {
         QList<Drawn> out;
@@ -155,7 +158,7 @@ Rendered render(const QList<CalibEntry>& entries, const Texts& texts, const Page
     QPainter painter(&device);
     renderer.draw(painter, entries, textsOf(texts), printing);
     painter.end();
-    return {device.engine.drawn, renderer.highlight()};
+    return {device.engine.drawn, renderer.highlight(), renderer.clipped()};
 }
 
 QFontMetricsF metricsOf(const QString& family, int pixelSize, bool bold = false)
@@ -375,30 +378,129 @@ private Q_SLOTS:
         QCOMPARE(lines.first().pen, QColor(Qt::black));
     }
 
-    void clipping_data()
+    // A text too wide for its box is drawn smaller, then on two lines, and at last cut at
+    // its smallest size; it never reaches past its box.
+    void fitting_data()
     {
         QTest::addColumn<int>("align");
+        QTest::addColumn<qreal>("share"); // of the text's width that the box holds
+        QTest::addColumn<int>("height");  // of the box, y2 - y1
         QTest::addColumn<bool>("wordWrap");
-        QTest::addColumn<bool>("cut");
-        QTest::newRow("left, word wrap") << 0 << true << true;
-        QTest::newRow("left, no word wrap") << 0 << false << false;
-        QTest::newRow("right, word wrap") << 2 << true << true;
-        QTest::newRow("justified, word wrap") << 3 << true << false;
+        QTest::addColumn<bool>("neighbour"); // the label "dnia" two units after the box
+        QTest::addColumn<int>("lines");      // 0: cut
+        QTest::addColumn<qreal>("scale");    // expected; 0: any between 60 % and 100 %
+        QTest::newRow("fits as is") << 1 << 1.05 << 30 << false << false << 1 << 1.0;
+        QTest::newRow("needs 80 %") << 1 << 0.8 << 30 << false << false << 1 << 0.8;
+        QTest::newRow("justified, needs 80 %") << 3 << 0.8 << 30 << false << false << 1 << 0.8;
+        QTest::newRow("fits the box, too close to the label") << 0 << 1.0 << 30 << false << true << 1 << 0.0;
+        QTest::newRow("below 60 %, tall box: two lines") << 1 << 0.5 << 60 << false << false << 2 << 0.0;
+        QTest::newRow("below 60 %, low box: cut") << 1 << 0.5 << 20 << false << false << 0 << 0.6;
+        QTest::newRow("cut with the box limit option") << 2 << 0.5 << 20 << true << false << 0 << 0.6;
     }
-    void clipping()
+    void fitting()
     {
         QFETCH(int, align);
+        QFETCH(qreal, share);
+        QFETCH(int, height);
         QFETCH(bool, wordWrap);
-        QFETCH(bool, cut);
-        const QString text = QStringLiteral("WWWW WWWW WWWW WWWW WWWW WWWW WWWWWWWWWWWW");
+        QFETCH(bool, neighbour);
+        QFETCH(int, lines);
+        QFETCH(qreal, scale);
+        const QString text = QStringLiteral("Szkoły Podstawowej nr 12 im. Jana Pawła II w Tomaszowie");
+        const QFontMetricsF m = metricsOf(QStringLiteral("Arial"), 19); // 14 points
+        const int x1 = 100;
+        const int x2 = x1 + int(m.horizontalAdvance(text) * share);
+        CalibEntry field = entry(kEdit, x1, x2, 500, QStringLiteral("Arial"), 14, align);
+        field.y1 = 500 - height;
+        const QString label = QStringLiteral("STALY_UrodzDnia_STR1_DATA_LABEL");
+        QList<CalibEntry> entries{field};
+        Texts texts{{kEdit, text}};
+        if (neighbour) {
+            entries << entry(label, x2 + 2, x2 + 60, 500, QStringLiteral("Times New Roman"), 15);
+            texts.insert(label, QStringLiteral("dnia"));
+        }
         PageOptions options;
         options.wordWrap = wordWrap;
-        const QImage page = rasterise({entry(kEdit, 300, 400, 500, QStringLiteral("Arial"), 12, align)},
-                                      {{kEdit, text}}, options);
-        const int outside =
-            darkPixels(page, QRect(0, 470, 298, 40)) + darkPixels(page, QRect(402, 470, 483, 40));
-        QVERIFY(darkPixels(page, QRect(300, 470, 100, 40)) > 0);
-        QCOMPARE(outside == 0, cut);
+        const Rendered r = render(entries, texts, options);
+        QList<Drawn> items;
+        for (const Drawn& d : r.of(Drawn::Text))
+            if (d.text != QLatin1String("dnia"))
+                items << d;
+        qreal right = 0;
+        QList<qreal> baselines;
+        for (const Drawn& d : items) {
+            right = qMax(right, d.at.x() + QFontMetricsF(d.font).horizontalAdvance(d.text) * d.scale);
+            if (!baselines.contains(d.at.y()))
+                baselines << d.at.y();
+            if (scale > 0)
+                QVERIFY2(qAbs(d.scale - scale) < 0.01, qPrintable(QString::number(d.scale)));
+            else
+                QVERIFY2(d.scale >= 0.6 && d.scale < 1, qPrintable(QString::number(d.scale)));
+        }
+        if (lines > 0) {
+            QCOMPARE(int(baselines.size()), align == 3 ? 1 : lines);
+            // Within the box, and a quarter of an em before the next text.
+            QVERIFY2(items.first().at.x() >= x1 - 0.01 &&
+                         right <= (neighbour ? x2 + 2 - 19 / 4.0 : x2) + 0.01,
+                     qPrintable(QStringLiteral("%1..%2").arg(items.first().at.x()).arg(right)));
+            QVERIFY(r.clipped.isEmpty());
+        } else {
+            QCOMPARE(r.clipped.size(), 1);
+            QCOMPARE(r.clipped.first().name, kEdit);
+            QCOMPARE(r.clipped.first().text, text);
+        }
+        if (scale == 1.0) // where the calibration puts it
+            QVERIFY(qAbs(items.first().at.x() - (x1 + (x2 - x1 - m.horizontalAdvance(text)) / 2)) <= 0.5);
+        if (align == 3) // spread to the end of the box
+            QVERIFY(qAbs(right - x2) < 0.5);
+        // Nothing of it reaches past its box, and a cut field is outlined in the preview only.
+        const QImage page = rasterise(entries, texts, options);
+        QCOMPARE(darkPixels(page, QRect(0, 400, x1 - 1, 200)) + darkPixels(page, QRect(x2 + 1, 400, 1, 200)),
+                 0);
+        const auto redRects = [](const Rendered& drawn) {
+            return std::count_if(drawn.drawn.begin(), drawn.drawn.end(), [](const Drawn& d) {
+                return d.kind == Drawn::Rect && d.pen == QColor(Qt::red);
+            });
+        };
+        QCOMPARE(redRects(r), lines > 0 ? 0 : 1);
+        QCOMPARE(redRects(render(entries, texts, options, true)), 0);
+    }
+
+    // A value ending in "r." before the label "r." is drawn without its own.
+    void yearMark_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("next"); // the label after the value on its line
+        QTest::addColumn<int>("nextY");    // the label's y2
+        QTest::addColumn<QString>("drawn");
+        QTest::newRow("before r.") << "2005 r."
+                                   << "r." << 540 << "2005";
+        QTest::newRow("written together") << "2005r."
+                                          << "r." << 540 << "2005";
+        QTest::newRow("before another label") << "2005 r."
+                                              << "PESEL" << 540 << "2005 r.";
+        QTest::newRow("r. on another line") << "2005 r."
+                                            << "r." << 600 << "2005 r.";
+        QTest::newRow("a word ending in r.") << "ul. Bór."
+                                             << "r." << 540 << "ul. Bór.";
+        QTest::newRow("no year mark") << "2005"
+                                      << "r." << 540 << "2005";
+    }
+    void yearMark()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, next);
+        QFETCH(int, nextY);
+        QFETCH(QString, drawn);
+        const QString year = QStringLiteral("ZMIENNA_UrodzRok_STR1_DATA_EDIT");
+        const QString label = QStringLiteral("STALY_UrodzRok_STR1_DATA_LABEL");
+        const Rendered r = render({entry(year, 482, 560, 540, QStringLiteral("Arial"), 14, 1),
+                                   entry(label, 562, 640, nextY, QStringLiteral("Times New Roman"), 15)},
+                                  {{year, value}, {label, next}});
+        QStringList texts;
+        for (const Drawn& d : r.of(Drawn::Text))
+            texts << d.text;
+        QCOMPARE(texts, QStringList({drawn, next}));
     }
 
     void stretchFillsTheTargetAtAnyResolution_data()
@@ -643,7 +745,7 @@ void TestPageRenderer::previewOfASelectedDocument()
     QCOMPARE(shown.size(), QSize(1000, 1400));
     QCOMPARE(image->size(), QSize(1000, 1400));
     QCOMPARE(main->pageCount(), 1);
-    // "Jan Nowak" stands on y2 = 200 from x1 = 100: on the image 74 pixels further in.
+    // "Nowak Jan" stands on y2 = 200 from x1 = 100: on the image 74 pixels further in.
     QVERIFY(darkPixels(shown, QRect(74 + 100, 74 + 170, 150, 30)) > 0);
     QCOMPARE(darkPixels(shown, QRect(0, 0, 1000, 74 + 160)), 0);
     QVERIFY(prompts.shown.isEmpty());

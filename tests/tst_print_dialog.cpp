@@ -344,7 +344,7 @@ private Q_SLOTS:
         QVERIFY(bFunSqlGetLogsData(scratch, logs));
         QCOMPARE(logs.last().fun, QStringLiteral("vFunUstawDrukarke()"));
         click(QStringLiteral("DrukujButton"));
-        QCOMPARE(m_prompts->texts().last(), QStringLiteral("Drukarka \"Wycofana\" jest niedostępna."));
+        QCOMPARE(m_prompts->texts().last(), QStringLiteral("Drukarka „Wycofana” jest niedostępna."));
     }
 
     void helpOpensTheManual()
