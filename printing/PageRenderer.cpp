@@ -35,6 +35,12 @@ CalibEntry clamped(const CalibEntry& entry)
     return e;
 }
 
+// The page's pen: solid, one page unit wide.
+QPen pagePen(const QColor& color)
+{
+    return QPen(color, 1, Qt::SolidLine);
+}
+
 // The rectangle between two corners, never of negative size.
 QRect box(int left, int top, int right, int bottom)
 {
@@ -53,6 +59,7 @@ const QString kDots = QStringLiteral("_STR1_LINIA_Z_KROPEK");
 constexpr qreal kSmallestShare = 0.6;
 constexpr qreal kSmallestPoints = 7;
 constexpr qreal kLinesForWrap = 1.8;
+constexpr qreal kLineStep = 1.05; // of the font's line spacing
 
 // The printed form writes "r." after the year fields itself.
 const QString kYearMark = QStringLiteral("r.");
@@ -133,6 +140,11 @@ void PageRenderer::stretch(QPainter& painter, const QPicture& picture, const QRe
     const qreal dpiY = device ? device->logicalDpiY() : picture.logicalDpiY();
     painter.scale(target.width() / PageWidth * picture.logicalDpiX() / dpiX,
                   target.height() / PageHeight * picture.logicalDpiY() / dpiY);
+    // The page's pen is the painter's default one, so the picture's pen changes nothing
+    // when replayed, and a printer or PDF device left alone strokes a hairline: the pen
+    // is handed to the device as a change.
+    painter.setPen(Qt::NoPen);
+    painter.setPen(pagePen(Qt::black));
     painter.drawPicture(0, 0, picture);
     painter.restore();
 }
@@ -145,7 +157,7 @@ void PageRenderer::draw(QPainter& painter, const QList<CalibEntry>& entries, con
     m_highlight.reset();
     m_clipped.clear();
     painter.save();
-    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    painter.setPen(pagePen(Qt::black));
     painter.setBrush(Qt::NoBrush);
     planTexts(entries, texts);
     for (qsizetype i = 0; i < entries.size(); ++i) {
@@ -349,7 +361,8 @@ void PageRenderer::drawFitted(const TextPlan& plan)
     QPainter& p = *m_painter;
     const QFontMetricsF metrics(plan.font, p.device());
     const qreal s = plan.scale;
-    const qreal lineStep = plan.height * s;
+    // Lines a little apart, so that the accents of the second never touch the first.
+    const qreal lineStep = metrics.lineSpacing() * s * kLineStep;
     const qreal firstBaseline = plan.baseline - lineStep * (plan.lines.size() - 1);
     const bool clip = plan.fit == Fit::Clipped || m_options.wordWrap;
     p.save();
@@ -389,9 +402,9 @@ void PageRenderer::drawFitted(const TextPlan& plan)
 
 void PageRenderer::outline(const QRect& rect, int page, int scrollY)
 {
-    m_painter->setPen(QPen(Qt::red, 1, Qt::SolidLine));
+    m_painter->setPen(pagePen(Qt::red));
     m_painter->drawRect(rect);
-    m_painter->setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    m_painter->setPen(pagePen(Qt::black));
     m_highlight = PageHighlight{page - 1, scrollY};
 }
 
@@ -419,9 +432,9 @@ void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& tex
             drawFitted(*m_plan);
             if (m_plan->fit == Fit::Clipped && !m_printing) {
                 // The preview shows where the printout will be cut.
-                p.setPen(QPen(Qt::red, 1, Qt::SolidLine));
+                p.setPen(pagePen(Qt::red));
                 p.drawRect(rect);
-                p.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+                p.setPen(pagePen(Qt::black));
             }
         } else if (entry.align == 3) {
             vFunDrawJustifiedText(rect, text);

@@ -2,9 +2,11 @@
 // drawn, from rasterised pages, and from the main window's preview.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
+#include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
 #include "printing/PageRenderer.h"
+#include "printing/TFDrukujSheet.h"
 #include "storage/DataPaths.h"
 #include "storage/EventLog.h"
 #include "tests/support/ScriptedPrompts.h"
@@ -15,7 +17,10 @@
 #include <QLabel>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScrollArea>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -540,6 +545,34 @@ private Q_SLOTS:
         QVERIFY(darkPixels(image, dots.adjusted(int(880 * scale), 0, 0, 0)) > 0);
     }
 
+    // A printer or a PDF file gets the empty-field line one page unit wide (about
+    // 0.2 mm on the sheet), not a hairline, also when nothing else was drawn before it.
+    void emptyFieldLineOnPaper()
+    {
+        MessageBuffer buf;
+        QPicture picture;
+        PageRenderer(buf, {}, QString())
+            .record(picture, {entry(kEdit, 100, 800, 500)}, textsOf({{kEdit, {}}}), true);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("linia.pdf"));
+        QString error;
+        QVERIFY(DrukujSheet::print({.pdfFile = pdf}, picture, {10, 7, 200, 289}, error));
+        // 600 pixels an inch: the line at y 490 lies 7 + 490 * 282 / 1314 mm down.
+        const int y = int((7 + 490 * 282.0 / 1314) * 600 / 25.4);
+        QProcess::execute(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-r"), QStringLiteral("600"), QStringLiteral("-gray"),
+                           QStringLiteral("-singlefile"), QStringLiteral("-x"), QStringLiteral("1400"),
+                           QStringLiteral("-y"), QString::number(y - 20), QStringLiteral("-W"),
+                           QStringLiteral("4"), QStringLiteral("-H"), QStringLiteral("40"), pdf,
+                           dir.filePath(QStringLiteral("p"))});
+        const QImage strip(dir.filePath(QStringLiteral("p.pgm")));
+        QVERIFY(!strip.isNull());
+        int rows = 0;
+        for (int row = 0; row < strip.height(); ++row)
+            rows += qGray(strip.pixel(1, row)) < 128;
+        QVERIFY2(rows >= 4 && rows <= 6, qPrintable(QString::number(rows)));
+    }
+
     void highlight_data()
     {
         QTest::addColumn<QString>("name");
@@ -702,7 +735,97 @@ private Q_SLOTS:
     }
 
     void previewOfASelectedDocument();
+    void longValuesPrintWholeAndApart_data();
+    void longValuesPrintWholeAndApart();
 };
+
+void TestPageRenderer::longValuesPrintWholeAndApart_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::newRow("transfer notice") << 0;
+    QTest::newRow("admission confirmation") << 1;
+}
+
+// Real place names and a school's full name, printed with the installed calibration:
+// every word whole, apart from every other text and on the sheet.
+void TestPageRenderer::longValuesPrintWholeAndApart()
+{
+    QFETCH(int, type);
+    TestEnvironment env;
+    ScriptedPrompts prompts;
+    QVERIFY(env.installDataFolder());
+    ProgramWindows w;
+    QVERIFY(bFunStartProgram(w, QString()));
+    const QString student = TFDaneUcznia::SectionId;
+    const QStringList values{
+        QStringLiteral("Ostrowiec Świętokrzyski"), QStringLiteral("Tomaszów Mazowiecki"),
+        QStringLiteral("Szkoły Podstawowej nr 12 im. Jana Pawła II w Tomaszowie Mazowieckim")};
+    FieldRowList rows{{student, "Nazwisko_DATA_EDIT", "Wiśniewska-Kowalczyk"},
+                      {student, "Imie_DATA_EDIT", "Małgorzata"},
+                      {student, "UrodzonyDnia_DATA_EDIT", "12 października"},
+                      {student, "UrodzonyRok_DATA_COMBOBOX", "2005 r."},
+                      {student, "NrPesel_DATA_EDIT", "05301212345"}};
+    for (const QString& section : {TFZawiadomieniePrzek::SectionId, TFPotwierdzeniePrzyjUcznia::SectionId})
+        rows << FieldRow{section, "ZMIENNA_Miejscowosc_STR1_DATA_EDIT", values.at(0)}
+             << FieldRow{section, "ZMIENNA_Urodz_STR1_DATA_EDIT", values.at(1)}
+             << FieldRow{section, "ZMIENNA_Ucz_STR1_DATA_EDIT", values.at(2)}
+             << FieldRow{section, "ZMIENNA_MiejscowoscDnia_STR1_DATA_EDIT", "1 września"}
+             << FieldRow{section, "ZMIENNA_MiejscowoscRok_STR1_DATA_EDIT", "2024"};
+    w.daneUcznia->FillFields(rows);
+    w.zawiadomienie->FillFields(rows);
+    w.potwierdzenie->FillFields(rows);
+    w.glowna->vFunDrawPage(type == 0 ? static_cast<DocumentForm*>(w.zawiadomienie) : w.potwierdzenie, true,
+                           type, 1);
+    QVERIFY(prompts.shown.isEmpty() || prompts.texts().filter(QStringLiteral("Plik nie istnieje")).size() ==
+                                           prompts.shown.size()); // the marks are data of their own
+    QCOMPARE(w.glowna->clippedFields(), QStringList());
+
+    const QString pdf = env.root() + QStringLiteral("/wydruk.pdf");
+    const auto keep = qScopeGuard([&] {
+        if (qEnvironmentVariableIsSet("KEEP_PDF"))
+            QFile::copy(pdf, QStringLiteral("/tmp/long%1.pdf").arg(type));
+    });
+    QString error;
+    QVERIFY2(DrukujSheet::print({.pdfFile = pdf}, w.glowna->pagePicture(), {10, 7, 200, 289}, error),
+             qPrintable(error));
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    QVERIFY(reader.waitForFinished(30000));
+    struct Word {
+        QString text;
+        QRectF box;
+    };
+    QList<Word> words;
+    const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    for (auto m = word.globalMatch(QString::fromUtf8(reader.readAllStandardOutput())); m.hasNext();) {
+        const QRegularExpressionMatch found = m.next();
+        const QString text = found.captured(5);
+        if (text.count(QLatin1Char('.')) == text.size())
+            continue; // a dotted line: the values are written on it
+        words << Word{text, QRectF(QPointF(found.captured(1).toDouble(), found.captured(2).toDouble()),
+                                   QPointF(found.captured(3).toDouble(), found.captured(4).toDouble()))};
+    }
+    QStringList texts;
+    for (const Word& w : std::as_const(words))
+        texts << w.text;
+    for (const QString& value : values)
+        for (const QString& part : value.split(QLatin1Char(' ')))
+            if (type == 0 || value != values.at(1))
+                QVERIFY2(texts.contains(part), qPrintable(part));
+    QVERIFY2(!texts.join(QLatin1Char(' ')).contains(QStringLiteral("r. r.")), qPrintable(texts.join(u' ')));
+    const QRectF sheet(0, 0, 595.3, 841.9);
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        QVERIFY2(sheet.contains(words.at(i).box), qPrintable(words.at(i).text));
+        for (qsizetype j = i + 1; j < words.size(); ++j) {
+            const QRectF& a = words.at(i).box;
+            const QRectF& b = words.at(j).box;
+            const bool apart =
+                a.right() < b.left() || b.right() < a.left() || a.bottom() < b.top() || b.bottom() < a.top();
+            QVERIFY2(apart, qPrintable(words.at(i).text + QStringLiteral(" / ") + words.at(j).text));
+        }
+    }
+}
 
 // The main window reads the calibration once per selection and shows the page over the
 // blank form; its failures name their cause.
