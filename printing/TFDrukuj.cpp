@@ -622,9 +622,14 @@ void TFDrukuj::BitBtn1Click()
     QPrintDialog dialog(printer.get(), this);
     dialog.setWindowTitle(QStringLiteral("Ustawienia drukarki"));
     dialog.setOptions(QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
-    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
         if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
             ok->setText(QStringLiteral("OK"));
+        // The copies and the options are what is set up here: shown from the start.
+        for (QAbstractButton* button : buttons->buttons())
+            if (button->text() == QPrintDialog::tr("&Options >>"))
+                button->click();
+    }
     if (dialog.exec() != QDialog::Accepted) {
         if (printer->printerName() == chosen && !m_setUp)
             m_setUp = std::move(printer); // cancelled: the earlier choices stay

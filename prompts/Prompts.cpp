@@ -1,8 +1,11 @@
 #include "prompts/Prompts.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTreeView>
@@ -11,10 +14,29 @@ namespace {
 
 Prompts* g_prompts = nullptr;
 
+// The toolkit's own file dialog writes sizes and dates in the system's language: in
+// the program's own (Polish) they are written here.
+class PolishFileColumns : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == 3)
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        return files->isDir(source) ? QString() : QLocale().formattedDataSize(files->size(source));
+    }
+};
+
 // The toolkit's own file dialog opens too narrow for its columns: names, sizes, types
 // and dates are cut short. It opens in the detailed view, each column as wide as it needs.
 void widenColumns(QFileDialog& dialog)
 {
+    dialog.setProxyModel(new PolishFileColumns(&dialog));
     dialog.setViewMode(QFileDialog::Detail);
     dialog.resize(qMax(dialog.width(), 900), qMax(dialog.height(), 560));
     if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
