@@ -557,16 +557,15 @@ private Q_SLOTS:
         const QString pdf = dir.filePath(QStringLiteral("linia.pdf"));
         QString error;
         QVERIFY(DrukujSheet::print({.pdfFile = pdf}, picture, {10, 7, 200, 289}, error));
-        // 600 pixels an inch: the line at y 490 lies 7 + 490 * 282 / 1314 mm down.
-        const int y = int((7 + 490 * 282.0 / 1314) * 600 / 25.4);
+        // At 600 pixels an inch the line (y 490) lies 7 + 490 * 282 / 1314 mm down.
+        const int y = int((7 + 490 * 282.0 / 1314) * 600 / 25.4) - 20;
         QProcess::execute(QStringLiteral("pdftoppm"),
-                          {QStringLiteral("-r"), QStringLiteral("600"), QStringLiteral("-gray"),
-                           QStringLiteral("-singlefile"), QStringLiteral("-x"), QStringLiteral("1400"),
-                           QStringLiteral("-y"), QString::number(y - 20), QStringLiteral("-W"),
-                           QStringLiteral("4"), QStringLiteral("-H"), QStringLiteral("40"), pdf,
-                           dir.filePath(QStringLiteral("p"))});
+                          QStringLiteral("-r 600 -gray -singlefile -x 1400 -y %1 -W 4 "
+                                         "-H 40 %2 %3")
+                              .arg(y)
+                              .arg(pdf, dir.filePath(QStringLiteral("p")))
+                              .split(u' '));
         const QImage strip(dir.filePath(QStringLiteral("p.pgm")));
-        QVERIFY(!strip.isNull());
         int rows = 0;
         for (int row = 0; row < strip.height(); ++row)
             rows += qGray(strip.pixel(1, row)) < 128;
@@ -768,23 +767,16 @@ void TestPageRenderer::longValuesPrintWholeAndApart()
     for (const QString& section : {TFZawiadomieniePrzek::SectionId, TFPotwierdzeniePrzyjUcznia::SectionId})
         rows << FieldRow{section, "ZMIENNA_Miejscowosc_STR1_DATA_EDIT", values.at(0)}
              << FieldRow{section, "ZMIENNA_Urodz_STR1_DATA_EDIT", values.at(1)}
-             << FieldRow{section, "ZMIENNA_Ucz_STR1_DATA_EDIT", values.at(2)}
-             << FieldRow{section, "ZMIENNA_MiejscowoscDnia_STR1_DATA_EDIT", "1 września"}
-             << FieldRow{section, "ZMIENNA_MiejscowoscRok_STR1_DATA_EDIT", "2024"};
+             << FieldRow{section, "ZMIENNA_Ucz_STR1_DATA_EDIT", values.at(2)};
     w.daneUcznia->FillFields(rows);
     w.zawiadomienie->FillFields(rows);
     w.potwierdzenie->FillFields(rows);
     w.glowna->vFunDrawPage(type == 0 ? static_cast<DocumentForm*>(w.zawiadomienie) : w.potwierdzenie, true,
                            type, 1);
-    QVERIFY(prompts.shown.isEmpty() || prompts.texts().filter(QStringLiteral("Plik nie istnieje")).size() ==
-                                           prompts.shown.size()); // the marks are data of their own
+    QCOMPARE(prompts.texts(), QStringList());
     QCOMPARE(w.glowna->clippedFields(), QStringList());
 
     const QString pdf = env.root() + QStringLiteral("/wydruk.pdf");
-    const auto keep = qScopeGuard([&] {
-        if (qEnvironmentVariableIsSet("KEEP_PDF"))
-            QFile::copy(pdf, QStringLiteral("/tmp/long%1.pdf").arg(type));
-    });
     QString error;
     QVERIFY2(DrukujSheet::print({.pdfFile = pdf}, w.glowna->pagePicture(), {10, 7, 200, 289}, error),
              qPrintable(error));
@@ -807,8 +799,8 @@ void TestPageRenderer::longValuesPrintWholeAndApart()
                                    QPointF(found.captured(3).toDouble(), found.captured(4).toDouble()))};
     }
     QStringList texts;
-    for (const Word& w : std::as_const(words))
-        texts << w.text;
+    for (const Word& found : std::as_const(words))
+        texts << found.text;
     for (const QString& value : values)
         for (const QString& part : value.split(QLatin1Char(' ')))
             if (type == 0 || value != values.at(1))

@@ -384,19 +384,10 @@ private Q_SLOTS:
     void fullDiskLeavesNoBrokenPdf()
     {
         // A page that makes a PDF far larger than the event log: an image of noise.
-        QPicture page = testPage();
-        {
-            QPicture withImage;
-            QPainter painter(&withImage);
-            painter.drawPicture(0, 0, page);
-            QImage noise(160, 160, QImage::Format_RGB32);
-            for (int y = 0; y < noise.height(); ++y)
-                for (int x = 0; x < noise.width(); ++x)
-                    noise.setPixel(x, y, QRandomGenerator::global()->generate());
-            painter.drawImage(QPoint(100, 100), noise);
-            painter.end();
-            page = withImage;
-        }
+        QImage noise(300, 300, QImage::Format_RGB32);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(noise.bits()), 300 * 300);
+        QPicture page;
+        QPainter(&page).drawImage(QPoint(100, 100), noise);
         m_dialog->setPage(page, 1, QStringLiteral("Kowalski Jan - Zawiadomienie"));
         QTemporaryDir folder;
         const QString pdf = folder.filePath(QStringLiteral("stary.pdf"));
