@@ -323,22 +323,28 @@ void PageRenderer::fitIntoArea(TextPlan& plan, qreal areaLeft, qreal areaRight) 
         plan.scale = qMin<qreal>(1, single);
         return;
     }
-    // Two lines, broken at the space that leaves the shorter longest line.
+    // Two lines, broken at the space that leaves the shorter longest line; the words
+    // are measured once, the lines as their words and the spaces between them.
     if (plan.lines.size() == 1) {
         const QFontMetricsF metrics(plan.font, m_painter->device());
-        const QString& text = plan.text;
+        const QStringList words = plan.text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const qreal space = metrics.horizontalAdvance(QLatin1Char(' '));
+        QList<qreal> widths;
+        qreal total = 0;
+        for (const QString& word : words) {
+            widths << metrics.horizontalAdvance(word);
+            total += widths.last();
+        }
         qreal best = -1;
-        QStringList bestLines;
-        for (qsizetype at = text.indexOf(QLatin1Char(' ')); at > 0;
-             at = text.indexOf(QLatin1Char(' '), at + 1)) {
-            const QString first = text.left(at).trimmed();
-            const QString second = text.mid(at + 1).trimmed();
-            if (first.isEmpty() || second.isEmpty())
-                continue;
-            const qreal longest = qMax(metrics.horizontalAdvance(first), metrics.horizontalAdvance(second));
-            if (best < 0 || longest < best) {
-                best = longest;
-                bestLines = {first, second};
+        qsizetype bestBreak = 0;
+        qreal before = 0; // the words of the first line
+        for (qsizetype at = 1; at < words.size(); ++at) {
+            before += widths.at(at - 1);
+            const qreal first = before + space * qreal(at - 1);
+            const qreal second = total - before + space * qreal(words.size() - at - 1);
+            if (best < 0 || qMax(first, second) < best) {
+                best = qMax(first, second);
+                bestBreak = at;
             }
         }
         if (best > 0) {
@@ -347,7 +353,8 @@ void PageRenderer::fitIntoArea(TextPlan& plan, qreal areaLeft, qreal areaRight) 
             if (scale >= smallest) {
                 plan.fit = Fit::Wrapped;
                 plan.scale = scale;
-                plan.lines = bestLines;
+                plan.lines = {words.mid(0, bestBreak).join(QLatin1Char(' ')),
+                              words.mid(bestBreak).join(QLatin1Char(' '))};
                 return;
             }
         }
@@ -382,7 +389,7 @@ void PageRenderer::drawFitted(const TextPlan& plan)
     const qreal centre = plan.box.center().x();
     for (qsizetype i = 0; i < plan.lines.size(); ++i) {
         const QString& line = plan.lines.at(i);
-        const qreal width = metrics.horizontalAdvance(line) * s;
+        const qreal width = (plan.lines.size() == 1 ? plan.width : metrics.horizontalAdvance(line)) * s;
         qreal x = plan.areaLeft;
         // A cut text shows its beginning; any other keeps its alignment within its place.
         if (plan.fit != Fit::Clipped) {
