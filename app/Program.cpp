@@ -13,16 +13,15 @@
 #include "platform/SingleInstance.h"
 #include "printing/TFDrukuj.h"
 #include "printing/TFKalibracja.h"
+#include "prompts/PolishToolkit.h"
 #include "prompts/Prompts.h"
 #include "services/TFAktualizacja.h"
 #include "services/TFLogi.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QNetworkProxyFactory>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTranslator>
 
 #include <exception>
 
@@ -87,14 +86,7 @@ QString strFunCommandLineTail(const QString& commandLine)
 
 bool bFunLoadQtTranslations()
 {
-    auto* translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
-    }
-    QCoreApplication::installTranslator(translator);
-    return true;
+    return bFunUsePolishToolkit();
 }
 
 bool bFunStartProgram(ProgramWindows& w, const QString& tail)
@@ -143,7 +135,8 @@ int iFunRunProgram(int argc, char** argv)
     // Lets the desktop match the running window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("melvok-dokumenty"));
     QApplication::setWindowIcon(programIcon());
-    // Without the file the toolkit's own buttons and menus stay in English.
+    // Without the file the toolkit's own buttons and menus stay in English; months,
+    // sizes and file types are Polish whatever the system's language.
     bFunLoadQtTranslations();
 
     SingleInstance instance(QStringLiteral("MELVOK-DOKUMENTY"));

@@ -556,6 +556,7 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
 {
     m_pagePicture = QPicture();
     m_calibEntries.clear();
+    m_clippedFields.clear();
     QString key;
     if (documentType == 0)
         key = QStringLiteral("zawiadomienie_o_przekazaniu");
@@ -580,6 +581,13 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
     options.highlighted = m_highlightedName;
     PageRenderer renderer(m_buf, options, strFunGetMainDirPath(m_buf));
     renderer.record(m_pagePicture, m_calibEntries, pageTextsOf(*form), printing);
+    m_clippedFields = PageRenderer::describeClipped(renderer.clipped(), [form](const QString& name) {
+        const QWidget* field = form->component(name);
+        // A fixed text is named by its own wording.
+        return !field                               ? QString()
+               : !field->accessibleName().isEmpty() ? field->accessibleName()
+                                                    : form->componentText(name);
+    });
     if (printing)
         return;
     vFunShowPagePreview();
@@ -730,6 +738,7 @@ void TFGlowna::DrukujToolButtonClick()
         QString name = selectedNode()->parent()->text(0) + QStringLiteral(" - ") + document;
         name.replace(QLatin1Char('/'), QLatin1Char('-'));
         m_windows.drukuj->setPage(m_pagePicture, m_pageCount, name);
+        m_windows.drukuj->setClippedFields(m_clippedFields);
         m_windows.drukuj->exec();
     }
     m_printing = false;

@@ -112,6 +112,8 @@ public:
     const QPicture& pagePicture() const { return m_pagePicture; }
     int pageCount() const { return m_pageCount; }
     const QList<CalibEntry>& calibEntries() const { return m_calibEntries; }
+    // The fields of the last drawn page that are cut at their boxes, one line each.
+    const QStringList& clippedFields() const { return m_clippedFields; }
 
     static const QString kTransferNotice;        // "Zawiadomienie o przekazaniu"
     static const QString kAdmissionConfirmation; // "Potwierdzenie przyjęcia ucznia"
@@ -183,6 +185,7 @@ private:
     QPicture m_pagePicture;
     int m_pageCount = 0;
     QList<CalibEntry> m_calibEntries;
+    QStringList m_clippedFields;
     QPixmap m_previewBackground;
     QString m_previewBackgroundStamp; // path, size and time of the file it was read from
     bool m_highlightMode = false;

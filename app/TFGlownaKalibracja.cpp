@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <cerrno>
 
@@ -79,13 +81,21 @@ void TFGlowna::openCalibrationEditor(bool advanced)
     }
     editor->setWindowTitle(advanced ? QStringLiteral("Formatowanie zaawansowane")
                                     : QStringLiteral("Formatowanie podstawowe"));
+    const QString table = selectedStudentTable();
+    const QString document = selectedDocumentCaption();
     // The editor reads the student list again as it closes.
     editor->exec();
     setHighlightMode(false);
-    // The document forms hold the sample values now; a student still selected (the list
-    // could not be read again) gets its own values back before any command uses them.
-    if (!selectedStudentCaption().isEmpty())
-        TreeViewClick();
+    // The document forms hold the sample values now: the document chosen before is
+    // selected again, which loads its student's own values back and draws it instead of
+    // the blanked preview. A student still selected (the list could not be read again)
+    // gets its own values back before any command uses them.
+    if (document.isEmpty() || !selectDocument(table, document)) {
+        if (!selectedStudentCaption().isEmpty())
+            TreeViewClick();
+    }
+    // The editor scrolled the preview to its last object; the page is read from the top.
+    m_scroll->verticalScrollBar()->setValue(0);
 }
 
 void TFGlowna::drawCalibrationPreview(const QString& key, const QString& highlighted)

@@ -2,9 +2,9 @@
 // of a backup into a document file; and the school data template command.
 #include "app/TFGlowna.h"
 
-#include "app/FileErrorReason.h"
 #include "app/TFBackupFiles.h"
 #include "documents/TFDaneSzkoly.h"
+#include "platform/FileErrorReason.h"
 #include "platform/FileOps.h"
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"

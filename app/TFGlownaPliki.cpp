@@ -2,9 +2,9 @@
 // edit goes to the working copy, and only Save and Save as write the document file.
 #include "app/TFGlowna.h"
 
-#include "app/FileErrorReason.h"
 #include "app/Version.h"
 #include "documents/DocumentForm.h"
+#include "platform/FileErrorReason.h"
 #include "platform/FileOps.h"
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"

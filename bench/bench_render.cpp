@@ -166,6 +166,27 @@ void BM_PagePicture_Program(benchmark::State& state)
     }
 }
 
+// Every variable field far too long for its box: each one is drawn smaller, on two
+// lines or cut.
+void BM_PagePicture_EveryFieldFitted(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    MessageBuffer buf;
+    PageRenderer renderer(buf, PageOptions{}, f.dir.path());
+    const PageTexts form = pageTextsOf(*f.windows.zawiadomienie);
+    const PageTexts texts = [&form](const QString& name) -> std::optional<QString> {
+        std::optional<QString> text = form(name);
+        if (text && name.contains(QLatin1String("ZMIENNA_")))
+            *text = QStringList(4, *text).join(QLatin1Char(' '));
+        return text;
+    };
+    QPicture picture;
+    for (auto _ : state) {
+        renderer.record(picture, f.entries, texts, false);
+        benchmark::DoNotOptimize(picture.size());
+    }
+}
+
 void BM_PagePicture_Baseline(benchmark::State& state)
 {
     Fixture& f = fixture();
@@ -203,6 +224,7 @@ void BM_PreviewRedraw_Baseline(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_PagePicture_Program)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PagePicture_EveryFieldFitted)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_PagePicture_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_PreviewRedraw_Program)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_PreviewRedraw_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);

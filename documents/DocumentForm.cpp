@@ -81,9 +81,10 @@ void DocumentForm::FillFields(const FieldRowList& rows)
     // The student's own data always comes from the student form, so a changed name or
     // PESEL reaches the document whatever the stored row says.
     const QString copies[][2] = {
+        // Surname first, as the caption under the line says: "(nazwisko i imię)".
         {QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"),
-         m_student->fieldText(QStringLiteral("Imie_DATA_EDIT")) + QLatin1Char(' ') +
-             m_student->fieldText(QStringLiteral("Nazwisko_DATA_EDIT"))},
+         m_student->fieldText(QStringLiteral("Nazwisko_DATA_EDIT")) + QLatin1Char(' ') +
+             m_student->fieldText(QStringLiteral("Imie_DATA_EDIT"))},
         {QStringLiteral("ZMIENNA_UrodzDnia_STR1_DATA_EDIT"),
          m_student->fieldText(QStringLiteral("UrodzonyDnia_DATA_EDIT"))},
         {QStringLiteral("ZMIENNA_UrodzRok_STR1_DATA_EDIT"),

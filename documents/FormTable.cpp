@@ -109,9 +109,11 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
             widget->setAccessibleName(str(entry.text));
         if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && entry.readOnly) {
             // Unchangeable and passed over by Tab, yet in the normal text colour: these
-            // are read and checked before printing. Disabling would grey them out.
+            // are read and checked before printing. Disabling would grey them out. A click
+            // gives such a field the focus, so that what is typed then is refused here
+            // instead of landing in the field that had the focus before.
             edit->setReadOnly(true);
-            edit->setFocusPolicy(Qt::NoFocus);
+            edit->setFocusPolicy(Qt::ClickFocus);
         }
         if (entry.width > 0) {
             const int height = entry.height > 0 ? entry.height : widget->sizeHint().height();

@@ -10,6 +10,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 // Coordinates far outside the page are drawn as if at this distance: they stay off the
@@ -33,6 +35,12 @@ CalibEntry clamped(const CalibEntry& entry)
     return e;
 }
 
+// The page's pen: solid, one page unit wide.
+QPen pagePen(const QColor& color)
+{
+    return QPen(color, 1, Qt::SolidLine);
+}
+
 // The rectangle between two corners, never of negative size.
 QRect box(int left, int top, int right, int bottom)
 {
@@ -45,6 +53,48 @@ const QString kLabel = QStringLiteral("_STR1_DATA_LABEL");
 const QString kEdit = QStringLiteral("_STR1_DATA_EDIT");
 const QString kCombo = QStringLiteral("_STR1_DATA_COMBOBOX");
 const QString kDots = QStringLiteral("_STR1_LINIA_Z_KROPEK");
+
+// A fitted text is drawn no smaller than this share of its calibrated size, nor below
+// 7 points; it goes onto a second line only in a box this many of its lines tall.
+constexpr qreal kSmallestShare = 0.6;
+constexpr qreal kSmallestPoints = 7;
+constexpr qreal kLinesForWrap = 1.8;
+constexpr qreal kLineStep = 1.05; // of the font's line spacing
+
+// The printed form writes "r." after the year fields itself.
+const QString kYearMark = QStringLiteral("r.");
+
+// "2005 r." before the label "r." is drawn "2005": the form says "r." once.
+QString withoutYearMark(const QString& value)
+{
+    const QString trimmed = value.trimmed();
+    if (!trimmed.endsWith(kYearMark) || trimmed.size() <= kYearMark.size())
+        return value;
+    const QChar before = trimmed.at(trimmed.size() - kYearMark.size() - 1);
+    if (!before.isSpace() && !before.isDigit())
+        return value; // a word that ends in "r.", not the year's mark
+    const QString rest = trimmed.chopped(kYearMark.size()).trimmed();
+    return rest.isEmpty() ? value : rest;
+}
+
+bool sameLine(const PageRenderer::TextPlan& a, const PageRenderer::TextPlan& b)
+{
+    const qreal overlap =
+        qMin(a.box.top() + a.height, b.box.top() + b.height) - qMax(a.box.top(), b.box.top());
+    return overlap > qMin(a.height, b.height) / 2;
+}
+
+// The first words of a text, for naming a field in a message.
+QString firstWords(const QString& text)
+{
+    constexpr int kWords = 3;
+    constexpr int kCharacters = 40;
+    const QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString out = words.mid(0, kWords).join(QLatin1Char(' '));
+    if (out.size() > kCharacters)
+        out = out.left(kCharacters);
+    return out.size() < text.simplified().size() ? out + QStringLiteral("…") : out;
+}
 
 } // namespace
 
@@ -90,6 +140,11 @@ void PageRenderer::stretch(QPainter& painter, const QPicture& picture, const QRe
     const qreal dpiY = device ? device->logicalDpiY() : picture.logicalDpiY();
     painter.scale(target.width() / PageWidth * picture.logicalDpiX() / dpiX,
                   target.height() / PageHeight * picture.logicalDpiY() / dpiY);
+    // The page's pen is the painter's default one, so the picture's pen changes nothing
+    // when replayed, and a printer or PDF device left alone strokes a hairline: the pen
+    // is handed to the device as a change.
+    painter.setPen(Qt::NoPen);
+    painter.setPen(pagePen(Qt::black));
     painter.drawPicture(0, 0, picture);
     painter.restore();
 }
@@ -100,27 +155,27 @@ void PageRenderer::draw(QPainter& painter, const QList<CalibEntry>& entries, con
     m_painter = &painter;
     m_printing = printing;
     m_highlight.reset();
+    m_clipped.clear();
     painter.save();
-    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    painter.setPen(pagePen(Qt::black));
     painter.setBrush(Qt::NoBrush);
-    for (const CalibEntry& entry : entries) {
+    planTexts(entries, texts);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const CalibEntry& entry = entries.at(i);
         const QString& name = entry.name;
         if (name.contains(kEmblem))
             vFunGraphicDrawMark(0, entry, name);
         if (name.contains(kStamp))
             vFunGraphicDrawMark(1, entry, name);
-        // A calibrated name that the form does not have is skipped: there is no field
-        // whose text, or whose emptiness, could be shown.
         if (name.contains(kLabel) || name.contains(kEdit) || name.contains(kCombo)) {
-            const std::optional<QString> text = texts(name);
-            if (!text)
-                continue;
-            const bool optionalField = !name.contains(kLabel) && name.contains(kEdit) &&
-                                       (name.contains(QLatin1String("ZMIENNA_UrWE")) ||
-                                        name.contains(QLatin1String("ZMIENNA_SzkolaWE")));
-            if (optionalField && text->isEmpty())
-                continue;
-            vFunDrawText(entry, *text, 1, name);
+            const TextPlan& plan = m_plans.at(i);
+            if (!plan.present)
+                continue; // not on the form, or an optional field left empty
+            m_plan = &plan;
+            vFunDrawText(entry, plan.text, 1, name);
+            m_plan = nullptr;
+            if (plan.fit == Fit::Clipped)
+                m_clipped.append({name, plan.original});
         } else if (name.contains(kDots)) {
             vFunDrawDottedLine(entry, 1, name);
         }
@@ -129,11 +184,234 @@ void PageRenderer::draw(QPainter& painter, const QList<CalibEntry>& entries, con
     m_painter = nullptr;
 }
 
+void PageRenderer::planTexts(const QList<CalibEntry>& entries, const PageTexts& texts)
+{
+    m_plans.clear();
+    m_plans.resize(entries.size());
+    const QPaintDevice* device = m_painter->device();
+    QList<qsizetype> drawn;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const CalibEntry entry = clamped(entries.at(i));
+        const QString& name = entry.name;
+        const bool label = name.contains(kLabel);
+        if (!label && !name.contains(kEdit) && !name.contains(kCombo))
+            continue;
+        TextPlan& plan = m_plans[i];
+        // A calibrated name that the form does not have is skipped: there is no field
+        // whose text, or whose emptiness, could be shown.
+        const std::optional<QString> text = texts(name);
+        if (!text)
+            continue;
+        const bool optionalField = !label && name.contains(kEdit) &&
+                                   (name.contains(QLatin1String("ZMIENNA_UrWE")) ||
+                                    name.contains(QLatin1String("ZMIENNA_SzkolaWE")));
+        if (optionalField && text->isEmpty())
+            continue;
+        plan.present = true;
+        plan.value = !label;
+        plan.text = plan.original = *text;
+        if (text->isEmpty())
+            continue;
+        plan.drawn = true;
+        // A face without a name keeps the default one (an empty family breaks recording).
+        if (!entry.fontName.isEmpty())
+            plan.font.setFamily(entry.fontName);
+        plan.font.setBold(entry.bold != 0);
+        plan.font.setItalic(entry.italic != 0);
+        plan.font.setUnderline(entry.underline != 0);
+        plan.font.setStrikeOut(entry.strike != 0);
+        plan.em = pixelSize(entry.fontSize);
+        plan.font.setPixelSize(plan.em);
+        const QFontMetrics metrics(plan.font, device);
+        const int top = entry.y2 - (metrics.ascent() + metrics.descent()) - entry.fontSize / 4;
+        plan.box = QRectF(box(entry.x1, top, entry.x2, entry.y2));
+        plan.boxHeight = qreal(entry.y2) - entry.y1;
+        plan.ascent = metrics.ascent();
+        plan.height = metrics.ascent() + metrics.descent();
+        plan.baseline = top + plan.ascent;
+        plan.align = entry.align;
+        drawn << i;
+    }
+
+    // Values written before the label "r." lose their own "r.".
+    for (const qsizetype i : std::as_const(drawn)) {
+        TextPlan& plan = m_plans[i];
+        if (!plan.value)
+            continue;
+        const TextPlan* next = nullptr;
+        for (const qsizetype j : std::as_const(drawn)) {
+            const TextPlan& other = m_plans.at(j);
+            if (j != i && sameLine(plan, other) && other.box.left() > plan.box.center().x() &&
+                (!next || other.box.left() < next->box.left()))
+                next = &other;
+        }
+        if (next && !next->value && next->text.trimmed() == kYearMark)
+            plan.text = withoutYearMark(plan.text);
+    }
+
+    // Where each text stands at its calibrated size, and fitted into its box alone.
+    for (const qsizetype i : std::as_const(drawn)) {
+        TextPlan& plan = m_plans[i];
+        const QFontMetricsF metrics(plan.font, device);
+        plan.lines = plan.text.split(QLatin1Char('\n'));
+        for (const QString& line : std::as_const(plan.lines))
+            plan.width = qMax(plan.width, metrics.horizontalAdvance(line));
+        const qreal x1 = plan.box.left();
+        const qreal x2 = plan.box.right();
+        if (plan.align == 3) {
+            const int spaces = int(plan.text.count(QLatin1Char(' ')));
+            if (spaces < 5) {
+                plan.align = 0;
+            } else {
+                // Spread, the text fills its box; as it stands without spreading it must fit.
+                plan.width = metrics.horizontalAdvance(plan.text);
+            }
+        }
+        if (plan.align == 0 || plan.align == 3) {
+            plan.left = x1;
+        } else if (plan.align == 2) {
+            plan.left = x2 - plan.width;
+        } else {
+            plan.left = x1 + (x2 - x1 - plan.width) / 2;
+        }
+        plan.right = plan.left + plan.width;
+        if (plan.align == 3 && plan.width <= x2 - x1)
+            plan.right = x2;
+        if (plan.left >= x1 && plan.right <= x2) {
+            plan.fitLeft = plan.left;
+            plan.fitRight = plan.right;
+        } else {
+            plan.fitLeft = x1;
+            plan.fitRight = qMax(x1, x2);
+        }
+    }
+
+    // A quarter of an em from the nearest text beside it on the same line.
+    for (const qsizetype i : std::as_const(drawn)) {
+        TextPlan& plan = m_plans[i];
+        const qreal gap = plan.em / 4.0;
+        const qreal centre = (plan.fitLeft + plan.fitRight) / 2;
+        qreal areaLeft = plan.box.left();
+        qreal areaRight = plan.box.right();
+        for (const qsizetype j : std::as_const(drawn)) {
+            const TextPlan& other = m_plans.at(j);
+            if (j == i || !sameLine(plan, other))
+                continue;
+            if (other.fitLeft >= centre)
+                areaRight = qMin(areaRight, other.fitLeft - gap);
+            else if (other.fitRight <= centre)
+                areaLeft = qMax(areaLeft, other.fitRight + gap);
+        }
+        if (plan.width <= 0 || (plan.left >= areaLeft && plan.right <= areaRight))
+            continue;
+        // Fitted, a text never leaves the place it takes fitted alone, so the texts
+        // beside it keep their distance whatever they become themselves.
+        fitIntoArea(plan, qMax(areaLeft, plan.fitLeft), qMin(areaRight, plan.fitRight));
+    }
+}
+
+void PageRenderer::fitIntoArea(TextPlan& plan, qreal areaLeft, qreal areaRight) const
+{
+    plan.areaLeft = areaLeft;
+    plan.areaRight = qMax(areaLeft, areaRight);
+    const qreal room = plan.areaRight - plan.areaLeft;
+    const qreal points = plan.em * 72.0 / UnitsPerInch;
+    const qreal smallest = qMin<qreal>(1, qMax(kSmallestShare, kSmallestPoints / points));
+    const qreal single = room / plan.width;
+    if (single >= smallest) {
+        plan.fit = Fit::Scaled;
+        plan.scale = qMin<qreal>(1, single);
+        return;
+    }
+    // Two lines, broken at the space that leaves the shorter longest line; the words
+    // are measured once, the lines as their words and the spaces between them.
+    if (plan.lines.size() == 1) {
+        const QFontMetricsF metrics(plan.font, m_painter->device());
+        const QStringList words = plan.text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const qreal space = metrics.horizontalAdvance(QLatin1Char(' '));
+        QList<qreal> widths;
+        qreal total = 0;
+        for (const QString& word : words) {
+            widths << metrics.horizontalAdvance(word);
+            total += widths.last();
+        }
+        qreal best = -1;
+        qsizetype bestBreak = 0;
+        qreal before = 0; // the words of the first line
+        for (qsizetype at = 1; at < words.size(); ++at) {
+            before += widths.at(at - 1);
+            const qreal first = before + space * qreal(at - 1);
+            const qreal second = total - before + space * qreal(words.size() - at - 1);
+            if (best < 0 || qMax(first, second) < best) {
+                best = qMax(first, second);
+                bestBreak = at;
+            }
+        }
+        if (best > 0) {
+            const qreal byHeight = plan.boxHeight / (kLinesForWrap * plan.height);
+            const qreal scale = std::min({qreal(1), byHeight, room / best});
+            if (scale >= smallest) {
+                plan.fit = Fit::Wrapped;
+                plan.scale = scale;
+                plan.lines = {words.mid(0, bestBreak).join(QLatin1Char(' ')),
+                              words.mid(bestBreak).join(QLatin1Char(' '))};
+                return;
+            }
+        }
+    }
+    plan.fit = Fit::Clipped;
+    plan.scale = smallest;
+}
+
+void PageRenderer::drawFitted(const TextPlan& plan)
+{
+    QPainter& p = *m_painter;
+    const QFontMetricsF metrics(plan.font, p.device());
+    const qreal s = plan.scale;
+    // Lines a little apart, so that the accents of the second never touch the first.
+    const qreal lineStep = metrics.lineSpacing() * s * kLineStep;
+    const qreal firstBaseline = plan.baseline - lineStep * (plan.lines.size() - 1);
+    const bool clip = plan.fit == Fit::Clipped || m_options.wordWrap;
+    p.save();
+    if (clip) {
+        const qreal top = qMin(plan.box.top(), firstBaseline - plan.ascent * s);
+        p.setClipRect(QRectF(plan.areaLeft, top, plan.areaRight - plan.areaLeft, plan.box.bottom() - top),
+                      Qt::IntersectClip);
+    }
+    if (plan.fit == Fit::Scaled && plan.align == 3) {
+        // Spread over its place as the calibrated text is spread over its box.
+        p.translate(plan.areaLeft, plan.baseline - plan.ascent * s);
+        p.scale(s, s);
+        vFunDrawJustifiedText(QRectF(0, 0, (plan.areaRight - plan.areaLeft) / s, plan.height), plan.text);
+        p.restore();
+        return;
+    }
+    const qreal centre = plan.box.center().x();
+    for (qsizetype i = 0; i < plan.lines.size(); ++i) {
+        const QString& line = plan.lines.at(i);
+        const qreal width = (plan.lines.size() == 1 ? plan.width : metrics.horizontalAdvance(line)) * s;
+        qreal x = plan.areaLeft;
+        // A cut text shows its beginning; any other keeps its alignment within its place.
+        if (plan.fit != Fit::Clipped) {
+            if (plan.align == 2)
+                x = plan.areaRight - width;
+            else if (plan.align != 0 && plan.align != 3)
+                x = qBound(plan.areaLeft, centre - width / 2, plan.areaRight - width);
+        }
+        p.save();
+        p.translate(x, firstBaseline + lineStep * i);
+        p.scale(s, s);
+        p.drawText(QPointF(0, 0), line);
+        p.restore();
+    }
+    p.restore();
+}
+
 void PageRenderer::outline(const QRect& rect, int page, int scrollY)
 {
-    m_painter->setPen(QPen(Qt::red, 1, Qt::SolidLine));
+    m_painter->setPen(pagePen(Qt::red));
     m_painter->drawRect(rect);
-    m_painter->setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    m_painter->setPen(pagePen(Qt::black));
     m_highlight = PageHighlight{page - 1, scrollY};
 }
 
@@ -157,7 +435,15 @@ void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& tex
         const QFontMetrics metrics = p.fontMetrics();
         top = entry.y2 - (metrics.ascent() + metrics.descent()) - entry.fontSize / 4;
         const QRect rect = box(entry.x1, top, entry.x2, entry.y2);
-        if (entry.align == 3) {
+        if (m_plan && m_plan->fit != Fit::AsCalibrated) {
+            drawFitted(*m_plan);
+            if (m_plan->fit == Fit::Clipped && !m_printing) {
+                // The preview shows where the printout will be cut.
+                p.setPen(pagePen(Qt::red));
+                p.drawRect(rect);
+                p.setPen(pagePen(Qt::black));
+            }
+        } else if (entry.align == 3) {
             vFunDrawJustifiedText(rect, text);
         } else {
             int flags = Qt::AlignTop;
@@ -179,6 +465,11 @@ void PageRenderer::vFunDrawText(const CalibEntry& calibrated, const QString& tex
 }
 
 void PageRenderer::vFunDrawJustifiedText(const QRect& rect, const QString& text)
+{
+    vFunDrawJustifiedText(QRectF(rect), text);
+}
+
+void PageRenderer::vFunDrawJustifiedText(const QRectF& rect, const QString& text)
 {
     QPainter& p = *m_painter;
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip;
@@ -206,7 +497,7 @@ void PageRenderer::vFunDrawJustifiedText(const QRect& rect, const QString& text)
         p.drawText(cell(gap), flags, QStringLiteral(" "));
         left += gap;
     }
-    p.drawText(QRectF(rect), Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, words.last());
+    p.drawText(rect, Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, words.last());
 }
 
 void PageRenderer::vFunDrawDottedLine(const CalibEntry& calibrated, int page, const QString& name)
@@ -266,4 +557,23 @@ void PageRenderer::vFunGraphicDrawMark(int kind, const CalibEntry& calibrated, c
         return;
     }
     vFunPaintEmfMark(*m_painter, svg, QRectF(rect));
+}
+
+QStringList PageRenderer::describeClipped(const QList<ClippedField>& fields,
+                                          const std::function<QString(const QString& name)>& captionOf)
+{
+    QStringList lines;
+    for (const ClippedField& field : fields) {
+        QString caption = captionOf ? captionOf(field.name) : QString();
+        if (caption.isEmpty())
+            caption = field.name;
+        lines << caption + QStringLiteral(": „") + firstWords(field.text) + QStringLiteral("”");
+    }
+    return lines;
+}
+
+QString PageRenderer::clippedWarning(const QStringList& lines)
+{
+    return QStringLiteral("Niektóre pola nie mieszczą się w wyznaczonym miejscu i zostaną obcięte:\n") +
+           lines.join(QLatin1Char('\n'));
 }

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -392,7 +393,10 @@ TFDrukuj::TFDrukuj(MessageBuffer& buf, QWidget* parent) : QDialog(parent), m_buf
     auto* print = findChild<QPushButton*>(QStringLiteral("DrukujButton"));
     print->setDefault(true);
     print->setAutoDefault(true);
+    BitBtn1 = findChild<QPushButton*>(QStringLiteral("BitBtn1"));
 }
+
+TFDrukuj::~TFDrukuj() = default;
 
 QString TFDrukuj::pdfChoice()
 {
@@ -455,6 +459,8 @@ void TFDrukuj::vFunUstawDrukarke()
         DuplexComboBox->setCurrentIndex(0);
     DuplexComboBox->setEnabled(result.twoSided);
     cbRotateSecondPage->setEnabled(result.twoSided);
+    // A file has no printer to set up.
+    BitBtn1->setEnabled(!printer.isEmpty());
     if (printer.isEmpty())
         return;
 
@@ -479,6 +485,9 @@ void TFDrukuj::vFunUstawDrukarke()
 
 void TFDrukuj::DrukarkiComboBoxChange()
 {
+    // What was set up belongs to the printer it was set up for.
+    if (m_setUp && m_setUp->printerName() != chosenPrinter())
+        m_setUp.reset();
     vFunUstawDrukarke();
 }
 
@@ -597,22 +606,51 @@ void TFDrukuj::PomocButtonClick()
 
 void TFDrukuj::BitBtn1Click()
 {
-    QPrinter printer(QPrinter::HighResolution);
     const QString chosen = chosenPrinter();
     if (chosen.isEmpty())
-        printer.setOutputFormat(QPrinter::PdfFormat);
-    else
-        printer.setPrinterName(chosen);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString picked =
-        printer.outputFormat() == QPrinter::PdfFormat ? pdfChoice() : printer.printerName();
-    const int index = DrukarkiComboBox->findText(picked);
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (m_setUp && m_setUp->printerName() == chosen)
+        printer = std::move(m_setUp); // the choices made before are shown again
+    else
+        printer->setPrinterName(chosen);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    printer->setDuplex(duplexOf(sidesOf(DuplexComboBox)));
+    // The toolkit's print dialog as a set-up dialog: it sets up the printer for the
+    // job "Drukuj" starts and prints nothing itself.
+    QPrintDialog dialog(printer.get(), this);
+    dialog.setWindowTitle(QStringLiteral("Ustawienia drukarki"));
+    dialog.setOptions(QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintShowPageSize);
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
+        // The copies and the options are what is set up here: shown from the start.
+        for (QAbstractButton* button : buttons->buttons())
+            if (button->text() == QPrintDialog::tr("&Options >>"))
+                button->click();
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        if (printer->printerName() == chosen && !m_setUp)
+            m_setUp = std::move(printer); // cancelled: the earlier choices stay
+        return;
+    }
+    if (printer->outputFormat() == QPrinter::PdfFormat) {
+        DrukarkiComboBox->setCurrentIndex(DrukarkiComboBox->findText(pdfChoice()));
+        return;
+    }
+    const QPrinter::DuplexMode duplex = printer->duplex();
+    m_setUp = std::move(printer);
+    const int index = DrukarkiComboBox->findText(m_setUp->printerName());
     if (index >= 0 && index != DrukarkiComboBox->currentIndex())
         DrukarkiComboBox->setCurrentIndex(index); // applies the printer's settings
     else
         vFunUstawDrukarke();
+    // Two-sided printing chosen there is the dialog's choice too.
+    if (DuplexComboBox->isEnabled())
+        DuplexComboBox->setCurrentIndex(duplex == QPrinter::DuplexLongSide    ? 1
+                                        : duplex == QPrinter::DuplexShortSide ? 2
+                                                                              : 0);
 }
 
 QString TFDrukuj::askPdfFile()
@@ -637,8 +675,21 @@ DrukujSheet::Edges TFDrukuj::page1Edges() const
             m_edits[0][Right]->text().toInt(), m_edits[0][Bottom]->text().toInt()};
 }
 
+void TFDrukuj::reportFailure(const QString& text, const QString& fun)
+{
+    m_buf.reset(text);
+    vFunLogError(m_buf, fun);
+    Prompts::instance().error(this, m_buf.text());
+}
+
 void TFDrukuj::DrukujButtonClick()
 {
+    // Paper is not used before the user knows that some values will be cut.
+    if (!m_clippedFields.isEmpty() &&
+        !Prompts::instance().askProceed(this, PageRenderer::clippedWarning(m_clippedFields),
+                                        QStringLiteral("Drukowanie"), QStringLiteral("Drukuj mimo to"),
+                                        QStringLiteral("Anuluj")))
+        return;
     vFunUstawDrukarke();
     if (m_pageCount == 1) {
         DrukujSheet::Target target;
@@ -650,13 +701,14 @@ void TFDrukuj::DrukujButtonClick()
                 return;
         }
         target.duplex = duplexOf(sidesOf(DuplexComboBox));
+        target.setUp = m_setUp.get();
         if (!m_pdfName.isEmpty())
             target.jobName = m_pdfName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
                                  ? m_pdfName.chopped(4)
                                  : m_pdfName;
         QString error;
         if (!DrukujSheet::print(target, m_page, page1Edges(), error))
-            Prompts::instance().error(this, error);
+            reportFailure(error, QStringLiteral("DrukujButtonClick()"));
     }
     accept();
 }

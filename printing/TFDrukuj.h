@@ -8,10 +8,15 @@
 
 #include <QDialog>
 #include <QPicture>
+#include <QStringList>
+
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QPrinter;
+class QPushButton;
 struct NudgeButton;
 
 class TFDrukuj : public QDialog
@@ -21,10 +26,13 @@ class TFDrukuj : public QDialog
 public:
     // `buf` is the program's message buffer.
     explicit TFDrukuj(MessageBuffer& buf, QWidget* parent = nullptr);
+    ~TFDrukuj() override;
 
     // The page drawn for printing (885 x 1314 units at 96 dpi), its page count and the
     // file name proposed when printing into a PDF.
     void setPage(const QPicture& picture, int pageCount, const QString& proposedPdfName);
+    // The fields of that page cut at their boxes, one line each; printing warns first.
+    void setClippedFields(const QStringList& lines) { m_clippedFields = lines; }
 
     // The last entry of the printer list.
     static QString pdfChoice();
@@ -58,16 +66,22 @@ private:
     // The PDF file to print into, or an empty text when the user cancelled.
     QString askPdfFile();
     DrukujSheet::Edges page1Edges() const;
+    // Shows `text`, logs it under `fun`.
+    void reportFailure(const QString& text, const QString& fun);
 
     MessageBuffer& m_buf;
     QPicture m_page;
     int m_pageCount = 0;
     QString m_pdfName;
     MarginProfileList m_profiles;
+    QStringList m_clippedFields;
+    // What the set-up dialog chose for the printer it was opened for.
+    std::unique_ptr<QPrinter> m_setUp;
 
     QComboBox* DrukarkiComboBox = nullptr;
     QComboBox* DuplexComboBox = nullptr;
     QCheckBox* cbRotateSecondPage = nullptr;
     QComboBox* MarginesyComboBox = nullptr;
     QLineEdit* m_edits[2][4] = {}; // [page][left, top, right, bottom]
+    QPushButton* BitBtn1 = nullptr;
 };

@@ -1,5 +1,9 @@
 #include "printing/TFDrukujSheet.h"
 
+#include "platform/FileErrorReason.h"
+#include "platform/FileWrite.h"
+
+#include <QBuffer>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -32,48 +36,84 @@ QRect deviceRect(const Edges& edges, int dpiX, int dpiY, int offX, int offY)
     return QRect(left, top, right - left, bottom - top);
 }
 
+namespace {
+
+// Draws the page stretched into its rectangle on a sheet without an unprintable border;
+// false when the device refused.
+bool paint(QPdfWriter& device, const QPicture& page, const Edges& edges)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    // The whole page stretched into the rectangle, each direction on its own.
+    PageRenderer::stretch(painter, page, deviceRect(edges, device.logicalDpiX(), device.logicalDpiY(), 0, 0));
+    return painter.end();
+}
+
+QString pdfFailure(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Błąd podczas zapisywania pliku PDF:\n") + path + QLatin1Char('\n') + reason;
+}
+
+} // namespace
+
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error)
 {
-    // A file goes straight to Qt's PDF writer: a printer object would first ask the
-    // print server about its default printer.
-    std::unique_ptr<QPagedPaintDevice> device;
     if (target.printerName.isEmpty()) {
-        auto writer = std::make_unique<QPdfWriter>(target.pdfFile);
-        writer->setResolution(1200);
-        writer->setTitle(target.jobName);
-        // A file has no unprintable border.
-        writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-        device = std::move(writer);
-    } else {
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setPrinterName(target.printerName);
-        // Qt turns a printer it does not know into a PDF file without a name.
-        if (printer->outputFormat() != QPrinter::NativeFormat ||
-            printer->printerName() != target.printerName) {
-            error =
-                QStringLiteral("Drukarka \"") + target.printerName + QStringLiteral("\" jest niedostępna.");
+        // The document is made in memory and checked whole before the file is written,
+        // so that a full disk or a failed writer never leaves a file no reader opens.
+        QBuffer pdf;
+        pdf.open(QIODevice::WriteOnly);
+        bool made = false;
+        {
+            QPdfWriter writer(&pdf);
+            writer.setResolution(1200);
+            writer.setTitle(target.jobName);
+            // A file has no unprintable border.
+            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
+            made = paint(writer, page, edges);
+        }
+        if (!made || !pdf.data().trimmed().endsWith("%%EOF")) {
+            error = pdfFailure(target.pdfFile, QStringLiteral("Nie udało się utworzyć treści dokumentu."));
             return false;
         }
-        printer->setDocName(target.jobName);
-        printer->setPageSize(QPageSize(QPageSize::A4));
-        printer->setPageOrientation(QPageLayout::Portrait);
-        printer->setDuplex(target.duplex);
-        device = std::move(printer);
+        if (const int err = FileWrite::replaceWith(target.pdfFile, pdf.data()); err != 0) {
+            const QString reason = strFunFileErrorReason(err);
+            error = pdfFailure(target.pdfFile, reason.isEmpty()
+                                                   ? QStringLiteral("Kod błędu: ") + QString::number(err)
+                                                   : reason.mid(1));
+            return false;
+        }
+        return true;
     }
 
-    QPainter painter;
-    if (!painter.begin(device.get())) {
-        error = target.printerName.isEmpty()
-                    ? QStringLiteral("Nie można utworzyć pliku ") + target.pdfFile
-                    : QStringLiteral("Nie można rozpocząć wydruku na drukarce ") + target.printerName;
+    // The printer the user has set up keeps the choices made there (copies, collation,
+    // paper source, the printer's own options); the sheet itself is always A4, portrait.
+    std::unique_ptr<QPrinter> own;
+    QPrinter* printer = target.setUp;
+    if (!printer || printer->printerName() != target.printerName) {
+        own = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        own->setPrinterName(target.printerName);
+        printer = own.get();
+    }
+    // Qt turns a printer it does not know into a PDF file without a name.
+    if (printer->outputFormat() != QPrinter::NativeFormat || printer->printerName() != target.printerName) {
+        error = QStringLiteral("Drukarka „") + target.printerName + QStringLiteral("” jest niedostępna.");
         return false;
     }
-    // The painter's origin is the printable area's corner.
-    const QPageLayout layout = device->pageLayout();
-    const int dpiX = device->logicalDpiX();
+    printer->setDocName(target.jobName);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setPageOrientation(QPageLayout::Portrait);
+    printer->setDuplex(target.duplex);
+    QPainter painter;
+    if (!painter.begin(printer)) {
+        error = QStringLiteral("Nie można rozpocząć wydruku na drukarce ") + target.printerName;
+        return false;
+    }
+    const QPageLayout layout = printer->pageLayout();
+    const int dpiX = printer->logicalDpiX();
     const QPoint offset = layout.paintRectPixels(dpiX).topLeft() - layout.fullRectPixels(dpiX).topLeft();
-    // The whole page stretched into the rectangle, each direction on its own.
-    const QRect onSheet = deviceRect(edges, dpiX, device->logicalDpiY(), offset.x(), offset.y());
+    const QRect onSheet = deviceRect(edges, dpiX, printer->logicalDpiY(), offset.x(), offset.y());
     PageRenderer::stretch(painter, page, onSheet);
     if (!painter.end()) {
         error = QStringLiteral("Błąd podczas wysyłania wydruku.");

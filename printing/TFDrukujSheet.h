@@ -35,10 +35,13 @@ struct Target {
     QString pdfFile;
     QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
     QString jobName = QStringLiteral("Melvok - dokument");
+    // The printer as the user set it up, used when it is the one named above.
+    QPrinter* setUp = nullptr;
 };
 
-// Prints one A4 portrait sheet with the page at `edges`. False with a message when the
-// job cannot start.
+// Prints one A4 portrait sheet with the page at `edges`. A PDF file is written whole
+// or not at all. False with a message when the job cannot start or the file cannot be
+// written.
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error);
 
 } // namespace DrukujSheet

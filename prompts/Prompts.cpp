@@ -1,13 +1,53 @@
 #include "prompts/Prompts.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 
 namespace {
+
 Prompts* g_prompts = nullptr;
+
+// The toolkit's own file dialog writes sizes and dates in the system's language: in
+// the program's own (Polish) they are written here.
+class PolishFileColumns : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == 3)
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        return files->isDir(source) ? QString() : QLocale().formattedDataSize(files->size(source));
+    }
+};
+
+// The toolkit's own file dialog opens too narrow for its columns: names, sizes, types
+// and dates are cut short. It opens in the detailed view, each column as wide as it needs.
+void widenColumns(QFileDialog& dialog)
+{
+    dialog.setProxyModel(new PolishFileColumns(&dialog));
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(qMax(dialog.width(), 900), qMax(dialog.height(), 560));
+    if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
 }
+
+} // namespace
 
 Prompts& Prompts::instance()
 {
@@ -74,7 +114,13 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
 QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QString& filter,
                                 const QString& initialName)
 {
-    return QFileDialog::getOpenFileName(parent, title, initialName, qtFilter(filter));
+    QFileDialog dialog(parent, title, initialName, qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    widenColumns(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QString& filter,
@@ -90,6 +136,7 @@ QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QSt
     if (parts.size() > 1 && parts.at(1).startsWith(QStringLiteral("*.")))
         dialog.setDefaultSuffix(parts.at(1).mid(2).section(QLatin1Char(';'), 0, 0));
     dialog.selectFile(initialName);
+    widenColumns(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
@@ -102,4 +149,19 @@ bool QtPrompts::inputText(QWidget* parent, const QString& title, const QString& 
     if (ok)
         text = answer;
     return ok;
+}
+
+bool QtPrompts::askProceed(QWidget* parent, const QString& text, const QString& caption,
+                           const QString& proceed, const QString& cancel)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setIcon(QMessageBox::Warning);
+    QPushButton* go = box.addButton(proceed, QMessageBox::AcceptRole);
+    QPushButton* stop = box.addButton(cancel, QMessageBox::RejectRole);
+    box.setDefaultButton(stop);
+    box.setEscapeButton(stop);
+    box.exec();
+    return box.clickedButton() == go;
 }

@@ -32,6 +32,16 @@ public:
     // False when cancelled.
     virtual bool inputText(QWidget* parent, const QString& title, const QString& label, QString& text) = 0;
 
+    // A warning whose two buttons say what they do: true when `proceed` is pressed.
+    // Enter and Escape press `cancel`. Without a box of its own this is a question.
+    virtual bool askProceed(QWidget* parent, const QString& text, const QString& caption,
+                            const QString& proceed, const QString& cancel)
+    {
+        (void)proceed;
+        (void)cancel;
+        return message(parent, text, caption, Icon::Warning, Buttons::YesNo, Answer::No) == Answer::Yes;
+    }
+
     // Shorthands for the two common kinds of box.
     void error(QWidget* parent, const QString& text, const QString& caption = QStringLiteral("Błąd"))
     {
@@ -63,4 +73,6 @@ public:
     QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
                          const QString& initialName) override;
     bool inputText(QWidget* parent, const QString& title, const QString& label, QString& text) override;
+    bool askProceed(QWidget* parent, const QString& text, const QString& caption, const QString& proceed,
+                    const QString& cancel) override;
 };

@@ -8,13 +8,18 @@
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -119,6 +124,54 @@ private Q_SLOTS:
         QCOMPARE(
             p->prompts.texts().filter(QStringLiteral("Błąd podczas próby wczytania listy uczniów")).size(),
             1);
+    }
+
+    // Closed, the editor leaves the document that was selected drawn again, from the top.
+    void closingRedrawsTheSelectedDocument()
+    {
+        const QString doc = p->env.root() + QStringLiteral("/klasa.sqdoc");
+        RawSql::exec(doc, "create table PESEL1( id TEXT, comp_name TEXT, value TEXT );"
+                          "insert into PESEL1 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Nowak');"
+                          "insert into PESEL1 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Jan');");
+        TFGlowna* main = p->w.glowna.get();
+        QVERIFY(main->bFunWczytajPlikSwiadectw(doc));
+        main->treeView()->setCurrentItem(main->treeView()->topLevelItem(0)->child(0));
+        const auto* image = main->findChild<QLabel*>(QStringLiteral("Image1"));
+        const QImage before = image->pixmap().toImage();
+        QTimer::singleShot(0, [&] {
+            auto* objects = child<QComboBox>("VariableComboBox");
+            objects->setCurrentIndex(objects->count() - 1); // the preview follows it down
+            child<QPushButton>("CloseButton")->click();
+        });
+        main->findChild<QAction*>("Formatowaniewiadectwapodstawowe1")->trigger();
+        QCOMPARE(main->selectedDocumentCaption(), TFGlowna::kTransferNotice);
+        QCOMPARE(main->scrollBox()->verticalScrollBar()->value(), 0);
+        QCOMPARE(image->pixmap().toImage(), before);
+        QVERIFY(p->prompts.shown.isEmpty());
+    }
+
+    // The font size buttons change the edit only; nothing is stored before "Zastosuj".
+    void fontSizeButtons_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("larger") << QByteArray("UpFontSizeSpeedButton") << 14 << 15;
+        QTest::newRow("smaller") << QByteArray("DownFontSizeSpeedButton") << 14 << 13;
+        QTest::newRow("smaller past 0") << QByteArray("DownFontSizeSpeedButton") << 0 << -1;
+    }
+    void fontSizeButtons()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(int, size);
+        QFETCH(int, expected);
+        RawSql::exec(calibFile(), "update `" + kTransfer + "` set font_size=" + QByteArray::number(size));
+        open(TFKalibracja::Mode::Basic);
+        const QByteArray before = RawFile::bytes(calibFile());
+        QCOMPARE(child<QLineEdit>("FontSizeEdit")->text().toInt(), size);
+        child<QAbstractButton>(button.constData())->click();
+        QCOMPARE(child<QLineEdit>("FontSizeEdit")->text().toInt(), expected);
+        QCOMPARE(RawFile::bytes(calibFile()), before);
     }
 
     void arrowKeysStoreAndRedraw_data()

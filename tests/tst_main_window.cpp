@@ -35,6 +35,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -440,7 +441,7 @@ void TestMainWindow::documentFormsCopyTheStudent()
     whenModal([](QWidget* form) {
         QCOMPARE(form->windowTitle(), QStringLiteral("Zawiadomienie o przekazaniu ucznia"));
         QCOMPARE(child<QLineEdit>(form, "ZMIENNA_ImieNazwisko_STR1_DATA_EDIT")->text(),
-                 QStringLiteral("Zofia Wiśniewska"));
+                 QStringLiteral("Wiśniewska Zofia"));
         QCOMPARE(child<QLineEdit>(form, "ZMIENNA_PESEL_STR1_DATA_EDIT")->text(),
                  QStringLiteral("05270812345"));
         child<QLineEdit>(form, "ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT")
@@ -467,7 +468,7 @@ void TestMainWindow::documentFormsCopyTheStudent()
         QStringLiteral("zmiana adresu 'na wieś'"));
     QCOMPARE(w->potwierdzenie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))
                  ->text(),
-             QStringLiteral("Zofia Wiśniewska"));
+             QStringLiteral("Wiśniewska Zofia"));
 }
 
 void TestMainWindow::cancelledStudentEditNeverReachesTheFile_data()
@@ -623,6 +624,31 @@ void TestMainWindow::toolkitDialogsArePolish()
     QVERIFY(!desktop.askYesNo(nullptr, QStringLiteral("Nadpisać ?"), QStringLiteral("Zapis"),
                               Prompts::Icon::Warning, Prompts::Answer::No));
     QCOMPARE(pressed, QStringLiteral("&Nie"));
+
+    // Whatever the system's language, a file's size, type and date read in Polish, in a
+    // dialog wide enough for them.
+    const QString folder = env->root() + QStringLiteral("/rejestry");
+    QVERIFY(QDir().mkpath(folder));
+    const QString doc = writeDocument(QStringLiteral("rejestry/klasa.sqdoc"), "create table t(a);");
+    QFile file(doc);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(QDateTime(QDate(2024, 12, 9), QTime(10, 30)),
+                                                                QFileDevice::FileModificationTime));
+    file.close();
+    QStringList columns;
+    int width = 0;
+    whenModal([&](QWidget* box) {
+        width = box->width();
+        auto* view = box->findChild<QTreeView*>(QStringLiteral("treeView"));
+        QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) == 1);
+        for (int column = 1; column < 4; ++column)
+            columns << view->model()->index(0, column, view->rootIndex()).data().toString();
+        qobject_cast<QDialog*>(box)->reject();
+    });
+    desktop.openFileName(nullptr, QStringLiteral("Otwórz"), QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"),
+                         folder);
+    QCOMPARE(columns, QStringList({QStringLiteral("8,00 KiB"), QStringLiteral("Baza danych SQLite3"),
+                                   QStringLiteral("9.12.2024 10:30")}));
+    QVERIFY(width >= 900);
 }
 
 void TestMainWindow::keyboardSelectionLoadsTheStudent()
@@ -865,7 +891,7 @@ void TestMainWindow::windows1250Fixture()
         QStringLiteral("zmiana miejsca zamieszkania „wątpliwa”"));
     QCOMPARE(w->zawiadomienie->findChild<QLineEdit*>(QStringLiteral("ZMIENNA_ImieNazwisko_STR1_DATA_EDIT"))
                  ->text(),
-             QStringLiteral("Łucja Świętokrzyska-Żyżyńska"));
+             QStringLiteral("Świętokrzyska-Żyżyńska Łucja"));
 }
 
 void TestMainWindow::newDocumentQuestions()
@@ -1198,7 +1224,7 @@ void TestMainWindow::printsTheSelectedDocument()
         QVERIFY(text.waitForFinished(30000));
         const QString words = QString::fromUtf8(text.readAllStandardOutput());
         QVERIFY2(words.contains(QStringLiteral("ZAWIADOMIENIE O PRZEKAZANIU UCZNIA")) &&
-                     words.contains(QStringLiteral("Zofia Wiśniewska")) &&
+                     words.contains(QStringLiteral("Wiśniewska Zofia")) &&
                      words.contains(QStringLiteral("05270812345")),
                  qPrintable(words));
     }

@@ -2,9 +2,11 @@
 // drawn, from rasterised pages, and from the main window's preview.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
+#include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
 #include "printing/PageRenderer.h"
+#include "printing/TFDrukujSheet.h"
 #include "storage/DataPaths.h"
 #include "storage/EventLog.h"
 #include "tests/support/ScriptedPrompts.h"
@@ -15,7 +17,10 @@
 #include <QLabel>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScrollArea>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -35,6 +40,7 @@ struct Drawn {
     QRectF rect;
     QFont font;
     QColor pen;
+    qreal scale = 1; // of a text drawn smaller to fit
 };
 
 // Keeps every text item, line and rectangle in page units, with its font and pen.
@@ -71,6 +77,7 @@ private:
     void add(Drawn d)
     {
         d.pen = painter()->pen().color();
+        d.scale = painter()->transform().m22();
         drawn.append(d);
     }
 };
@@ -136,6 +143,7 @@ PageTexts textsOf(const Texts& texts)
 struct Rendered {
     QList<Drawn> drawn;
     std::optional<PageHighlight> highlight;
+    QList<ClippedField> clipped;
     QList<Drawn> of(Drawn::Kind kind) const
     {
         QList<Drawn> out;
@@ -155,7 +163,7 @@ Rendered render(const QList<CalibEntry>& entries, const Texts& texts, const Page
     QPainter painter(&device);
     renderer.draw(painter, entries, textsOf(texts), printing);
     painter.end();
-    return {device.engine.drawn, renderer.highlight()};
+    return {device.engine.drawn, renderer.highlight(), renderer.clipped()};
 }
 
 QFontMetricsF metricsOf(const QString& family, int pixelSize, bool bold = false)
@@ -375,30 +383,129 @@ private Q_SLOTS:
         QCOMPARE(lines.first().pen, QColor(Qt::black));
     }
 
-    void clipping_data()
+    // A text too wide for its box is drawn smaller, then on two lines, and at last cut at
+    // its smallest size; it never reaches past its box.
+    void fitting_data()
     {
         QTest::addColumn<int>("align");
+        QTest::addColumn<qreal>("share"); // of the text's width that the box holds
+        QTest::addColumn<int>("height");  // of the box, y2 - y1
         QTest::addColumn<bool>("wordWrap");
-        QTest::addColumn<bool>("cut");
-        QTest::newRow("left, word wrap") << 0 << true << true;
-        QTest::newRow("left, no word wrap") << 0 << false << false;
-        QTest::newRow("right, word wrap") << 2 << true << true;
-        QTest::newRow("justified, word wrap") << 3 << true << false;
+        QTest::addColumn<bool>("neighbour"); // the label "dnia" two units after the box
+        QTest::addColumn<int>("lines");      // 0: cut
+        QTest::addColumn<qreal>("scale");    // expected; 0: any between 60 % and 100 %
+        QTest::newRow("fits as is") << 1 << 1.05 << 30 << false << false << 1 << 1.0;
+        QTest::newRow("needs 80 %") << 1 << 0.8 << 30 << false << false << 1 << 0.8;
+        QTest::newRow("justified, needs 80 %") << 3 << 0.8 << 30 << false << false << 1 << 0.8;
+        QTest::newRow("fits the box, too close to the label") << 0 << 1.0 << 30 << false << true << 1 << 0.0;
+        QTest::newRow("below 60 %, tall box: two lines") << 1 << 0.5 << 60 << false << false << 2 << 0.0;
+        QTest::newRow("below 60 %, low box: cut") << 1 << 0.5 << 20 << false << false << 0 << 0.6;
+        QTest::newRow("cut with the box limit option") << 2 << 0.5 << 20 << true << false << 0 << 0.6;
     }
-    void clipping()
+    void fitting()
     {
         QFETCH(int, align);
+        QFETCH(qreal, share);
+        QFETCH(int, height);
         QFETCH(bool, wordWrap);
-        QFETCH(bool, cut);
-        const QString text = QStringLiteral("WWWW WWWW WWWW WWWW WWWW WWWW WWWWWWWWWWWW");
+        QFETCH(bool, neighbour);
+        QFETCH(int, lines);
+        QFETCH(qreal, scale);
+        const QString text = QStringLiteral("Szkoły Podstawowej nr 12 im. Jana Pawła II w Tomaszowie");
+        const QFontMetricsF m = metricsOf(QStringLiteral("Arial"), 19); // 14 points
+        const int x1 = 100;
+        const int x2 = x1 + int(m.horizontalAdvance(text) * share);
+        CalibEntry field = entry(kEdit, x1, x2, 500, QStringLiteral("Arial"), 14, align);
+        field.y1 = 500 - height;
+        const QString label = QStringLiteral("STALY_UrodzDnia_STR1_DATA_LABEL");
+        QList<CalibEntry> entries{field};
+        Texts texts{{kEdit, text}};
+        if (neighbour) {
+            entries << entry(label, x2 + 2, x2 + 60, 500, QStringLiteral("Times New Roman"), 15);
+            texts.insert(label, QStringLiteral("dnia"));
+        }
         PageOptions options;
         options.wordWrap = wordWrap;
-        const QImage page = rasterise({entry(kEdit, 300, 400, 500, QStringLiteral("Arial"), 12, align)},
-                                      {{kEdit, text}}, options);
-        const int outside =
-            darkPixels(page, QRect(0, 470, 298, 40)) + darkPixels(page, QRect(402, 470, 483, 40));
-        QVERIFY(darkPixels(page, QRect(300, 470, 100, 40)) > 0);
-        QCOMPARE(outside == 0, cut);
+        const Rendered r = render(entries, texts, options);
+        QList<Drawn> items;
+        for (const Drawn& d : r.of(Drawn::Text))
+            if (d.text != QLatin1String("dnia"))
+                items << d;
+        qreal right = 0;
+        QList<qreal> baselines;
+        for (const Drawn& d : items) {
+            right = qMax(right, d.at.x() + QFontMetricsF(d.font).horizontalAdvance(d.text) * d.scale);
+            if (!baselines.contains(d.at.y()))
+                baselines << d.at.y();
+            if (scale > 0)
+                QVERIFY2(qAbs(d.scale - scale) < 0.01, qPrintable(QString::number(d.scale)));
+            else
+                QVERIFY2(d.scale >= 0.6 && d.scale < 1, qPrintable(QString::number(d.scale)));
+        }
+        if (lines > 0) {
+            QCOMPARE(int(baselines.size()), align == 3 ? 1 : lines);
+            // Within the box, and a quarter of an em before the next text.
+            QVERIFY2(items.first().at.x() >= x1 - 0.01 &&
+                         right <= (neighbour ? x2 + 2 - 19 / 4.0 : x2) + 0.01,
+                     qPrintable(QStringLiteral("%1..%2").arg(items.first().at.x()).arg(right)));
+            QVERIFY(r.clipped.isEmpty());
+        } else {
+            QCOMPARE(r.clipped.size(), 1);
+            QCOMPARE(r.clipped.first().name, kEdit);
+            QCOMPARE(r.clipped.first().text, text);
+        }
+        if (scale == 1.0) // where the calibration puts it
+            QVERIFY(qAbs(items.first().at.x() - (x1 + (x2 - x1 - m.horizontalAdvance(text)) / 2)) <= 0.5);
+        if (align == 3) // spread to the end of the box
+            QVERIFY(qAbs(right - x2) < 0.5);
+        // Nothing of it reaches past its box, and a cut field is outlined in the preview only.
+        const QImage page = rasterise(entries, texts, options);
+        QCOMPARE(darkPixels(page, QRect(0, 400, x1 - 1, 200)) + darkPixels(page, QRect(x2 + 1, 400, 1, 200)),
+                 0);
+        const auto redRects = [](const Rendered& drawn) {
+            return std::count_if(drawn.drawn.begin(), drawn.drawn.end(), [](const Drawn& d) {
+                return d.kind == Drawn::Rect && d.pen == QColor(Qt::red);
+            });
+        };
+        QCOMPARE(redRects(r), lines > 0 ? 0 : 1);
+        QCOMPARE(redRects(render(entries, texts, options, true)), 0);
+    }
+
+    // A value ending in "r." before the label "r." is drawn without its own.
+    void yearMark_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("next"); // the label after the value on its line
+        QTest::addColumn<int>("nextY");    // the label's y2
+        QTest::addColumn<QString>("drawn");
+        QTest::newRow("before r.") << "2005 r."
+                                   << "r." << 540 << "2005";
+        QTest::newRow("written together") << "2005r."
+                                          << "r." << 540 << "2005";
+        QTest::newRow("before another label") << "2005 r."
+                                              << "PESEL" << 540 << "2005 r.";
+        QTest::newRow("r. on another line") << "2005 r."
+                                            << "r." << 600 << "2005 r.";
+        QTest::newRow("a word ending in r.") << "ul. Bór."
+                                             << "r." << 540 << "ul. Bór.";
+        QTest::newRow("no year mark") << "2005"
+                                      << "r." << 540 << "2005";
+    }
+    void yearMark()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, next);
+        QFETCH(int, nextY);
+        QFETCH(QString, drawn);
+        const QString year = QStringLiteral("ZMIENNA_UrodzRok_STR1_DATA_EDIT");
+        const QString label = QStringLiteral("STALY_UrodzRok_STR1_DATA_LABEL");
+        const Rendered r = render({entry(year, 482, 560, 540, QStringLiteral("Arial"), 14, 1),
+                                   entry(label, 562, 640, nextY, QStringLiteral("Times New Roman"), 15)},
+                                  {{year, value}, {label, next}});
+        QStringList texts;
+        for (const Drawn& d : r.of(Drawn::Text))
+            texts << d.text;
+        QCOMPARE(texts, QStringList({drawn, next}));
     }
 
     void stretchFillsTheTargetAtAnyResolution_data()
@@ -436,6 +543,33 @@ private Q_SLOTS:
         // The dots keep their pitch: the last one still ends the line.
         QVERIFY(darkPixels(image, dots.adjusted(0, 0, int(-880 * scale), 0)) > 0);
         QVERIFY(darkPixels(image, dots.adjusted(int(880 * scale), 0, 0, 0)) > 0);
+    }
+
+    // A printer or a PDF file gets the empty-field line one page unit wide (about
+    // 0.2 mm on the sheet), not a hairline, also when nothing else was drawn before it.
+    void emptyFieldLineOnPaper()
+    {
+        MessageBuffer buf;
+        QPicture picture;
+        PageRenderer(buf, {}, QString())
+            .record(picture, {entry(kEdit, 100, 800, 500)}, textsOf({{kEdit, {}}}), true);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("linia.pdf"));
+        QString error;
+        QVERIFY(DrukujSheet::print({.pdfFile = pdf}, picture, {10, 7, 200, 289}, error));
+        // At 600 pixels an inch the line (y 490) lies 7 + 490 * 282 / 1314 mm down.
+        const int y = int((7 + 490 * 282.0 / 1314) * 600 / 25.4) - 20;
+        QProcess::execute(QStringLiteral("pdftoppm"),
+                          QStringLiteral("-r 600 -gray -singlefile -x 1400 -y %1 -W 4 "
+                                         "-H 40 %2 %3")
+                              .arg(y)
+                              .arg(pdf, dir.filePath(QStringLiteral("p")))
+                              .split(u' '));
+        const QImage strip(dir.filePath(QStringLiteral("p.pgm")));
+        int rows = 0;
+        for (int row = 0; row < strip.height(); ++row)
+            rows += qGray(strip.pixel(1, row)) < 128;
+        QVERIFY2(rows >= 4 && rows <= 6, qPrintable(QString::number(rows)));
     }
 
     void highlight_data()
@@ -600,7 +734,90 @@ private Q_SLOTS:
     }
 
     void previewOfASelectedDocument();
+    void longValuesPrintWholeAndApart_data();
+    void longValuesPrintWholeAndApart();
 };
+
+void TestPageRenderer::longValuesPrintWholeAndApart_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::newRow("transfer notice") << 0;
+    QTest::newRow("admission confirmation") << 1;
+}
+
+// Real place names and a school's full name, printed with the installed calibration:
+// every word whole, apart from every other text and on the sheet.
+void TestPageRenderer::longValuesPrintWholeAndApart()
+{
+    QFETCH(int, type);
+    TestEnvironment env;
+    ScriptedPrompts prompts;
+    QVERIFY(env.installDataFolder());
+    ProgramWindows w;
+    QVERIFY(bFunStartProgram(w, QString()));
+    const QString student = TFDaneUcznia::SectionId;
+    const QStringList values{
+        QStringLiteral("Ostrowiec Świętokrzyski"), QStringLiteral("Tomaszów Mazowiecki"),
+        QStringLiteral("Szkoły Podstawowej nr 12 im. Jana Pawła II w Tomaszowie Mazowieckim")};
+    FieldRowList rows{{student, "Nazwisko_DATA_EDIT", "Wiśniewska-Kowalczyk"},
+                      {student, "Imie_DATA_EDIT", "Małgorzata"},
+                      {student, "UrodzonyDnia_DATA_EDIT", "12 października"},
+                      {student, "UrodzonyRok_DATA_COMBOBOX", "2005 r."},
+                      {student, "NrPesel_DATA_EDIT", "05301212345"}};
+    for (const QString& section : {TFZawiadomieniePrzek::SectionId, TFPotwierdzeniePrzyjUcznia::SectionId})
+        rows << FieldRow{section, "ZMIENNA_Miejscowosc_STR1_DATA_EDIT", values.at(0)}
+             << FieldRow{section, "ZMIENNA_Urodz_STR1_DATA_EDIT", values.at(1)}
+             << FieldRow{section, "ZMIENNA_Ucz_STR1_DATA_EDIT", values.at(2)};
+    w.daneUcznia->FillFields(rows);
+    w.zawiadomienie->FillFields(rows);
+    w.potwierdzenie->FillFields(rows);
+    w.glowna->vFunDrawPage(type == 0 ? static_cast<DocumentForm*>(w.zawiadomienie) : w.potwierdzenie, true,
+                           type, 1);
+    QCOMPARE(prompts.texts(), QStringList());
+    QCOMPARE(w.glowna->clippedFields(), QStringList());
+
+    const QString pdf = env.root() + QStringLiteral("/wydruk.pdf");
+    QString error;
+    QVERIFY2(DrukujSheet::print({.pdfFile = pdf}, w.glowna->pagePicture(), {10, 7, 200, 289}, error),
+             qPrintable(error));
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    QVERIFY(reader.waitForFinished(30000));
+    struct Word {
+        QString text;
+        QRectF box;
+    };
+    QList<Word> words;
+    const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    for (auto m = word.globalMatch(QString::fromUtf8(reader.readAllStandardOutput())); m.hasNext();) {
+        const QRegularExpressionMatch found = m.next();
+        const QString text = found.captured(5);
+        if (text.count(QLatin1Char('.')) == text.size())
+            continue; // a dotted line: the values are written on it
+        words << Word{text, QRectF(QPointF(found.captured(1).toDouble(), found.captured(2).toDouble()),
+                                   QPointF(found.captured(3).toDouble(), found.captured(4).toDouble()))};
+    }
+    QStringList texts;
+    for (const Word& found : std::as_const(words))
+        texts << found.text;
+    for (const QString& value : values)
+        for (const QString& part : value.split(QLatin1Char(' ')))
+            if (type == 0 || value != values.at(1))
+                QVERIFY2(texts.contains(part), qPrintable(part));
+    QVERIFY2(!texts.join(QLatin1Char(' ')).contains(QStringLiteral("r. r.")), qPrintable(texts.join(u' ')));
+    const QRectF sheet(0, 0, 595.3, 841.9);
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        QVERIFY2(sheet.contains(words.at(i).box), qPrintable(words.at(i).text));
+        for (qsizetype j = i + 1; j < words.size(); ++j) {
+            const QRectF& a = words.at(i).box;
+            const QRectF& b = words.at(j).box;
+            const bool apart =
+                a.right() < b.left() || b.right() < a.left() || a.bottom() < b.top() || b.bottom() < a.top();
+            QVERIFY2(apart, qPrintable(words.at(i).text + QStringLiteral(" / ") + words.at(j).text));
+        }
+    }
+}
 
 // The main window reads the calibration once per selection and shows the page over the
 // blank form; its failures name their cause.
@@ -643,7 +860,7 @@ void TestPageRenderer::previewOfASelectedDocument()
     QCOMPARE(shown.size(), QSize(1000, 1400));
     QCOMPARE(image->size(), QSize(1000, 1400));
     QCOMPARE(main->pageCount(), 1);
-    // "Jan Nowak" stands on y2 = 200 from x1 = 100: on the image 74 pixels further in.
+    // "Nowak Jan" stands on y2 = 200 from x1 = 100: on the image 74 pixels further in.
     QVERIFY(darkPixels(shown, QRect(74 + 100, 74 + 170, 150, 30)) > 0);
     QCOMPARE(darkPixels(shown, QRect(0, 0, 1000, 74 + 160)), 0);
     QVERIFY(prompts.shown.isEmpty());

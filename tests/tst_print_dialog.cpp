@@ -4,7 +4,10 @@
 #include "platform/DesktopOpen.h"
 #include "printing/TFDrukuj.h"
 #include "printing/TFDrukujSheet.h"
+#include "prompts/PolishToolkit.h"
 #include "storage/EventLog.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -13,14 +16,22 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <qtestspontaneevent.h>
 
@@ -139,6 +150,7 @@ private Q_SLOTS:
         // The printer options the dialog stores go to a folder of the test.
         qputenv("CUPS_SERVERROOT", m_cupsOptions.path().toLocal8Bit());
         qputenv("HOME", m_cupsOptions.path().toLocal8Bit());
+        bFunUsePolishToolkit();
     }
     void init()
     {
@@ -202,6 +214,13 @@ private Q_SLOTS:
         QTest::newRow("shorter, bottom at 1 stays") << "SpeedButton12" << 1 << L{2, 4, 5, 1} << L{2, 5, 5, 1};
         QTest::newRow("page 2 narrower") << "SpeedButton14" << 2 << L{1, 4, 1, 1} << L{2, 4, 0, 1};
         QTest::newRow("page 2 taller, top at 1") << "SpeedButton16" << 2 << L{1, 1, 1, 7} << L{1, 1, 1, 7};
+        QTest::newRow("down") << "SpeedButton3" << 1 << L{5, 9, 1, 9} << L{5, 10, 1, 10};
+        QTest::newRow("page 2 right") << "SpeedButton8" << 2 << L{5, 9, 1, 9} << L{6, 9, 2, 9};
+        QTest::newRow("taller") << "SpeedButton11" << 1 << L{5, 9, 1, 9} << L{5, 8, 1, 10};
+        QTest::newRow("taller, top at 1") << "SpeedButton11" << 1 << L{5, 1, 1, 9} << L{5, 1, 1, 9};
+        QTest::newRow("page 2 wider") << "SpeedButton13" << 2 << L{5, 9, 1, 9} << L{4, 9, 2, 9};
+        QTest::newRow("page 2 wider, left at 1") << "SpeedButton13" << 2 << L{1, 9, 1, 9} << L{1, 9, 1, 9};
+        QTest::newRow("page 2 shorter") << "SpeedButton15" << 2 << L{5, 9, 1, 1} << L{5, 10, 1, 0};
         QTest::newRow("right at the largest value")
             << "SpeedButton4" << 1 << L{5, 9, INT_MAX, 9} << L{6, 9, INT_MAX, 9};
         QTest::newRow("top at the smallest value")
@@ -305,6 +324,7 @@ private Q_SLOTS:
         choosePrinter(TFDrukuj::pdfChoice());
         QVERIFY(!combo("DuplexComboBox")->isEnabled());
         QCOMPARE(combo("DuplexComboBox")->currentText(), QStringLiteral("Wyłączony"));
+        QVERIFY(!child(QStringLiteral("BitBtn1"))->isEnabled()); // a file has no printer to set up
         m_prompts->files << m_env->root() + QStringLiteral("/wydruk");
         click(QStringLiteral("DrukujButton"));
         QCOMPARE(m_prompts->shown.size(), 1);
@@ -315,6 +335,8 @@ private Q_SLOTS:
 
         const QString pdf = m_env->root() + QStringLiteral("/wydruk.pdf");
         QVERIFY(isA4(pdf));
+        QVERIFY(run(QStringLiteral("pdfinfo"), {pdf})
+                    .contains(QRegularExpression(QStringLiteral("Title: +Kowalski Jan - Zawiadomienie\n"))));
         const QPointF at = wordPosition(pdf);
         QVERIFY2((at - expectedWordAt()).manhattanLength() < 2.0,
                  qPrintable(QStringLiteral("at %1, %2").arg(at.x()).arg(at.y())));
@@ -328,6 +350,61 @@ private Q_SLOTS:
         click(QStringLiteral("AnulujButton"));
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(QDir(m_env->root()).entryList({QStringLiteral("*.pdf")}), QStringList());
+    }
+
+    // Cut fields are named before any paper is used; "Anuluj" leaves everything as it was.
+    void cutFieldsAreNamedFirst_data()
+    {
+        QTest::addColumn<bool>("printAnyway");
+        QTest::newRow("print anyway") << true;
+        QTest::newRow("cancel") << false;
+    }
+    void cutFieldsAreNamedFirst()
+    {
+        QFETCH(bool, printAnyway);
+        m_dialog->setClippedFields({QStringLiteral("PESEL: „0530121234567890…”")});
+        choosePrinter(TFDrukuj::pdfChoice());
+        m_prompts->answers << (printAnyway ? Prompts::Answer::Yes : Prompts::Answer::No);
+        m_prompts->files << m_env->root() + QStringLiteral("/wydruk.pdf");
+        click(QStringLiteral("DrukujButton"));
+        const ShownBox& warning = m_prompts->shown.constFirst();
+        QCOMPARE(warning.text,
+                 QStringLiteral("Niektóre pola nie mieszczą się w wyznaczonym miejscu i zostaną "
+                                "obcięte:\nPESEL: „0530121234567890…”"));
+        QCOMPARE(warning.buttonTexts,
+                 QStringList({QStringLiteral("Drukuj mimo to"), QStringLiteral("Anuluj")}));
+        QCOMPARE(warning.icon, Prompts::Icon::Warning);
+        QCOMPARE(m_prompts->shown.size(), printAnyway ? 2 : 1); // then the file name, or nothing
+        QCOMPARE(QFile::exists(m_env->root() + QStringLiteral("/wydruk.pdf")), printAnyway);
+        QCOMPARE(m_dialog->isVisible(), !printAnyway);
+    }
+
+    // A PDF that cannot be written whole is not written at all; the file it was to
+    // replace stays as it was.
+    void fullDiskLeavesNoBrokenPdf()
+    {
+        // A page that makes a PDF far larger than the event log: an image of noise.
+        QImage noise(300, 300, QImage::Format_RGB32);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(noise.bits()), 300 * 300);
+        QPicture page;
+        QPainter(&page).drawImage(QPoint(100, 100), noise);
+        m_dialog->setPage(page, 1, QStringLiteral("Kowalski Jan - Zawiadomienie"));
+        QTemporaryDir folder;
+        const QString pdf = folder.filePath(QStringLiteral("stary.pdf"));
+        QVERIFY(RawFile::write(pdf, "%PDF-1.4 poprzedni wydruk"));
+        choosePrinter(TFDrukuj::pdfChoice());
+        m_prompts->files << pdf;
+        m_prompts->answers << Prompts::Answer::Yes; // replace it
+        {
+            FileSizeLimit full(32 * 1024);
+            click(QStringLiteral("DrukujButton"));
+        }
+        QCOMPARE(m_prompts->texts().last(), QStringLiteral("Błąd podczas zapisywania pliku PDF:\n") + pdf +
+                                                QStringLiteral("\nPlik przekroczył dopuszczalny rozmiar."));
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("DrukujButtonClick()"));
+        QCOMPARE(RawFile::bytes(pdf), QByteArray("%PDF-1.4 poprzedni wydruk"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList(QStringLiteral("stary.pdf")));
     }
 
     void vanishedPrinter()
@@ -344,7 +421,8 @@ private Q_SLOTS:
         QVERIFY(bFunSqlGetLogsData(scratch, logs));
         QCOMPARE(logs.last().fun, QStringLiteral("vFunUstawDrukarke()"));
         click(QStringLiteral("DrukujButton"));
-        QCOMPARE(m_prompts->texts().last(), QStringLiteral("Drukarka \"Wycofana\" jest niedostępna."));
+        QCOMPARE(m_prompts->texts().last(), QStringLiteral("Drukarka „Wycofana” jest niedostępna."));
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("DrukujButtonClick()"));
     }
 
     void helpOpensTheManual()
@@ -361,13 +439,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("queue");
         QTest::addColumn<bool>("duplex");
-        QTest::newRow("no duplex") << "MelvokPDF" << false;
-        QTest::newRow("duplex") << "MelvokDuplex" << true;
+        QTest::addColumn<int>("copies"); // chosen in the set-up dialog; 1: not opened
+        QTest::newRow("no duplex") << "MelvokPDF" << false << 1;
+        QTest::newRow("duplex") << "MelvokDuplex" << true << 1;
+        QTest::newRow("two copies set up") << "MelvokPDF" << false << 2;
     }
     void printThroughCups()
     {
         QFETCH(QString, queue);
         QFETCH(bool, duplex);
+        QFETCH(int, copies);
         if (!CupsPrinters::printers().contains(queue))
             QSKIP(qPrintable(QStringLiteral("CUPS queue %1 not reachable (./build.sh test sets it up): "
                                             "printing through CUPS not tested")
@@ -379,6 +460,22 @@ private Q_SLOTS:
         QCOMPARE(combo("DuplexComboBox")->isEnabled(), duplex);
         QCOMPARE(child(QStringLiteral("cbRotateSecondPage"))->isEnabled(), duplex);
         combo("DuplexComboBox")->setCurrentIndex(duplex ? 2 : 0);
+        if (copies > 1) {
+            // The set-up dialog sets up and prints nothing; its choices go with the job.
+            QStringList texts;
+            QTimer::singleShot(0, [&] {
+                auto* setUp = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+                QVERIFY(setUp);
+                QDialogButtonBox* buttons = setUp->findChild<QDialogButtonBox*>();
+                texts << buttons->button(QDialogButtonBox::Ok)->text()
+                      << setUp->findChild<QRadioButton*>(QStringLiteral("pagesRadioButton"))->text();
+                setUp->findChild<QSpinBox*>(QStringLiteral("copies"))->setValue(copies);
+                buttons->button(QDialogButtonBox::Ok)->click();
+            });
+            click(QStringLiteral("BitBtn1"));
+            QCOMPARE(texts, QStringList({QStringLiteral("OK"), QStringLiteral("Strony")}));
+            QCOMPARE(combo("DrukarkiComboBox")->currentText(), queue);
+        }
         click(QStringLiteral("DrukujButton"));
         QCOMPARE(m_prompts->texts(), QStringList());
         if (duplex) {
@@ -393,6 +490,8 @@ private Q_SLOTS:
         QString pdf;
         QTRY_VERIFY_WITH_TIMEOUT(!(pdf = cupsPdfJob(title)).isEmpty(), 90000);
         QTRY_VERIFY_WITH_TIMEOUT(isA4(pdf), 30000);
+        QVERIFY(run(QStringLiteral("pdfinfo"), {pdf})
+                    .contains(QRegularExpression(QStringLiteral("Pages: +%1\n").arg(copies))));
         // The spooler's PDF keeps no text: the word's ink is where the dialog put it,
         // whatever border the queue's driver keeps.
         const QPoint at = expectedWordAt().toPoint();

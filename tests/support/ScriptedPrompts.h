@@ -17,6 +17,7 @@ struct ShownBox {
     Prompts::Answer defaultAnswer = Prompts::Answer::Ok; // the button Enter presses
     QString filter;
     QString initialName;
+    QStringList buttonTexts; // of a box with buttons of its own
 };
 
 class ScriptedPrompts : public Prompts
@@ -64,6 +65,22 @@ public:
             return false;
         text = inputs.dequeue();
         return true;
+    }
+
+    // Answered from `answers` as a question: Yes proceeds.
+    bool askProceed(QWidget*, const QString& text, const QString& caption, const QString& proceed,
+                    const QString& cancel) override
+    {
+        shown.append({ShownBox::Kind::Message,
+                      text,
+                      caption,
+                      Icon::Warning,
+                      Buttons::YesNo,
+                      Answer::No,
+                      {},
+                      {},
+                      {proceed, cancel}});
+        return !answers.isEmpty() && answers.dequeue() == Answer::Yes;
     }
 
     // Texts of the message boxes shown so far.

@@ -1,4 +1,4 @@
-#include "app/FileErrorReason.h"
+#include "platform/FileErrorReason.h"
 
 #include <cerrno>
 
@@ -18,6 +18,7 @@ constexpr Reason Reasons[] = {
     {ENOENT, "Katalog docelowy nie istnieje."},
     {ENAMETOOLONG, "Nazwa pliku jest za długa."},
     {EIO, "Błąd zapisu na nośniku."},
+    {EFBIG, "Plik przekroczył dopuszczalny rozmiar."},
 };
 
 } // namespace
