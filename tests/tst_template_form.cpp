@@ -54,7 +54,6 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        Clock::install(nullptr);
         form.reset();
         prompts.reset();
         env.reset();
@@ -87,7 +86,6 @@ private Q_SLOTS:
                                               {TFDaneSzkoly::SectionId, SecondYear, years[1]}}));
         }
         FixedClock clock(now);
-        Clock::install(&clock);
         form->show();
         QCOMPARE(edit(FirstYear)->text() + QLatin1Char('/') + edit(SecondYear)->text(), shown);
         QCOMPARE(edit(SchoolName)->text(), QString());

@@ -2,10 +2,10 @@
 // test's own on 127.0.0.1, and the way from the "Pomoc" menu to the started installer.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
-#include "platform/DesktopOpen.h"
 #include "services/TFAktualizacja.h"
 #include "services/UpdateCheck.h"
 #include "services/UpdateServer.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -293,11 +293,9 @@ void TestUpdateCheck::download()
         QVERIFY(!file.exists()); // nothing half-written is offered
     }
     // Whatever happened, the browser gets the installer's address.
-    QUrl opened;
-    DesktopOpen::intercept([&opened](const QUrl& url) { return (opened = url).isValid(); });
+    RecordingDesktop desktop;
     form.findChild<QPushButton*>(QStringLiteral("btnDownloadViaBrowser"))->click();
-    DesktopOpen::intercept({});
-    QCOMPARE(opened, UpdateServer::installerUrl());
+    QCOMPARE(desktop.opened, QList<QUrl>{UpdateServer::installerUrl()});
 }
 
 void TestUpdateCheck::installEndsTheProgram()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "prompts/Prompts.h"
+#include "tests/support/StandIn.h"
 
 #include <QList>
 #include <QQueue>
@@ -19,12 +20,10 @@ struct ShownBox {
     QString initialName;
 };
 
-class ScriptedPrompts : public Prompts
+// Installed while it lives.
+class ScriptedPrompts : public StandIn<Prompts>
 {
 public:
-    ScriptedPrompts() { Prompts::install(this); }
-    ~ScriptedPrompts() override { Prompts::install(nullptr); }
-
     // Answers for Yes/No boxes, in order; an unscripted question answers No.
     QQueue<Answer> answers;
     // Paths for file dialogs, in order; an empty path (or none left) cancels.
