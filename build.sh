@@ -11,7 +11,7 @@ PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
           libsqlite3-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core
           qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils
           libfile-mimeinfo-perl desktop-file-utils appstream shared-mime-info dpkg-dev file
-          clang-format)
+          clang-format lintian)
 
 install_missing() {
     local missing=()
@@ -66,14 +66,24 @@ setup_cups() {
 configure_and_build() {
     local launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" "${launcher[@]}" >/dev/null
+    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" "${launcher[@]}" "${@:3}" >/dev/null
     cmake --build "$1" -j "$(nproc)"
+}
+
+# The release build (the one that is run, measured and packaged) is hardened the way
+# Debian builds its own packages: the flags of dpkg-buildflags, with fortified library
+# calls, stack protection, and read-only relocations bound at start-up.
+release_build() {
+    local get="env DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get"
+    configure_and_build build-release RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS="$($get CPPFLAGS) $($get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$($get LDFLAGS)"
 }
 
 case "${1:-run}" in
     run)
         install_missing
-        configure_and_build build-release RelWithDebInfo
+        release_build
         exec ./build-release/program/melvok-dokumenty "${@:2}"
         ;;
     test)
@@ -84,7 +94,7 @@ case "${1:-run}" in
         ;;
     bench)
         install_missing
-        configure_and_build build-release RelWithDebInfo
+        release_build
         ./build-release/bench/melvok-bench
         ./build-release/bench/melvok-bench-render
         ./build-release/bench/melvok-bench-print
@@ -93,7 +103,7 @@ case "${1:-run}" in
         ;;
     package)
         install_missing
-        configure_and_build build-release RelWithDebInfo
+        release_build
         cd build-release && cpack -G DEB
         ;;
     *)

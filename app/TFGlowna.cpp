@@ -797,7 +797,7 @@ bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
 
 void TFGlowna::Instrukcjaobsugi1Click()
 {
-    DesktopOpen::open(QUrl::fromLocalFile(strFunGetProgramDirPath() + QStringLiteral("/Zoravavivo.html")));
+    DesktopOpen::open(QUrl::fromLocalFile(strFunGetHelpFilePath()));
 }
 
 void TFGlowna::KontaktButtonClick()

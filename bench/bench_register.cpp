@@ -220,10 +220,10 @@ void BM_SaveStudent_Baseline(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_OpenRegister_Program)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_OpenRegister_Baseline)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_SaveStudent_Program)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_SaveStudent_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_OpenRegister_Program)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenRegister_Baseline)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveStudent_Program)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveStudent_Baseline)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -223,11 +223,11 @@ void BM_PreviewRedraw_Baseline(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_PagePicture_Program)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_PagePicture_EveryFieldFitted)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_PagePicture_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_PreviewRedraw_Program)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_PreviewRedraw_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PagePicture_Program)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PagePicture_EveryFieldFitted)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PagePicture_Baseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewRedraw_Program)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewRedraw_Baseline)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -16,6 +16,7 @@
 #include "storage/DataFolder.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <sqlite3.h>
 
@@ -107,21 +108,16 @@ int leftovers(const QString& doc)
 
 int killRuns(int runs)
 {
-    QTemporaryDir dir;
-    Environment::overrideAppDataRoot(dir.path() + QStringLiteral("/share"));
-    Environment::overrideProgramDir(dir.path() + QStringLiteral("/program"));
-    QDir().mkpath(dir.path() + QStringLiteral("/program"));
-    for (const QString& name :
-         QDir(QStringLiteral(MELVOK_PROGRAM_DIR)).entryList({QStringLiteral("*.sqset")}))
-        QFile::copy(QStringLiteral(MELVOK_PROGRAM_DIR "/") + name,
-                    dir.path() + QStringLiteral("/program/") + name);
-    MessageBuffer buf;
-    if (!bFunCheckFilesDir(buf)) {
+    // A program folder of its own with every installed file, as the start-up's check
+    // of required files wants it, and a data folder beside it.
+    TestEnvironment env;
+    MessageBuffer& buf = env.buf;
+    if (!env.installDataFolder()) {
         std::fprintf(stderr, "%s\n", qPrintable(buf.text()));
         return 1;
     }
-    const QString doc = dir.path() + QStringLiteral("/klasa.sqdoc");
-    const QString other = dir.path() + QStringLiteral("/inna.sqdoc");
+    const QString doc = env.root() + QStringLiteral("/klasa.sqdoc");
+    const QString other = env.root() + QStringLiteral("/inna.sqdoc");
     const QString tmp = strFunGetTmpFilePath(buf);
     FileOps::touch(doc);
     FileOps::touch(other);
@@ -185,10 +181,7 @@ int killRuns(int runs)
     std::printf("  killed register not whole after reopen and save:    %d\n", brokenReopen);
     std::printf("  open or save steps that failed:                     %d\n", failedSteps);
     std::printf("  students in the saved register at most:             %d\n", maxStudents);
-    const bool ok = wrongOther + brokenSave + brokenReopen + failedSteps + stillLeft == 0;
-    Environment::overrideAppDataRoot(QString());
-    Environment::overrideProgramDir(QString());
-    return ok ? 0 : 1;
+    return wrongOther + brokenSave + brokenReopen + failedSteps + stillLeft == 0 ? 0 : 1;
 }
 
 // One damaged file: random bytes, a register cut short, a register with bytes flipped

@@ -3,21 +3,30 @@
 #include <QDesktopServices>
 
 namespace {
-std::function<bool(const QUrl&)> g_handler;
+DesktopOpen::Handler* g_handler = nullptr;
 }
 
 namespace DesktopOpen {
 
 bool open(const QUrl& url)
 {
-    if (g_handler)
-        return g_handler(url);
+    return Handler::instance().open(url);
+}
+
+bool Handler::open(const QUrl& url)
+{
     return QDesktopServices::openUrl(url);
 }
 
-void intercept(std::function<bool(const QUrl&)> handler)
+Handler& Handler::instance()
 {
-    g_handler = std::move(handler);
+    static Handler desktop;
+    return g_handler ? *g_handler : desktop;
+}
+
+void Handler::install(Handler* handler)
+{
+    g_handler = handler;
 }
 
 } // namespace DesktopOpen

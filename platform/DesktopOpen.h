@@ -3,10 +3,21 @@
 
 #include <QUrl>
 
-#include <functional>
-
 namespace DesktopOpen {
+
 bool open(const QUrl& url);
-// For tests: receives the addresses instead of the desktop; empty restores it.
-void intercept(std::function<bool(const QUrl&)> handler);
+
+// Where open() hands the addresses: the desktop's own handlers, unless a test
+// installed one that notes them instead.
+class Handler
+{
+public:
+    virtual ~Handler() = default;
+    virtual bool open(const QUrl& url);
+
+    static Handler& instance();
+    // Not owned; nullptr restores the desktop's own.
+    static void install(Handler* handler);
+};
+
 } // namespace DesktopOpen

@@ -13,26 +13,17 @@
 
 namespace {
 
-long long g_failAfter = -1;
-int g_failError = 0;
-bool g_noHardLinks = false;
-std::function<void(const QString&)> g_syncObserver;
+FileOps::SystemCalls* g_calls = nullptr;
 
 QByteArray native(const QString& path)
 {
     return path.toUtf8();
 }
 
-int writeAll(int fd, const char* data, size_t size, long long& written)
+int writeAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
-        size_t chunk = size;
-        if (g_failAfter >= 0) {
-            if (written >= g_failAfter)
-                return g_failError;
-            chunk = std::min<size_t>(chunk, size_t(g_failAfter - written));
-        }
-        const ssize_t n = ::write(fd, data, chunk);
+        const ssize_t n = FileOps::SystemCalls::instance().write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -40,14 +31,12 @@ int writeAll(int fd, const char* data, size_t size, long long& written)
         }
         data += n;
         size -= size_t(n);
-        written += n;
     }
     return 0;
 }
 
 int copyData(int in, int out)
 {
-    long long written = 0;
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
@@ -58,16 +47,14 @@ int copyData(int in, int out)
         }
         if (n == 0)
             return 0;
-        if (const int err = writeAll(out, buffer, size_t(n), written); err != 0)
+        if (const int err = writeAll(out, buffer, size_t(n)); err != 0)
             return err;
     }
 }
 
-int syncFd(int fd, const QString& path)
+int syncFd(int fd)
 {
-    if (g_syncObserver)
-        g_syncObserver(path);
-    return ::fsync(fd) == 0 ? 0 : errno;
+    return FileOps::SystemCalls::instance().fsync(fd) == 0 ? 0 : errno;
 }
 
 // Only a regular file is copied; opening a FIFO would wait for a writer for ever.
@@ -112,7 +99,7 @@ void syncFolder(const QString& dir)
     const int fd = ::open(native(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
-    syncFd(fd, dir); // not every file system syncs folders; the data are safe already
+    syncFd(fd); // not every file system syncs folders; the data are safe already
     ::close(fd);
 }
 
@@ -122,9 +109,9 @@ void syncFolder(const QString& dir)
 // that never replaces stands in.
 int placeNew(const QByteArray& tmp, const QByteArray& dst)
 {
-    if (!g_noHardLinks && ::link(tmp.constData(), dst.constData()) == 0)
+    if (FileOps::SystemCalls::instance().link(tmp.constData(), dst.constData()) == 0)
         return 0;
-    const int err = g_noHardLinks ? EPERM : errno;
+    const int err = errno;
     if (err != EPERM && err != EOPNOTSUPP && err != ENOSYS)
         return err;
     if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
@@ -228,7 +215,7 @@ int copyFile(const QString& source, const QString& target, bool failIfExists)
     // On disk before the rename: after a power cut the target is the old file or the
     // whole new one, never an empty one.
     if (!err)
-        err = syncFd(out, QString::fromUtf8(tmpl));
+        err = syncFd(out);
     if (::close(out) != 0 && !err)
         err = errno;
 
@@ -282,20 +269,30 @@ int touch(const QString& path)
     return 0;
 }
 
-void failCopiesAfter(long long bytes, int error)
+ssize_t SystemCalls::write(int fd, const void* data, size_t size)
 {
-    g_failAfter = bytes;
-    g_failError = error;
+    return ::write(fd, data, size);
 }
 
-void refuseHardLinks(bool refuse)
+int SystemCalls::link(const char* existing, const char* created)
 {
-    g_noHardLinks = refuse;
+    return ::link(existing, created);
 }
 
-void observeSyncs(std::function<void(const QString& path)> observer)
+int SystemCalls::fsync(int fd)
 {
-    g_syncObserver = std::move(observer);
+    return ::fsync(fd);
+}
+
+SystemCalls& SystemCalls::instance()
+{
+    static SystemCalls system;
+    return g_calls ? *g_calls : system;
+}
+
+void SystemCalls::install(SystemCalls* calls)
+{
+    g_calls = calls;
 }
 
 } // namespace FileOps

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include <functional>
+#include <sys/types.h>
 
 namespace FileOps {
 
@@ -42,15 +42,21 @@ int makeWritable(const QString& path);
 // Creates an empty file, readable by its owner only, when there is none; 0 or errno.
 int touch(const QString& path);
 
-// For tests: the next copies fail with `error` after `bytes` bytes were written.
-// A negative byte count switches this off.
-void failCopiesAfter(long long bytes, int error);
+// The system calls through which copyFile writes, links and flushes its files. The
+// program uses the system's own; a test installs one that behaves like a full disk, a
+// file system without hard links, or one that notes what reaches the disk.
+class SystemCalls
+{
+public:
+    virtual ~SystemCalls() = default;
+    // As write(2), link(2) and fsync(2): -1 with errno set on failure.
+    virtual ssize_t write(int fd, const void* data, size_t size);
+    virtual int link(const char* existing, const char* created);
+    virtual int fsync(int fd);
 
-// For tests: copies behave as on a file system without hard links.
-void refuseHardLinks(bool refuse);
-
-// For tests: called with the path of every file or folder a copy is about to flush
-// to disk; an empty function switches this off.
-void observeSyncs(std::function<void(const QString& path)> observer);
+    static SystemCalls& instance();
+    // Not owned; nullptr restores the system's own.
+    static void install(SystemCalls* calls);
+};
 
 } // namespace FileOps

@@ -601,7 +601,7 @@ void TFDrukuj::ResetButtonClick()
 
 void TFDrukuj::PomocButtonClick()
 {
-    DesktopOpen::open(QUrl::fromLocalFile(strFunGetProgramDirPath() + QStringLiteral("/Zoravavivo.html")));
+    DesktopOpen::open(QUrl::fromLocalFile(strFunGetHelpFilePath()));
 }
 
 void TFDrukuj::BitBtn1Click()

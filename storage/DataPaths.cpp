@@ -60,6 +60,18 @@ QString strFunGetProgramDirPath()
     return Environment::programDir();
 }
 
+QString strFunGetHelpFilePath()
+{
+    const QString name = QStringLiteral("Zoravavivo.html");
+    const QString beside = strFunGetProgramDirPath() + kSeparator + name;
+    if (FileOps::exists(beside))
+        return beside;
+    const QString installed = QDir::cleanPath(strFunGetProgramDirPath() + kSeparator +
+                                              QStringLiteral(MELVOK_DOC_FROM_PROGRAM_DIR)) +
+                              kSeparator + name;
+    return FileOps::exists(installed) ? installed : beside;
+}
+
 QString strFunGetTmpFilePath(MessageBuffer& buf)
 {
     return strFunGetMainDirPath(buf) + kSeparator + QStringLiteral("data_tmp.sqtmp");

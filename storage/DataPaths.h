@@ -8,6 +8,10 @@
 
 QString strFunGetMainDirPath(MessageBuffer& buf);
 QString strFunGetProgramDirPath();
+// The user's manual "Zoravavivo.html": beside the executable in a build tree, in the
+// package's documentation folder once installed (the program folder's name as it was
+// when neither holds it).
+QString strFunGetHelpFilePath();
 QString strFunGetTmpFilePath(MessageBuffer& buf);
 QString strFunGetSettingsFilePath(MessageBuffer& buf, bool installedCopy);
 QString strFunGetCalibFilePath(MessageBuffer& buf, bool installedCopy);

@@ -6,6 +6,7 @@
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "tests/support/Disks.h"
 #include "tests/support/RunningProgram.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -16,7 +17,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -78,12 +78,7 @@ private Q_SLOTS:
         for (int day = 1; day <= 9; ++day)
             write(backupDir() + backupName(day), "backup " + QByteArray::number(day));
     }
-    void cleanup()
-    {
-        Clock::install(nullptr);
-        FileOps::failCopiesAfter(-1, 0);
-        p.reset();
-    }
+    void cleanup() { p.reset(); }
 
     void tickKeepsTheTenGreatestNames_data()
     {
@@ -110,7 +105,6 @@ private Q_SLOTS:
         expected.sort();
 
         FixedClock clock(QDateTime(QDate(2024, 3, 20), QTime(9, 5, 7), Qt::LocalTime).toUTC());
-        Clock::install(&clock);
         auto* timer = p->w.glowna->findChild<QTimer*>(QStringLiteral("timerBackup"));
         QVERIFY(timer->isActive() && timer->interval() == 600000);
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
@@ -182,7 +176,7 @@ private Q_SLOTS:
         const QByteArray before = contents(target);
         p->prompts.files.enqueue(saveAs.isEmpty() ? QString() : target);
         p->prompts.answers.enqueue(answer);
-        FileOps::failCopiesAfter(failAfter, ENOSPC);
+        FullDisk disk(failAfter);
         recover(row);
 
         QStringList shown;

@@ -4,6 +4,7 @@
 #include "platform/FileOps.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "tests/support/Disks.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -213,8 +215,9 @@ void TestDataFolder::copyReportsTheSystemError_data()
 void TestDataFolder::copyReportsTheSystemError()
 {
     QFETCH(bool, hardLinks);
-    FileOps::refuseHardLinks(!hardLinks);
-    const auto linksBack = qScopeGuard([] { FileOps::refuseHardLinks(false); });
+    std::optional<NoHardLinks> fat;
+    if (!hardLinks)
+        fat.emplace();
     TestEnvironment env;
     MessageBuffer buf;
     const QString source = env.root() + QStringLiteral("/a.txt");
@@ -244,9 +247,8 @@ void TestDataFolder::failedCopyLeavesTheTargetWhole()
     t.write(QByteArray(1000, 'o'));
     s.close();
     t.close();
-    FileOps::failCopiesAfter(100000, ENOSPC); // the disk fills up part-way
+    FullDisk disk(100000); // the disk fills up part-way
     const int err = FileOps::copyFile(source, target, false);
-    FileOps::failCopiesAfter(-1, 0);
     QCOMPARE(err, ENOSPC);
     QVERIFY(t.open(QIODevice::ReadOnly));
     QCOMPARE(t.readAll(), QByteArray(1000, 'o'));
@@ -267,7 +269,6 @@ void TestDataFolder::backupsKeepTheTenGreatestNames()
     FileOps::touch(backup + QStringLiteral("1999-notatka.txt"));
 
     FixedClock clock(QDateTime(QDate(2024, 3, 10), QTime(8, 15, 2), Qt::LocalTime).toUTC());
-    Clock::install(&clock);
     vFunBackupWorkingCopy(buf);
     QStringList names = QDir(backup).entryList(QDir::Files, QDir::Name);
     QCOMPARE(names.size(), 10);
@@ -276,7 +277,6 @@ void TestDataFolder::backupsKeepTheTenGreatestNames()
 
     clock.utc = clock.utc.addDays(1);
     vFunBackupWorkingCopy(buf);
-    Clock::install(nullptr);
     names = QDir(backup).entryList(QDir::Files, QDir::Name);
     QCOMPARE(names.size(), 10);
     QCOMPARE(names.first(), QStringLiteral("2024-03-02_081502.sqdoc")); // the oldest went first
@@ -366,10 +366,9 @@ void TestDataFolder::copyIsOnDiskBeforeItsRename()
     const QString target = env.root() + QStringLiteral("/klasa.sqdoc");
     QVERIFY(RawFile::write(env.root() + QStringLiteral("/z"), "nowe") && RawFile::write(target, "stare"));
     QStringList syncs; // each flushed path with what the target held at that moment
-    FileOps::observeSyncs(
+    ObservedSyncs observed(
         [&](const QString& path) { syncs << path + QLatin1Char(' ') + RawFile::bytes(target); });
     QCOMPARE(FileOps::copyFile(env.root() + QStringLiteral("/z"), target, false), 0);
-    FileOps::observeSyncs({});
     QCOMPARE(syncs.size(), 2);
     QVERIFY2(syncs[0].startsWith(env.root() + QStringLiteral("/.klasa.sqdoc.")) &&
                  syncs[0].endsWith(QStringLiteral(" stare")),

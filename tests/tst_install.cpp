@@ -1,7 +1,7 @@
 // The installed program as a Debian desktop gets it: the tree `cmake --install` lays
 // out, the menu entry and the metadata the desktop's tools accept, the type of the
-// register files, the package's dependencies, and the program started by its menu
-// entry from a read-only program folder.
+// register files, the package's dependencies and what lintian says of it, and the
+// program started by its menu entry from a read-only program folder.
 #include "storage/DataPaths.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -17,6 +17,7 @@
 namespace {
 
 const QString kProgramFolder = QStringLiteral("/usr/lib/melvok-dokumenty");
+const QString kDocFolder = QStringLiteral("/usr/share/doc/melvok-dokumenty");
 
 struct Run {
     int exitCode = -1;
@@ -69,6 +70,24 @@ private:
     QTemporaryDir tmp;
     QString dest() const { return tmp.path() + QStringLiteral("/dest"); }
     QString installed(const QString& path) const { return dest() + path; }
+    QString m_deb;
+    // The Debian package of the build, made once.
+    QString package()
+    {
+        if (m_deb.isEmpty()) {
+            const QString out = tmp.path() + QStringLiteral("/package");
+            const Run r =
+                run(QStringLiteral(MELVOK_CPACK),
+                    {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                     QStringLiteral(MELVOK_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out});
+            const QStringList debs = QDir(out).entryList({QStringLiteral("*.deb")});
+            if (r.exitCode != 0 || debs.size() != 1)
+                qWarning("%s", qPrintable(r.output));
+            else
+                m_deb = out + QLatin1Char('/') + debs.first();
+        }
+        return m_deb;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -92,11 +111,14 @@ private Q_SLOTS:
     void installedTree_data();
     void installedTree();
     void launcherLinksToTheProgramFolder();
+    void installedProgramFindsItsManual_data();
+    void installedProgramFindsItsManual();
     void programFolderHoldsEveryCataloguedFile();
     void desktopToolsAcceptTheFiles_data();
     void desktopToolsAcceptTheFiles();
     void registerFilesHaveTheirType();
     void packageNamesItsDependencies();
+    void lintianFindsNoError();
     void menuEntryStartsTheProgramFromAReadOnlyFolder();
 };
 
@@ -105,7 +127,10 @@ void TestInstall::installedTree_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("iconSize"); // 0: not a picture
     QTest::newRow("executable") << kProgramFolder + QStringLiteral("/melvok-dokumenty") << 0;
-    QTest::newRow("manual") << kProgramFolder + QStringLiteral("/Zoravavivo.html") << 0;
+    QTest::newRow("manual") << kDocFolder + QStringLiteral("/Zoravavivo.html") << 0;
+    QTest::newRow("copyright") << kDocFolder + QStringLiteral("/copyright") << 0;
+    QTest::newRow("changelog") << kDocFolder + QStringLiteral("/changelog.Debian.gz") << 0;
+    QTest::newRow("manual page") << QStringLiteral("/usr/share/man/man1/melvok-dokumenty.1.gz") << 0;
     QTest::newRow("menu entry") << QStringLiteral("/usr/share/applications/melvok-dokumenty.desktop") << 0;
     QTest::newRow("metadata") << QStringLiteral("/usr/share/metainfo/pl.melvok.dokumenty.metainfo.xml") << 0;
     QTest::newRow("register type") << QStringLiteral("/usr/share/mime/packages/melvok-dokumenty.xml") << 0;
@@ -133,6 +158,23 @@ void TestInstall::launcherLinksToTheProgramFolder()
     QVERIFY(launcher.isSymLink());
     QCOMPARE(launcher.symLinkTarget(), installed(kProgramFolder + QStringLiteral("/melvok-dokumenty")));
     QVERIFY(launcher.isExecutable());
+}
+
+void TestInstall::installedProgramFindsItsManual_data()
+{
+    QTest::addColumn<QString>("programFolder");
+    QTest::addColumn<QString>("manual");
+    QTest::newRow("build tree") << MELVOK_PROGRAM_DIR << MELVOK_PROGRAM_DIR "/Zoravavivo.html";
+    QTest::newRow("installed") << installed(kProgramFolder) << installed(kDocFolder + "/Zoravavivo.html");
+}
+
+void TestInstall::installedProgramFindsItsManual()
+{
+    QFETCH(QString, programFolder);
+    QFETCH(QString, manual);
+    Environment::overrideProgramDir(programFolder);
+    const auto back = qScopeGuard([] { Environment::overrideProgramDir(QString()); });
+    QCOMPARE(strFunGetHelpFilePath(), manual);
 }
 
 void TestInstall::programFolderHoldsEveryCataloguedFile()
@@ -183,15 +225,9 @@ void TestInstall::registerFilesHaveTheirType()
 
 void TestInstall::packageNamesItsDependencies()
 {
-    const QString out = tmp.path() + QStringLiteral("/package");
-    Run r = run(QStringLiteral(MELVOK_CPACK),
-                {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                 QStringLiteral(MELVOK_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out});
-    QVERIFY2(r.exitCode == 0, qPrintable(r.output));
-    const QStringList debs = QDir(out).entryList({QStringLiteral("*.deb")});
-    QCOMPARE(debs.size(), 1);
-    const QString deb = out + QLatin1Char('/') + debs.first();
-    r = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")});
+    const QString deb = package();
+    QVERIFY(!deb.isEmpty());
+    Run r = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), deb, QStringLiteral("Depends")});
     QCOMPARE(r.exitCode, 0);
     QStringList depends;
     for (const QString& d : r.output.simplified().split(QLatin1Char(',')))
@@ -205,6 +241,17 @@ void TestInstall::packageNamesItsDependencies()
     QVERIFY2(r.output.contains(
                  QStringLiteral("./usr/bin/melvok-dokumenty -> ../lib/melvok-dokumenty/melvok-dokumenty")),
              qPrintable(r.output));
+}
+
+void TestInstall::lintianFindsNoError()
+{
+    const QString deb = package();
+    QVERIFY(!deb.isEmpty());
+    const Run r = run(QStringLiteral("lintian"), {QStringLiteral("--fail-on"), QStringLiteral("error"), deb});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.output));
+    QVERIFY2(
+        !r.output.contains(QRegularExpression(QStringLiteral("^E: "), QRegularExpression::MultilineOption)),
+        qPrintable(r.output));
 }
 
 void TestInstall::menuEntryStartsTheProgramFromAReadOnlyFolder()

@@ -2,9 +2,9 @@
 // commands that lead to the viewer and the user's manual.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
-#include "platform/DesktopOpen.h"
 #include "services/TFLogi.h"
 #include "storage/EventLog.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -214,18 +214,13 @@ void TestLogViewer::oneMailProgramAtATime()
 
 void TestLogViewer::helpMenuCommands()
 {
-    QList<QUrl> opened;
-    DesktopOpen::intercept([&opened](const QUrl& url) {
-        opened << url;
-        return true;
-    });
+    RecordingDesktop desktop;
     ProgramWindows w;
     QVERIFY(bFunStartProgram(w, QString()));
     w.glowna->findChild<QAction*>(QStringLiteral("Instrukcjaobsugi1"))->trigger();
     w.glowna->findChild<QToolButton*>(QStringLiteral("PomocToolButton"))->click();
-    DesktopOpen::intercept({});
     const QUrl manual = QUrl::fromLocalFile(env->programDir() + QStringLiteral("/Zoravavivo.html"));
-    QCOMPARE(opened, (QList<QUrl>{manual, manual}));
+    QCOMPARE(desktop.opened, (QList<QUrl>{manual, manual}));
 
     QVERIFY(w.glowna->findChild<QAction*>(QStringLiteral("Sprawdczyjestnowawersja1"))->isEnabled());
     bool shown = false;

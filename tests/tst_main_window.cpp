@@ -13,6 +13,7 @@
 #include "storage/CppSQLite3.h"
 #include "storage/DataFolder.h"
 #include "storage/SettingsStore.h"
+#include "tests/support/Disks.h"
 #include "tests/support/OtherProgram.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
@@ -41,6 +42,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -762,9 +764,9 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
     start(doc);
     addStudent({QStringLiteral("Nowy"), QStringLiteral("Uczeń"), QStringLiteral("1")});
     prompts->clear();
-    FileOps::failCopiesAfter(2048, ENOSPC); // the disk fills up while saving
+    std::optional<FullDisk> disk(std::in_place, 2048); // the disk fills up while saving
     main()->Zapisz1Click();
-    FileOps::failCopiesAfter(-1, 0);
+    disk.reset();
     QCOMPARE(prompts->shown.size(), 1);
     QCOMPARE(prompts->shown[0].text,
              QStringLiteral("Błąd kopiowania pliku z\n") + tmpPath() + QStringLiteral("\ndo:\n") + doc +
@@ -792,9 +794,9 @@ void TestMainWindow::openAfterAFailedSaveKeepsTheStudents()
     prompts->clear();
     prompts->answers.enqueue(Prompts::Answer::Yes); // save first, and the disk is full
     prompts->files.enqueue(other);
-    FileOps::failCopiesAfter(2048, ENOSPC);
+    std::optional<FullDisk> disk(std::in_place, 2048);
     main()->OtworzPlikToolButtonClick();
-    FileOps::failCopiesAfter(-1, 0);
+    disk.reset();
     QCOMPARE(prompts->shown.size(), 2); // the question and the save failure, no open dialog
     QCOMPARE(main()->openDocumentPath(), doc);
     QCOMPARE(RawSql::column(tmpPath(), "select name from sqlite_master order by name"),

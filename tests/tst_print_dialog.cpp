@@ -1,13 +1,13 @@
 // The print dialog: where the page lands on the sheet, the nudge buttons, the margin
 // profile commands, printing into a PDF file and through real CUPS queues.
 #include "platform/CupsPrinters.h"
-#include "platform/DesktopOpen.h"
 #include "printing/TFDrukuj.h"
 #include "printing/TFDrukujSheet.h"
 #include "prompts/PolishToolkit.h"
 #include "storage/EventLog.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/RawFile.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -166,7 +166,6 @@ private Q_SLOTS:
         delete m_dialog;
         delete m_prompts;
         delete m_env;
-        DesktopOpen::intercept({});
     }
 
     void deviceRectangle_data()
@@ -427,10 +426,10 @@ private Q_SLOTS:
 
     void helpOpensTheManual()
     {
-        QUrl opened;
-        DesktopOpen::intercept([&](const QUrl& url) { return (opened = url).isValid(); });
+        RecordingDesktop desktop;
         click(QStringLiteral("PomocButton"));
-        QCOMPARE(opened, QUrl::fromLocalFile(m_env->programDir() + QStringLiteral("/Zoravavivo.html")));
+        QCOMPARE(desktop.opened,
+                 QList<QUrl>{QUrl::fromLocalFile(m_env->programDir() + QStringLiteral("/Zoravavivo.html"))});
     }
 
     // The queues that build.sh sets up on the cups-pdf backend, one without and one with

@@ -146,14 +146,12 @@ void TestSettingsAndLog::logCreatesItsTableAndKeepsTexts()
 {
     TestEnvironment env;
     FixedClock clock(QDateTime(QDate(2024, 3, 7), QTime(8, 5, 2), Qt::UTC));
-    Clock::install(&clock);
     MessageBuffer buf;
     buf.reset(QStringLiteral("Plik 'Zażółć.sqdoc' nie istnieje: \"x\"'); drop table error; --"));
     vFunLogError(buf, QStringLiteral("bFunCopyFile()"));
     vFunLogError(buf, QStringLiteral("bFunCopyFile()"));
     buf.reset(QStringLiteral("znak spoza strony kodowej: ☃"));
     vFunLogError(buf, QStringLiteral("inny"));
-    Clock::install(nullptr);
 
     QList<LogEntry> entries;
     QVERIFY(bFunSqlGetLogsData(env.buf, entries));

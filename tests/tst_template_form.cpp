@@ -90,8 +90,6 @@ private Q_SLOTS:
                                               {TFDaneSzkoly::SectionId, SecondYear, years[1]}}));
         }
         FixedClock clock(now.toUTC());
-        Clock::install(&clock);
-        const auto restore = qScopeGuard([] { Clock::install(nullptr); });
         form->show();
         QCOMPARE(edit(FirstYear)->text() + QLatin1Char('/') + edit(SecondYear)->text(), shown);
         QCOMPARE(edit(SchoolName)->text(), QString());

@@ -2,10 +2,10 @@
 // own on 127.0.0.1, and the way from the "Pomoc" menu to the software installer.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
-#include "platform/DesktopOpen.h"
 #include "services/TFAktualizacja.h"
 #include "services/UpdateCheck.h"
 #include "services/UpdateServer.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -375,11 +375,9 @@ void TestUpdateCheck::download()
         QCOMPARE(downloadFolder(), QStringList()); // nothing half-written or unchecked stays
     }
     // Whatever happened, the browser gets the package's address.
-    QUrl opened;
-    DesktopOpen::intercept([&opened](const QUrl& url) { return (opened = url).isValid(); });
+    RecordingDesktop desktop;
     form.findChild<QPushButton*>(QStringLiteral("btnDownloadViaBrowser"))->click();
-    DesktopOpen::intercept({});
-    QCOMPARE(opened, UpdateServer::packageUrl(kOffered));
+    QCOMPARE(desktop.opened, QList<QUrl>{UpdateServer::packageUrl(kOffered)});
 }
 
 void TestUpdateCheck::closeStopsTheDownload()

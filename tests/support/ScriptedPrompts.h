@@ -2,6 +2,7 @@
 #pragma once
 
 #include "prompts/Prompts.h"
+#include "tests/support/StandIn.h"
 
 #include <QList>
 #include <QQueue>
@@ -20,12 +21,10 @@ struct ShownBox {
     QStringList buttonTexts; // of a box with buttons of its own
 };
 
-class ScriptedPrompts : public Prompts
+// Installed while it lives.
+class ScriptedPrompts : public StandIn<Prompts>
 {
 public:
-    ScriptedPrompts() { Prompts::install(this); }
-    ~ScriptedPrompts() override { Prompts::install(nullptr); }
-
     // Answers for Yes/No boxes, in order; an unscripted question answers No.
     QQueue<Answer> answers;
     // Paths for file dialogs, in order; an empty path (or none left) cancels.

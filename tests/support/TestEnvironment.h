@@ -5,12 +5,14 @@
 #include "platform/Clock.h"
 #include "platform/Environment.h"
 #include "storage/MessageBuffer.h"
+#include "tests/support/StandIn.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
-class FixedClock : public Clock
+// The program's clock while it lives.
+class FixedClock : public StandIn<Clock>
 {
 public:
     explicit FixedClock(const QDateTime& utc) : utc(utc) {}
