@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -23,6 +24,15 @@ public:
     {
         return message(parent, text, caption, icon, buttons,
                        buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok);
+    }
+    // A box whose buttons carry their own words, the last of them the one that changes
+    // nothing: Enter presses the first, Escape and the close box the last. The index of
+    // the button pressed. A box that cannot be shown answers with the last.
+    virtual int choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                       const QStringList& buttons)
+    {
+        (void)parent, (void)text, (void)caption, (void)icon;
+        return int(buttons.size()) - 1;
     }
     // `filter` is written "Description(*.ext)|*.ext"; an empty result means cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
@@ -58,6 +68,8 @@ public:
     using Prompts::message;
     Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon, Buttons buttons,
                    Answer defaultAnswer) override;
+    int choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+               const QStringList& buttons) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                          const QString& initialName) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
