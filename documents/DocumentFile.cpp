@@ -120,8 +120,7 @@ bool readsWhole(CppSQLite3DB& db, const QByteArray& table)
         q.release();
         return true;
     } catch (const CppSQLite3Exception&) {
-        q.release();
-        return false;
+        return false; // the cursor goes with `q`
     }
 }
 
