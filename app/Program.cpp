@@ -121,7 +121,7 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
         return false;
     if (tail.size() > 5) {
         if (FileOps::exists(tail) && w.glowna->bFunWczytajPlikSwiadectw(tail))
-            w.glowna->setOpenDocumentPath(tail);
+            w.glowna->setOpenDocumentPath(w.glowna->readablePartOpened() ? QString() : tail);
         else
             w.glowna->setOpenDocumentPath(QString());
     }

@@ -81,12 +81,15 @@ void TFBackupFiles::FormShow()
 {
     m_chosenBackupPath.clear();
     lvFiles->clear();
-    // Every entry, folders too, in the order the file system gives them.
-    const QStringList names =
+    // Every file that can be recovered, in the order the file system gives them: folders,
+    // symbolic links, pipes, sockets and devices are no backups and are not offered.
+    const QFileInfoList files =
         QDir(strFunGetBackupDirPath(*m_buf))
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    for (const QString& name : names)
-        lvFiles->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
+            .entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot,
+                           QDir::Unsorted);
+    for (const QFileInfo& file : files)
+        if (file.isFile() && !file.isSymLink())
+            lvFiles->addTopLevelItem(new QTreeWidgetItem(QStringList{file.fileName()}));
     lvFiles->setCurrentItem(nullptr);
     lvFiles->setFocus();
 }

@@ -64,6 +64,9 @@ public:
 
     // Document file life cycle.
     bool bFunWczytajPlikSwiadectw(const QString& path);
+    // After an open: true when the file was damaged and only its readable part is open,
+    // as a new document that has no file name yet.
+    bool readablePartOpened() const { return m_readablePartOpened; }
     bool bFunZapiszIstniejacyPlikSwiadectw();
     bool bFunZapiszNowyPlikSwiadectw();
     void vFunReset();
@@ -171,6 +174,9 @@ private:
     void showError(const QString& text, const QString& caption = QStringLiteral("Błąd"));
     QTreeWidgetItem* selectedNode() const;
     bool storeStudent(const QString& tableName, const QStringList& alsoDrop);
+    // At open, with the file copied to the working copy: a damaged register is named with
+    // what cannot be read, and the user may open the rest. False: the open stops.
+    bool bFunOfferReadablePart(const QString& path, const QString& workingCopy);
     void connectMaintenance();
     void connectCalibration();
     void openCalibrationEditor(bool advanced);
@@ -193,6 +199,7 @@ private:
     bool m_unsavedChanges = false;
     bool m_closeWithoutQuestions = false;
     bool m_printing = false;
+    bool m_readablePartOpened = false;
     bool m_pressOnSelected = false; // the mouse went down on the selected node
     QString m_saveDialogName = QStringLiteral("nowy");
 

@@ -185,28 +185,31 @@ void TFGlowna::ImportujPlikKalibracji()
         reportCopyFailure(this, m_buf, fun, copyFailure(source, target, error));
         return;
     }
-    // The chosen file is copied beside the calibration file first and checked there, so
-    // that exactly the bytes checked are the ones that replace the calibration.
-    const QFileInfo info(target);
-    const QString staged =
-        info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".import");
-    error = FileOps::copyFile(source, staged, false);
-    if (error) {
-        FileOps::removeFile(staged);
-        reportCopyFailure(this, m_buf, fun, copyFailure(source, target, error));
-        return;
-    }
+    // The chosen file is only read: its objects, once checked, go into a new file that
+    // the program makes itself beside the calibration file, and that file replaces the
+    // calibration. Whatever else the chosen file holds (triggers, views, indexes, a
+    // journal mode of its own) never arrives.
+    QList<CalibTable> tables;
     QString reason;
-    if (!TFKalibracja::bFunIsCalibFile(staged, reason)) {
-        FileOps::removeFile(staged);
+    if (!bFunReadCalibFile(source, tables, reason)) {
         reportCopyFailure(this, m_buf, fun,
                           QStringLiteral("Plik\n") + source +
                               QStringLiteral("\nnie jest plikiem kalibracji: ") + reason +
                               QStringLiteral(".\n\nObecne ustawienia kalibracji pozostały bez zmian."));
         return;
     }
-    error = FileOps::copyFile(staged, target, false);
-    FileOps::removeFile(staged);
+    const QFileInfo info(target);
+    const QString built =
+        info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".import");
+    if (!bFunWriteCalibFile(m_buf, built, tables)) {
+        reportCopyFailure(this, m_buf, fun,
+                          QStringLiteral("Błąd podczas próby zapisania pliku kalibracji\n") + built +
+                              QStringLiteral("\n\n") + m_buf.text() +
+                              QStringLiteral("\n\nObecne ustawienia kalibracji pozostały bez zmian."));
+        return;
+    }
+    error = FileOps::copyFile(built, target, false);
+    FileOps::removeFile(built);
     if (error)
         reportCopyFailure(this, m_buf, fun, copyFailure(source, target, error));
 }

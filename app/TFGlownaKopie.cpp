@@ -10,6 +10,26 @@
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
 
+#include <QFileInfo>
+
+namespace {
+
+// Why a backup could not be copied: what the chosen entry is now, or else what the
+// system said.
+QString strFunRecoveryFailureReason(const QString& backup, int error)
+{
+    const QFileInfo entry(backup);
+    if (entry.isSymLink())
+        return QStringLiteral(
+            "\nWybrana kopia bezpieczeństwa jest dowiązaniem symbolicznym, a nie zwykłym plikiem.");
+    if (!entry.exists())
+        return QStringLiteral("\nWybrana kopia bezpieczeństwa już nie istnieje.");
+    const QString special = strFunNotRegularReason(backup);
+    return special.isEmpty() ? strFunFileErrorReason(error) : special;
+}
+
+} // namespace
+
 void TFGlowna::timerBackupTimer()
 {
     // Without a working copy (nothing opened yet, or after New) nothing is copied.
@@ -34,13 +54,14 @@ void TFGlowna::Otwrzplikzkopizapasowej1Click()
                                       QStringLiteral("Duplikat"), Prompts::Icon::Warning))
         return;
     // Through a temporary file renamed over the target: a failed copy leaves an existing
-    // target as it was.
-    if (const int err = FileOps::copyFile(chosen, target, false); err != 0) {
+    // target as it was. Only a regular file of the backup folder itself is read, never
+    // what a symbolic link points to.
+    if (const int err = FileOps::copyFile(chosen, target, false, FileOps::SourceLink::Refuse); err != 0) {
         m_buf.reset();
         m_buf << "Funkcja: btnRecoverFromBackupFile()\n\n"
               << "Błąd podczas próby kopiowania pliku\nz\n"
               << chosen << "\ndo\n"
-              << target << "\nKod błędu: " << err << strFunFileErrorReason(err)
+              << target << "\nKod błędu: " << err << strFunRecoveryFailureReason(chosen, err)
               << "\n\nDane nie zostały zapisane.";
         vFunLogError(m_buf, QStringLiteral("btnRecoverFromBackupFile()"));
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,

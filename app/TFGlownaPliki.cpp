@@ -97,7 +97,13 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         bFunDeleteTmpFile(quiet);
         return false;
     }
-    if (!bFunSetFileNormal(path)) {
+    if (!bFunOfferReadablePart(path, tmp)) {
+        MessageBuffer quiet;
+        bFunDeleteTmpFile(quiet);
+        return false;
+    }
+    // Only a file that Save will write needs to become writable.
+    if (!m_readablePartOpened && !bFunSetFileNormal(path)) {
         m_buf.reset();
         m_buf << "Uwaga\nJeśli plik posiada atrybut \"tylko do odczytu\" zapis danych nie będzie możliwy."
               << "\nKod: " << iFunLastFileError();
@@ -237,7 +243,7 @@ void TFGlowna::OtworzPlikToolButtonClick()
     if (path.isEmpty())
         return;
     if (bFunWczytajPlikSwiadectw(path)) {
-        setOpenDocumentPath(path);
+        setOpenDocumentPath(readablePartOpened() ? QString() : path);
         return;
     }
     setOpenDocumentPath(QString());

@@ -2,7 +2,11 @@
 
 #include "platform/FileOps.h"
 #include "storage/CppSQLite3.h"
+#include "storage/EventLog.h"
 #include "storage/SqlText.h"
+
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -93,6 +97,47 @@ bool readNameRow(CppSQLite3DB& db, const QByteArray& sql, QString& value)
             return false;
         throw;
     }
+}
+
+// The tables of a register as stored bytes, SQLite's own tables left out.
+const char* const kTablesOf = "select name, sql from %1sqlite_master where type='table' and sql is not null "
+                              "and name not like 'sqlite\\_%' escape '\\'";
+
+QByteArray tablesQuery(const char* schema)
+{
+    return QByteArray(kTablesOf).replace("%1", schema);
+}
+
+// True when every row and every value of the table can be read.
+bool readsWhole(CppSQLite3DB& db, const QByteArray& table)
+{
+    CppSQLite3Query q;
+    try {
+        q = db.runQuery("select * from `" + identBytes(table) + "`");
+        for (; !q.atEnd(); q.next())
+            for (int i = 0; i < q.columnCount(); ++i)
+                (void)q.textAt(i);
+        q.release();
+        return true;
+    } catch (const CppSQLite3Exception&) {
+        return false; // the cursor goes with `q`
+    }
+}
+
+// The student list's name of a table that does not read whole, from the rows that
+// still can be read.
+QString damagedStudentName(CppSQLite3DB& db, const QByteArray& table)
+{
+    const QByteArray from =
+        "select * from `" + identBytes(table) + "` where `id`='DANE UCZNIA' and `comp_name`=";
+    QString surname, firstName;
+    try {
+        if (readNameRow(db, from + "'Nazwisko_DATA_EDIT'", surname) &&
+            readNameRow(db, from + "'Imie_DATA_EDIT'", firstName))
+            return surname + QLatin1Char(' ') + firstName;
+    } catch (const CppSQLite3Exception&) {
+    }
+    return SqlText::text(table.constData());
 }
 
 } // namespace
@@ -342,4 +387,85 @@ bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString&
         return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "),
                              QStringLiteral("bFunSqlSaveCertData()"));
     }
+}
+
+bool bFunFindDamage(MessageBuffer& buf, const QString& path, RegisterDamage& damage)
+{
+    damage = RegisterDamage();
+    CppSQLite3DB db;
+    CppSQLite3Query q;
+    try {
+        db.openFile(path);
+        // The check reads every page once; mapped, they are not copied one by one.
+        db.runStatement("pragma mmap_size=268435456");
+        q = db.runQuery("pragma quick_check");
+        damage.damaged = q.atEnd() || qstrcmp(q.textAt(0, ""), "ok") != 0;
+        q.release();
+        if (damage.damaged) {
+            QList<QByteArray> tables;
+            SqlText::forEachRow(db, tablesQuery(""), [&tables](const CppSQLite3Query& row) {
+                tables.append(QByteArray(row.textAt(0, "")));
+            });
+            for (const QByteArray& table : std::as_const(tables)) {
+                if (readsWhole(db, table))
+                    ++damage.readable;
+                else
+                    damage.unreadable.append(
+                        {damagedStudentName(db, table), SqlText::text(table.constData())});
+            }
+        }
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::cleanUp(q, db);
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"), QString());
+    }
+}
+
+bool bFunRebuildFromReadableTables(MessageBuffer& buf, const QString& path, const QStringList& skip)
+{
+    const QString label = QStringLiteral("bFunRebuildFromReadableTables()");
+    const QString rebuilt = path + QStringLiteral(".odczyt");
+    FileOps::removeFile(rebuilt);
+    FileOps::removeFile(rebuilt + QStringLiteral("-journal"));
+    CppSQLite3DB db;
+    try {
+        QList<QByteArray> skipped;
+        for (const QString& name : skip)
+            skipped.append(SqlText::bytes(name));
+        db.openFile(rebuilt);
+        // The path goes to SQLite as the file system spells it, not in the stored code page.
+        QByteArray source = path.toUtf8();
+        source.replace('\'', "''");
+        db.runStatement("attach database '" + source + "' as `damaged`");
+        QList<std::pair<QByteArray, QByteArray>> tables; // name, creating statement
+        SqlText::forEachRow(db, tablesQuery("`damaged`."), [&tables](const CppSQLite3Query& row) {
+            tables.append({QByteArray(row.textAt(0, "")), QByteArray(row.textAt(1, ""))});
+        });
+        db.runStatement("begin transaction;");
+        for (const auto& [name, create] : std::as_const(tables)) {
+            if (skipped.contains(name))
+                continue;
+            db.runStatement(create); // an unqualified name: the new file's table
+            db.runStatement("insert into main.`" + identBytes(name) + "` select * from `damaged`.`" +
+                            identBytes(name) + "`");
+        }
+        db.runStatement("commit transaction;");
+        db.runStatement("detach database `damaged`");
+        db.closeFile();
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::rollbackAndClose(db);
+        FileOps::removeFile(rebuilt);
+        FileOps::removeFile(rebuilt + QStringLiteral("-journal"));
+        return SqlText::fail(buf, e, QStringLiteral("SQL exception: \n"), label);
+    }
+    if (std::rename(rebuilt.toUtf8().constData(), path.toUtf8().constData()) != 0) {
+        const int err = errno;
+        FileOps::removeFile(rebuilt);
+        buf.reset();
+        buf << "Błąd podczas próby zastąpienia pliku\n" << path << "\nKod błędu: " << err;
+        vFunLogError(buf, label);
+        return false;
+    }
+    return true;
 }

@@ -21,6 +21,22 @@ bool bFunGetTableList(MessageBuffer& buf, const QString& path, QStringList& name
 // Appends one entry per table, in catalogue order (the order of creation). A table
 // without the surname or first-name row is listed under its table name.
 bool bFunGetStudentsList(MessageBuffer& buf, const QString& path, QList<StudentListEntry>& list);
+// What SQLite's own check of a register and a read of every table found.
+struct RegisterDamage {
+    bool damaged = false;
+    // The tables whose rows cannot all be read, under the names the student list
+    // gives them (the table name when even the name rows are lost).
+    QList<StudentListEntry> unreadable;
+    int readable = 0; // tables that read whole
+};
+// Checks the file; only a damaged one has its tables read. False, with the reason in
+// `buf` (not logged), when the file cannot be examined at all (not a database, a lost
+// catalogue), which its listing then reports.
+bool bFunFindDamage(MessageBuffer& buf, const QString& path, RegisterDamage& damage);
+// Replaces the register at `path` by a new file holding its tables, rows and all,
+// except those of `skip`: a sound file made of what a damaged one still holds. The
+// new file is built beside it; any failure leaves `path` as it was.
+bool bFunRebuildFromReadableTables(MessageBuffer& buf, const QString& path, const QStringList& skip);
 bool bFunGetValue(MessageBuffer& buf, const CppSQLite3Query& query, const char* column, QString& value);
 // Appends the table's rows in stored order.
 bool bFunLoadCertData(MessageBuffer& buf, const QString& path, const QString& tableName, FieldRowList& rows);

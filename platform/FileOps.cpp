@@ -67,14 +67,16 @@ int regularOnly(const struct stat& st)
 
 // Opens the source for reading after checking its type, and checks it again on the
 // open descriptor in case the file was replaced between the two.
-int openRegular(const QByteArray& path, int& fd)
+int openRegular(const QByteArray& path, int& fd, bool followLink)
 {
     struct stat st;
-    if (::stat(path.constData(), &st) != 0)
+    if ((followLink ? ::stat(path.constData(), &st) : ::lstat(path.constData(), &st)) != 0)
         return errno;
+    if (S_ISLNK(st.st_mode))
+        return ELOOP;
     if (const int err = regularOnly(st); err != 0)
         return err;
-    fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
     if (fd < 0)
         return errno;
     int err = ::fstat(fd, &st) == 0 ? regularOnly(st) : errno;
@@ -187,10 +189,10 @@ QString resolveLinks(const QString& path)
     return current;
 }
 
-int copyFile(const QString& source, const QString& target, bool failIfExists)
+int copyFile(const QString& source, const QString& target, bool failIfExists, SourceLink sourceLink)
 {
     int in = -1;
-    if (const int err = openRegular(native(source), in); err != 0)
+    if (const int err = openRegular(native(source), in, sourceLink == SourceLink::Follow); err != 0)
         return err;
 
     // The temporary file goes beside the real file, so that the rename replaces the

@@ -23,8 +23,11 @@ Kind kind(const QString& path);
 // them); a new one is readable by its owner only. Temporary files that an interrupted
 // copy to the same target left behind are removed after a successful copy.
 // Only a regular file is read: a directory gives EISDIR, any other special file
-// EINVAL, before it is opened. Returns 0 or the errno value.
-int copyFile(const QString& source, const QString& target, bool failIfExists);
+// EINVAL, before it is opened; with `SourceLink::Refuse` a source that is itself a
+// symbolic link gives ELOOP. Returns 0 or the errno value.
+enum class SourceLink { Follow, Refuse };
+int copyFile(const QString& source, const QString& target, bool failIfExists,
+             SourceLink sourceLink = SourceLink::Follow);
 
 // The path a write to `path` really reaches: symbolic links followed, also one whose
 // target does not exist yet.

@@ -4,10 +4,8 @@
 #include "platform/FileOps.h"
 #include "printing/DialogRows.h"
 #include "prompts/Prompts.h"
-#include "storage/CppSQLite3.h"
 #include "storage/DataPaths.h"
 #include "storage/EventLog.h"
-#include "storage/SqlText.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,7 +15,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSet>
 #include <QToolButton>
 
 #include <algorithm>
@@ -144,20 +141,6 @@ const Control& controlNamed(const char* name)
             return control;
     Q_UNREACHABLE();
 }
-
-const char* const Keys[] = {"zawiadomienie_o_przekazaniu", "potwierdzenie_przyjecia_ucznia"};
-const char* const Columns[] = {"name",
-                               "x1",
-                               "y1",
-                               "x2",
-                               "y2",
-                               "font_name",
-                               "font_size",
-                               "font_align",
-                               "font_style_bold",
-                               "font_style_italic",
-                               "font_style_underline",
-                               "font_style_strike"};
 
 } // namespace
 
@@ -445,45 +428,4 @@ void TFKalibracja::closeEvent(QCloseEvent* event)
 {
     event->ignore();
     CloseButtonClick();
-}
-
-bool TFKalibracja::bFunIsCalibFile(const QString& path, QString& reason)
-{
-    if (!FileOps::exists(path)) {
-        reason = QStringLiteral("plik nie istnieje");
-        return false;
-    }
-    CppSQLite3DB db;
-    CppSQLite3Query q;
-    try {
-        db.openFile(path);
-        for (const char* key : Keys) {
-            if (!db.hasTable(key)) {
-                reason = QStringLiteral("brak tablicy \"%1\"").arg(QLatin1String(key));
-                SqlText::closeQuietly(db);
-                return false;
-            }
-            QSet<QString> present;
-            q = db.runQuery(QByteArray("PRAGMA table_info(`") + key + "`)");
-            for (; !q.atEnd(); q.next())
-                present.insert(QString::fromLatin1(q.textOf("name", "")));
-            q.release();
-            for (const char* column : Columns) {
-                if (!present.contains(QLatin1String(column))) {
-                    reason = QStringLiteral("w tablicy \"%1\" brak kolumny \"%2\"")
-                                 .arg(QLatin1String(key), QLatin1String(column));
-                    SqlText::closeQuietly(db);
-                    return false;
-                }
-            }
-        }
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::cleanUp(q, db);
-        reason = e.code() == SQLITE_NOTADB ? QStringLiteral("plik nie jest bazą danych SQLite")
-                                           : QStringLiteral("błąd odczytu bazy danych: ") +
-                                                 QString::fromLatin1(CppSQLite3Exception::codeName(e.code()));
-        return false;
-    }
 }

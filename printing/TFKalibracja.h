@@ -40,10 +40,6 @@ public:
     void setHost(Host host) { m_host = std::move(host); }
     void setMode(Mode mode) { m_mode = mode; }
 
-    // Checks that `path` is a calibration file: an SQLite database holding both
-    // document tables with every calibration column. False with the reason in `reason`.
-    static bool bFunIsCalibFile(const QString& path, QString& reason);
-
 public slots:
     void FormShow();
     void TypSwiadectwaComboBoxChange();

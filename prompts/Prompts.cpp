@@ -75,10 +75,11 @@ QString Prompts::qtFilter(const QString& filter)
     return out.isEmpty() ? filter : out.join(QStringLiteral(";;"));
 }
 
-Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
-                                   Buttons buttons, Answer defaultAnswer)
+namespace {
+
+void setUp(QMessageBox& box, const QString& text, const QString& caption, Prompts::Icon icon)
 {
-    QMessageBox box(parent);
+    using Icon = Prompts::Icon;
     box.setWindowTitle(caption);
     box.setText(text);
     switch (icon) {
@@ -98,6 +99,15 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
         box.setIcon(QMessageBox::Question);
         break;
     }
+}
+
+} // namespace
+
+Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                                   Buttons buttons, Answer defaultAnswer)
+{
+    QMessageBox box(parent);
+    setUp(box, text, caption, icon);
     if (buttons == Buttons::YesNo) {
         QPushButton* yes = box.addButton(QStringLiteral("&Tak"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("&Nie"), QMessageBox::NoRole);
@@ -109,6 +119,24 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.exec();
     return Answer::Ok;
+}
+
+int QtPrompts::choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                      const QStringList& buttons, int defaultButton)
+{
+    QMessageBox box(parent);
+    setUp(box, text, caption, icon);
+    QList<QPushButton*> pushed;
+    for (const QString& label : buttons)
+        pushed.append(box.addButton(label, pushed.size() + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                               : QMessageBox::AcceptRole));
+    if (pushed.isEmpty())
+        return -1;
+    box.setDefaultButton(pushed.value(defaultButton, pushed.constFirst()));
+    box.setEscapeButton(pushed.constLast());
+    box.exec();
+    const qsizetype index = pushed.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
+    return int(index < 0 ? pushed.size() - 1 : index);
 }
 
 QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QString& filter,
@@ -149,19 +177,4 @@ bool QtPrompts::inputText(QWidget* parent, const QString& title, const QString& 
     if (ok)
         text = answer;
     return ok;
-}
-
-bool QtPrompts::askProceed(QWidget* parent, const QString& text, const QString& caption,
-                           const QString& proceed, const QString& cancel)
-{
-    QMessageBox box(parent);
-    box.setWindowTitle(caption);
-    box.setText(text);
-    box.setIcon(QMessageBox::Warning);
-    QPushButton* go = box.addButton(proceed, QMessageBox::AcceptRole);
-    QPushButton* stop = box.addButton(cancel, QMessageBox::RejectRole);
-    box.setDefaultButton(stop);
-    box.setEscapeButton(stop);
-    box.exec();
-    return box.clickedButton() == go;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -24,6 +25,15 @@ public:
         return message(parent, text, caption, icon, buttons,
                        buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok);
     }
+    // A box whose buttons carry their own words, the last of them the one that changes
+    // nothing: Enter presses the one of index `defaultButton`, Escape and the close box the
+    // last. The index of the button pressed. A box that cannot be shown answers with the last.
+    virtual int choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                       const QStringList& buttons, int defaultButton = 0)
+    {
+        (void)parent, (void)text, (void)caption, (void)icon, (void)defaultButton;
+        return int(buttons.size()) - 1;
+    }
     // `filter` is written "Description(*.ext)|*.ext"; an empty result means cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& initialName) = 0;
@@ -33,13 +43,11 @@ public:
     virtual bool inputText(QWidget* parent, const QString& title, const QString& label, QString& text) = 0;
 
     // A warning whose two buttons say what they do: true when `proceed` is pressed.
-    // Enter and Escape press `cancel`. Without a box of its own this is a question.
-    virtual bool askProceed(QWidget* parent, const QString& text, const QString& caption,
-                            const QString& proceed, const QString& cancel)
+    // Enter and Escape press `cancel`.
+    bool askProceed(QWidget* parent, const QString& text, const QString& caption, const QString& proceed,
+                    const QString& cancel)
     {
-        (void)proceed;
-        (void)cancel;
-        return message(parent, text, caption, Icon::Warning, Buttons::YesNo, Answer::No) == Answer::Yes;
+        return choose(parent, text, caption, Icon::Warning, {proceed, cancel}, 1) == 0;
     }
 
     // Shorthands for the two common kinds of box.
@@ -68,11 +76,11 @@ public:
     using Prompts::message;
     Answer message(QWidget* parent, const QString& text, const QString& caption, Icon icon, Buttons buttons,
                    Answer defaultAnswer) override;
+    int choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+               const QStringList& buttons, int defaultButton) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                          const QString& initialName) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
                          const QString& initialName) override;
     bool inputText(QWidget* parent, const QString& title, const QString& label, QString& text) override;
-    bool askProceed(QWidget* parent, const QString& text, const QString& caption, const QString& proceed,
-                    const QString& cancel) override;
 };

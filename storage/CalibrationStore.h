@@ -29,3 +29,25 @@ bool bFunSqlCalibUpdateValue(MessageBuffer& buf, const QString& path, const QStr
                              const CalibEntry& entry);
 // The tables of the data folder's calibration file, in the order they were created.
 bool bFunCalibLoadCertList(MessageBuffer& buf, QStringList& names);
+
+// The objects of one document table, in the order of the file.
+struct CalibTable {
+    QString name;
+    QList<CalibEntry> entries;
+};
+
+// What an imported calibration file may hold at most. The installed file has some tens
+// of kilobytes and some tens of objects per document.
+constexpr qint64 CalibFileSizeLimit = 4 * 1024 * 1024;
+constexpr int CalibObjectLimit = 1000;
+constexpr int CalibValueLengthLimit = 64 * 1024;
+
+// Reads the objects of both document tables from a calibration file the user chose,
+// which is only read, never written. Every object needs a name, integer coordinates
+// within -20000...20000 and an integer font size within 1...200; a table needs at
+// least one object. False with the reason in `reason` (naming the table and the object,
+// no full stop) when the file is refused.
+bool bFunReadCalibFile(const QString& path, QList<CalibTable>& tables, QString& reason);
+// Creates a new calibration file at `path` (removing what lies there) that holds the
+// tables with the program's own columns and nothing else.
+bool bFunWriteCalibFile(MessageBuffer& buf, const QString& path, const QList<CalibTable>& tables);

@@ -1,5 +1,7 @@
 #include "storage/CppSQLite3.h"
 
+#include <QUrl>
+
 #include <cstring>
 #include <string>
 
@@ -257,6 +259,25 @@ void CppSQLite3DB::openFile(const QString& path)
         throw e;
     }
     setBusyWait(m_busyWait);
+}
+
+void CppSQLite3DB::openUntouched(const QString& path)
+{
+    const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+    const int rc = sqlite3_open_v2(uri.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        CppSQLite3Exception e(rc, m_db ? sqlite3_errmsg(m_db) : "");
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw e;
+    }
+    setBusyWait(m_busyWait);
+}
+
+void CppSQLite3DB::limitValueLength(int bytes)
+{
+    requireOpen();
+    sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, bytes);
 }
 
 void CppSQLite3DB::closeFile()

@@ -85,6 +85,12 @@ public:
 
     // Path in the file system's own encoding (UTF-8 on Linux).
     void openFile(const QString& path);
+    // Opens a file only to read it as it lies: nothing is written to it or created
+    // beside it, no lock is taken, and a journal or log beside it is not looked at.
+    void openUntouched(const QString& path);
+    // The longest text, blob or row a statement of this connection may produce; a
+    // longer one fails the statement with SQLITE_TOOBIG.
+    void limitValueLength(int bytes);
     void closeFile();
     void setBusyWait(int ms);
     int busyWait() const { return m_busyWait; }

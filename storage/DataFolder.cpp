@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -248,16 +249,32 @@ void vFunBackupWorkingCopy(MessageBuffer& buf)
         return;
     }
 
-    QDir dir(backupDir);
-    QStringList entries =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    if (entries.size() <= 10)
+    // Only the program's own backups are pruned: regular files named by a date and time
+    // that has already come. Anything else in the folder (the user's files, folders, links,
+    // names from a clock that ran ahead) is neither counted nor deleted. The one just
+    // written stays, and of the others the nine written most recently.
+    QFileInfoList backups;
+    const QFileInfoList files =
+        QDir(backupDir).entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo& file : files)
+        if (file.isFile() && !file.isSymLink() && bFunIsBackupName(file.fileName()) && file.fileName() < name)
+            backups.append(file); // earlier names only: the one just written stays in any case
+    if (backups.size() < 10)
         return;
-    std::sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
-        const QByteArray ab = a.toUtf8(), bb = b.toUtf8();
-        return std::lexicographical_compare(bb.begin(), bb.end(), ab.begin(), ab.end(),
-                                            [](char x, char y) { return uchar(x) < uchar(y); });
+    std::sort(backups.begin(), backups.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        const QDateTime at = a.lastModified(), bt = b.lastModified();
+        return at != bt ? at > bt : a.fileName() > b.fileName();
     });
-    for (qsizetype i = 10; i < entries.size(); ++i)
-        FileOps::removeFile(backupDir + entries.at(i));
+    for (qsizetype i = 9; i < backups.size(); ++i)
+        FileOps::removeFile(backups.at(i).absoluteFilePath());
+}
+
+bool bFunIsBackupName(const QString& name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})_(\\d{2})(\\d{2})(\\d{2})\\.sqdoc$"));
+    const QRegularExpressionMatch m = pattern.match(name);
+    auto part = [&m](int i) { return m.captured(i).toInt(); };
+    return m.hasMatch() && QDate(part(1), part(2), part(3)).isValid() &&
+           QTime(part(4), part(5), part(6)).isValid();
 }

@@ -24,7 +24,11 @@ bool bFunUseRollbackJournal(MessageBuffer& buf, const QString& path);
 bool bFunCopyFile(MessageBuffer& buf, const QString& source, const QString& target, bool failIfExists);
 bool bFunSetFileNormal(const QString& path);
 bool bFunCheckFilesDir(MessageBuffer& buf);
+// Copies the working copy into the backup folder under the local date and time, then
+// prunes the folder's older backups (only files with backup names) to ten in all.
 void vFunBackupWorkingCopy(MessageBuffer& buf);
+// A name the backups are given: "2024-03-07_081502.sqdoc", a real date and time.
+bool bFunIsBackupName(const QString& name);
 
 // The errno of the last failed bFunSetFileNormal, for the callers' messages.
 int iFunLastFileError();

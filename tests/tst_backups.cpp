@@ -19,6 +19,9 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +40,12 @@ void write(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
+void written(const QString& path, const QDateTime& at)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(at, QFileDevice::FileModificationTime));
+}
+
 QString backupName(int day)
 {
     return QStringLiteral("2024-03-%1_081502.sqdoc").arg(day, 2, 10, QLatin1Char('0'));
@@ -52,7 +61,7 @@ private:
     QString backupDir() { return strFunGetBackupDirPath(p->env.buf); }
     QStringList backupEntries()
     {
-        return QDir(backupDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        return QDir(backupDir()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     }
     // The recovery command; in its window `row` is chosen ("" takes nothing, then cancels).
     void recover(const QString& row)
@@ -75,33 +84,70 @@ private Q_SLOTS:
     {
         p = std::make_unique<RunningProgram>();
         QVERIFY(p->start());
-        for (int day = 1; day <= 9; ++day)
+        for (int day = 1; day <= 9; ++day) {
             write(backupDir() + backupName(day), "backup " + QByteArray::number(day));
+            written(backupDir() + backupName(day), QDateTime(QDate(2024, 3, day), QTime(8, 15, 2)));
+        }
     }
     void cleanup() { p.reset(); }
 
-    void tickKeepsTheTenGreatestNames_data()
+    void tickKeepsTheTenNewestBackups_data()
     {
-        QTest::addColumn<QString>("extra"); // a tenth entry; a folder when it ends in '/'
-        QTest::addColumn<QString>("gone");
-        QTest::newRow("eleventh backup") << backupName(10) << backupName(1);
-        QTest::newRow("foreign file sorting first") << "1999-notatka.txt"
-                                                    << "1999-notatka.txt";
-        QTest::newRow("folder sorting last") << "zapas/" << backupName(1);
-        QTest::newRow("folder sorting first stays") << "0-stare/"
-                                                    << "";
+        // Entries added to the backups of 1 to 9 March: a folder when the name ends in '/',
+        // a link to a file outside when in '@', else a file, the n-th written at `at` + n s.
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QDateTime>("at");
+        QTest::addColumn<QStringList>("gone");
+        const QDateTime march10(QDate(2024, 3, 10), QTime(8, 15, 2), Qt::LocalTime);
+        QStringList letters, future, later;
+        for (char c = 'a'; c < 'k'; ++c)
+            letters << QStringLiteral("klasa_1%1.sqdoc").arg(QLatin1Char(c));
+        for (int day = 10; day < 20; ++day) {
+            future << QStringLiteral("2031-01-%1_120000.sqdoc").arg(day);
+            later << backupName(day);
+        }
+        QStringList tenGone{backupName(10)};
+        for (int day = 1; day < 10; ++day)
+            tenGone << backupName(day);
+        QTest::newRow("eleventh backup")
+            << QStringList{backupName(10)} << march10 << QStringList{backupName(1)};
+        QTest::newRow("written before the others")
+            << QStringList{backupName(15)} << march10.addMonths(-1) << QStringList{backupName(15)};
+        QTest::newRow("foreign entries") << QStringList{backupName(10),
+                                                        "1999-notatka.txt",
+                                                        "zapas/",
+                                                        "2024-03-16_081502.sqdoc/",
+                                                        "2024-02-30_081502.sqdoc",
+                                                        "2024-03-01_000000.sqdoc@"}
+                                         << march10 << QStringList{backupName(1)};
+        QTest::newRow("ten names of letters") << letters << march10 << QStringList();
+        QTest::newRow("ten dated in the future")
+            << (future << backupName(10)) << march10.addYears(7) << QStringList{backupName(1)};
+        QTest::newRow("ten written after the clock") << later << march10.addYears(6) << tenGone;
     }
-    void tickKeepsTheTenGreatestNames()
+    void tickKeepsTheTenNewestBackups()
     {
-        QFETCH(QString, extra);
-        QFETCH(QString, gone);
-        if (extra.endsWith(QLatin1Char('/')))
-            QDir().mkpath(backupDir() + extra);
-        else
-            FileOps::touch(backupDir() + extra);
+        QFETCH(QStringList, extra);
+        QFETCH(QDateTime, at);
+        QFETCH(QStringList, gone);
+        const QString outside = p->env.root() + QStringLiteral("/obcy.sqdoc");
+        write(outside, "someone else's register");
+        for (int i = 0; i < extra.size(); ++i) {
+            QString path = backupDir() + extra.at(i);
+            if (path.endsWith(QLatin1Char('/'))) {
+                QVERIFY(QDir().mkpath(path));
+            } else if (path.endsWith(QLatin1Char('@'))) {
+                path.chop(1);
+                QVERIFY(QFile::link(outside, path));
+            } else {
+                write(path, "extra");
+                written(path, at.addSecs(i));
+            }
+        }
         write(strFunGetTmpFilePath(p->env.buf), "working copy");
         QStringList expected = backupEntries() << QStringLiteral("2024-03-20_090507.sqdoc");
-        expected.removeOne(gone);
+        for (const QString& name : std::as_const(gone))
+            QVERIFY(expected.removeOne(name));
         expected.sort();
 
         FixedClock clock(QDateTime(QDate(2024, 3, 20), QTime(9, 5, 7), Qt::LocalTime).toUTC());
@@ -110,6 +156,7 @@ private Q_SLOTS:
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
         QCOMPARE(backupEntries(), expected);
         QCOMPARE(contents(backupDir() + QStringLiteral("2024-03-20_090507.sqdoc")), "working copy");
+        QCOMPARE(contents(outside), "someone else's register");
     }
 
     void copyCutShortLeavesTheBackupsAlone()
@@ -203,6 +250,74 @@ private Q_SLOTS:
         QList<LogEntry> log;
         QVERIFY(bFunSqlGetLogsData(p->env.buf, log));
         QCOMPARE(log.last().fun + log.last().info, QStringLiteral("btnRecoverFromBackupFile()") + text);
+    }
+
+    // Such an entry is not offered; a listed backup that becomes one before it is copied
+    // is refused, and nothing is written.
+    void recoveryReadsOnlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind"); // "" the backup is gone
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pipe") << "fifo" << EINVAL
+                              << "Wskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.";
+        QTest::newRow("socket") << "socket" << EINVAL
+                                << "Wskazany plik jest gniazdem, a nie zwykłym plikiem.";
+        QTest::newRow("folder") << "folder" << EISDIR << "Wskazana ścieżka jest katalogiem, a nie plikiem.";
+        QTest::newRow("link to a file outside")
+            << "link" << ELOOP
+            << "Wybrana kopia bezpieczeństwa jest dowiązaniem symbolicznym, a nie zwykłym plikiem.";
+        QTest::newRow("vanished") << "" << ENOENT << "Wybrana kopia bezpieczeństwa już nie istnieje.";
+    }
+    void recoveryReadsOnlyRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, code);
+        QFETCH(QString, reason);
+        const QString outside = p->env.root() + QStringLiteral("/obcy.sqdoc");
+        write(outside, "someone else's register");
+        auto make = [&](const QString& path) {
+            const QByteArray native = path.toUtf8();
+            if (kind == QStringLiteral("fifo")) {
+                QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+            } else if (kind == QStringLiteral("socket")) {
+                sockaddr_un address{};
+                address.sun_family = AF_UNIX;
+                QVERIFY(size_t(native.size()) < sizeof address.sun_path);
+                qstrcpy(address.sun_path, native.constData());
+                const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+                ::close(fd);
+            } else if (kind == QStringLiteral("folder")) {
+                QVERIFY(QDir().mkpath(path));
+            } else if (kind == QStringLiteral("link")) {
+                QVERIFY(QFile::link(outside, path));
+            }
+        };
+        make(backupDir() + backupName(20));
+        const QString chosen = backupDir() + backupName(7);
+        const QString target = p->env.root() + QStringLiteral("/kopia.sqdoc");
+        p->prompts.files.enqueue(target);
+        QTimer::singleShot(0, [&] {
+            auto* window = qobject_cast<TFBackupFiles*>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            QCOMPARE(window->lvFiles->topLevelItemCount(), 9);
+            window->lvFiles->setCurrentItem(
+                window->lvFiles->findItems(backupName(7), Qt::MatchExactly).value(0));
+            QVERIFY(QFile::remove(chosen));
+            make(chosen);
+            window->findChild<QPushButton*>(QStringLiteral("btnRecoverFromBackupFile"))->click();
+        });
+        p->w.glowna->Otwrzplikzkopizapasowej1Click();
+        QCOMPARE(
+            p->prompts.texts(),
+            QStringList{QStringLiteral("Funkcja: btnRecoverFromBackupFile()\n\nBłąd podczas próby kopiowania "
+                                       "pliku\nz\n") +
+                        chosen + QStringLiteral("\ndo\n") + target + QStringLiteral("\nKod błędu: ") +
+                        QString::number(code) + QLatin1Char('\n') + reason +
+                        QStringLiteral("\n\nDane nie zostały zapisane.")});
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(contents(outside), "someone else's register");
     }
 };
 

@@ -26,6 +26,27 @@ namespace {
 
 const QByteArray kTransfer = "zawiadomienie_o_przekazaniu";
 const QByteArray kAdmission = "potwierdzenie_przyjecia_ucznia";
+const QByteArray kValidRow = "('ZMIENNA_Ucz_STR1_DATA_EDIT', 87, 557, 600, 585, 'Arial', 14, 1, 0, 0, 0, 0)";
+
+// Both calibration tables with the given rows ("(…), (…)"; "" leaves a table empty).
+QByteArray calibrationSql(const QByteArray& transferRows, const QByteArray& admissionRows)
+{
+    QByteArray sql;
+    for (const auto& [key, rows] :
+         {std::pair{kTransfer, transferRows}, std::pair{kAdmission, admissionRows}}) {
+        sql += RawSql::createCalibrationTable(key);
+        if (!rows.isEmpty())
+            sql += "insert into `" + key + "` values " + rows + ";";
+    }
+    return sql;
+}
+
+// Every object of both documents, as stored.
+QList<QList<QByteArray>> allObjects(const QString& path)
+{
+    return RawSql::rows(path, "select * from `" + kTransfer + "`") +
+           RawSql::rows(path, "select * from `" + kAdmission + "`");
+}
 
 } // namespace
 
@@ -249,10 +270,13 @@ private Q_SLOTS:
         QCOMPARE(RawFile::bytes(calibFile()) == installed, yes);
     }
 
-    void exportThenImportRestoresTheBytes()
+    // Export is a byte copy; importing it brings back every object as it was exported.
+    void exportThenImportRestoresTheCalibration()
     {
         const QString exported = p->env.root() + QStringLiteral("/moja_kalibracja.sqset");
         const QByteArray before = RawFile::bytes(calibFile());
+        const auto objects = [this] { return allObjects(calibFile()); };
+        const auto exportedObjects = objects();
         QVERIFY(RawFile::write(exported, "stara kalibracja"));
         // An existing file is replaced only when the user says so.
         for (const Prompts::Answer answer : {Prompts::Answer::No, Prompts::Answer::Yes}) {
@@ -264,13 +288,35 @@ private Q_SLOTS:
             QCOMPARE(RawFile::bytes(exported), answer == Prompts::Answer::Yes ? before : "stara kalibracja");
         }
         RawSql::exec(calibFile(), "update `" + kTransfer + "` set x1=x1+5");
-        QVERIFY(RawFile::bytes(calibFile()) != before);
+        QVERIFY(objects() != exportedObjects);
         p->prompts.clear();
         p->prompts.files.enqueue(exported);
         p->w.glowna->ImportujPlikKalibracji();
         QCOMPARE(p->prompts.texts(), QStringList());
-        QCOMPARE(RawFile::bytes(calibFile()), before);
+        QCOMPARE(objects(), exportedObjects);
         QCOMPARE(RawFile::bytes(exported), before);
+    }
+
+    // Only the objects arrive, in tables made as the installed file makes them.
+    void importTakesOnlyTheObjects()
+    {
+        const QString chosen = p->env.root() + QStringLiteral("/obca.sqset");
+        RawSql::exec(chosen,
+                     "pragma journal_mode=WAL;" + calibrationSql(kValidRow, kValidRow) +
+                         "create trigger `t` after update on `" + kTransfer + "` begin delete from `" +
+                         kAdmission + "`; end; create view `v` as select * from `" + kTransfer +
+                         "`; create index `i` on `" + kAdmission + "`(`name`); create table `inna`(a);");
+        p->prompts.files.enqueue(chosen);
+        p->w.glowna->ImportujPlikKalibracji();
+        QCOMPARE(p->prompts.texts(), QStringList());
+        QCOMPARE(RawSql::rows(calibFile(), "select type, name from sqlite_master"),
+                 (QList<QList<QByteArray>>{{"table", kTransfer}, {"table", kAdmission}}));
+        QCOMPARE(allObjects(calibFile()), allObjects(chosen));
+        QCOMPARE(int(RawFile::bytes(calibFile()).at(18)), 1); // a rollback journal, not a log
+        const QString installed = p->env.programDir() + QStringLiteral("/dokumenty_kalibracja.sqset");
+        for (const QByteArray& key : {kTransfer, kAdmission})
+            QCOMPARE(RawSql::rows(calibFile(), "pragma table_info(`" + key + "`)"),
+                     RawSql::rows(installed, "pragma table_info(`" + key + "`)"));
     }
 
     void badCalibrationFilesAreRefused_data()
@@ -299,6 +345,63 @@ private Q_SLOTS:
             << false << "=" << QByteArray() << QByteArray() << "nie można go skopiować na samego siebie.";
         QTest::newRow("read-only export target") << false << "tylko_odczyt.sqset" << both << QByteArray()
                                                  << "\nKod błędu: 13\n\nDane nie zostały zapisane.";
+
+        // One refused object beside valid ones, or a table that cannot be taken.
+        const QByteArray valid = kValidRow;
+        const QString transfer = QStringLiteral("w tablicy \"zawiadomienie_o_przekazaniu\" obiekt ");
+        const QString admission = QStringLiteral("w tablicy \"potwierdzenie_przyjecia_ucznia\" obiekt ");
+        const auto refused = [&](const char* tag, const QByteArray& transferRows,
+                                 const QByteArray& admissionRows, const QString& reason) {
+            QTest::newRow(tag) << true << "obca.sqset" << calibrationSql(transferRows, admissionRows)
+                               << QByteArray()
+                               << "nie jest plikiem kalibracji: " + reason +
+                                      ".\n\nObecne ustawienia kalibracji pozostały bez zmian.";
+        };
+        refused("name NULL", valid + ", (NULL, 1, 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "nr 2 nie ma nazwy");
+        refused("name empty", valid, "('', 1, 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)",
+                admission + "nr 1 nie ma nazwy");
+        refused("x1 NULL", "('A', NULL, 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" nie ma wartości w kolumnie \"x1\"");
+        refused("y2 text", valid, "('B', 1, 2, 3, 'dol', 'Arial', 14, 0, 0, 0, 0, 0)",
+                admission + "\"B\" ma w kolumnie \"y2\" wartość \"dol\", która nie jest liczbą całkowitą");
+        refused("x2 fraction", "('A', 1, 2, 3.5, 4, 'Arial', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma w kolumnie \"x2\" wartość \"3.5\", która nie jest liczbą całkowitą");
+        refused("font size NULL", "('A', 1, 2, 3, 4, 'Arial', NULL, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" nie ma wartości w kolumnie \"font_size\"");
+        refused("font size text", "('A', 1, 2, 3, 4, 'Arial', 'duza', 0, 0, 0, 0, 0)", valid,
+                transfer +
+                    "\"A\" ma w kolumnie \"font_size\" wartość \"duza\", która nie jest liczbą całkowitą");
+        refused(
+            "style text", "('A', 1, 2, 3, 4, 'Arial', 14, 0, 'tak', 0, 0, 0)", valid,
+            transfer +
+                "\"A\" ma w kolumnie \"font_style_bold\" wartość \"tak\", która nie jest liczbą całkowitą");
+        refused("x2 too far right", "('A', 1, 2, 20001, 4, 'Arial', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma w kolumnie \"x2\" wartość 20001 spoza zakresu od -20000 do 20000");
+        refused("huge y1", valid, "('B', 1, -99999999999, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)",
+                admission +
+                    "\"B\" ma w kolumnie \"y1\" wartość -99999999999 spoza zakresu od -20000 do 20000");
+        refused("font size 0", "('A', 1, 2, 3, 4, 'Arial', 0, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma w kolumnie \"font_size\" wartość 0 spoza zakresu od 1 do 200");
+        refused("font size 201", "('A', 1, 2, 3, 4, 'Arial', 201, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma w kolumnie \"font_size\" wartość 201 spoza zakresu od 1 do 200");
+        refused("empty table", valid, "",
+                "tablica \"potwierdzenie_przyjecia_ucznia\" nie zawiera żadnego obiektu");
+        QByteArray many = valid;
+        for (int i = 0; i < 1000; ++i)
+            many += ", " + valid;
+        refused("1001 objects", many, valid,
+                "tablica \"zawiadomienie_o_przekazaniu\" zawiera ponad 1000 obiektów");
+        refused("value of 70 kB",
+                "('" + QByteArray(70000, 'n') + "', 1, 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)", valid,
+                "plik zawiera wartość dłuższą niż 64 kB");
+        QTest::newRow("view for a table")
+            << true << "widok.sqset"
+            << calibrationSql(valid, valid).replace("create table `" + kAdmission, "create table `x") +
+                   "create view `" + kAdmission + "` as select * from `x`;"
+            << QByteArray() << "brak tablicy \"potwierdzenie_przyjecia_ucznia\"";
+        QTest::newRow("50 MB") << true << "duzy.sqset" << QByteArray() << QByteArray(50 << 20, 'k')
+                               << "plik ma 50 MB, a plik kalibracji ma najwyżej 4 MB";
     }
     void badCalibrationFilesAreRefused()
     {

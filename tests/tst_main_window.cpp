@@ -189,6 +189,8 @@ private Q_SLOTS:
     void registerWithItsOwnLogOrJournal_data();
     void registerWithItsOwnLogOrJournal();
     void longValuesStayWhole();
+    void damagedRegisterOffersItsReadablePart_data();
+    void damagedRegisterOffersItsReadablePart();
     void printsTheSelectedDocument();
 };
 
@@ -1192,6 +1194,65 @@ void TestMainWindow::longValuesStayWhole()
                             "select length(value) from PESEL1 where comp_name in "
                             "('UrodzonyMiasto_DATA_COMBOBOX', 'ZMIENNA_PowodPrzekazania_STR1_DATA_EDIT')"),
              (QList<QByteArray>{"40000", "40000"}));
+}
+
+void TestMainWindow::damagedRegisterOffersItsReadablePart_data()
+{
+    QTest::addColumn<int>("choice"); // 0 opens the readable part, 1 is "Anuluj"
+    QTest::newRow("readable part") << 0;
+    QTest::newRow("cancelled") << 1;
+}
+
+// The second student's long value runs over pages of its own; they are overwritten.
+void TestMainWindow::damagedRegisterOffersItsReadablePart()
+{
+    QFETCH(int, choice);
+    const QString doc =
+        writeDocument(QStringLiteral("klasa.sqdoc"),
+                      registerSql(3, "Uczen") + "insert into `PESEL2` values('DANE UCZNIA', " +
+                          "'UrodzonyMiasto_DATA_COMBOBOX', '" + QByteArray(30000, 'x') + "');");
+    QByteArray bytes = RawFile::bytes(doc);
+    const int pageSize = (uchar(bytes.at(16)) << 8) | uchar(bytes.at(17));
+    int overwritten = 0;
+    for (qsizetype page = 0; page < bytes.size(); page += pageSize)
+        if (bytes.mid(page + 4, pageSize - 4) == QByteArray(pageSize - 4, 'x') && ++overwritten)
+            bytes.replace(page, pageSize, QByteArray(pageSize, '\xa5'));
+    QVERIFY(overwritten >= 5 && RawFile::write(doc, bytes));
+    start();
+    prompts->choices.enqueue(choice);
+    prompts->files.enqueue(doc);
+    main()->OtworzPlikToolButtonClick();
+
+    const ShownBox box = prompts->shown.value(1);
+    QCOMPARE(box.kind, ShownBox::Kind::Choice);
+    QCOMPARE(box.caption, QStringLiteral("Uszkodzony plik"));
+    QCOMPARE(box.icon, Prompts::Icon::Warning);
+    QCOMPARE(box.choices, (QStringList{"Otwórz to, co da się odczytać", "Anuluj"}));
+    QVERIFY2(box.text.startsWith(QStringLiteral("Plik „klasa.sqdoc” jest uszkodzony.\n\n"
+                                                "Nie da się odczytać danych uczniów wymienionych poniżej "
+                                                "(1 z 3):\nUczen2 Anna\n\n")),
+             qPrintable(box.text));
+    QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunWczytajPlikSwiadectw()"));
+    QCOMPARE(RawFile::bytes(doc), bytes); // the damaged file as it was
+    QCOMPARE(prompts->shown.size(), 2);
+    if (choice == 1) {
+        QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
+        QVERIFY(!QFileInfo::exists(tmpPath()));
+        return;
+    }
+    // A new document without a name, whose students all read whole.
+    QCOMPARE(treeCaptions(), (QStringList{"Uczen1 Anna", "Uczen3 Anna"}));
+    QCOMPARE(main()->openDocumentPath(), QString());
+    QVERIFY(main()->unsavedChanges());
+    QCOMPARE(RawSql::column(tmpPath(), "pragma integrity_check"), QList<QByteArray>{"ok"});
+    for (int i = 0; i < 2; ++i)
+        main()->treeView()->setCurrentItem(node(i, 1));
+    QCOMPARE(prompts->shown.size(), 2);
+    // Save asks for a new name beside the damaged file.
+    main()->Zapisz1Click();
+    QCOMPARE(prompts->shown.last().kind, ShownBox::Kind::SaveFile);
+    QCOMPARE(prompts->shown.last().initialName, env->root() + QStringLiteral("/klasa - odczytane.sqdoc"));
+    QCOMPARE(RawFile::bytes(doc), bytes);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -363,15 +363,15 @@ private Q_SLOTS:
         QFETCH(bool, printAnyway);
         m_dialog->setClippedFields({QStringLiteral("PESEL: „0530121234567890…”")});
         choosePrinter(TFDrukuj::pdfChoice());
-        m_prompts->answers << (printAnyway ? Prompts::Answer::Yes : Prompts::Answer::No);
+        m_prompts->choices << (printAnyway ? 0 : 1);
         m_prompts->files << m_env->root() + QStringLiteral("/wydruk.pdf");
         click(QStringLiteral("DrukujButton"));
         const ShownBox& warning = m_prompts->shown.constFirst();
         QCOMPARE(warning.text,
                  QStringLiteral("Niektóre pola nie mieszczą się w wyznaczonym miejscu i zostaną "
                                 "obcięte:\nPESEL: „0530121234567890…”"));
-        QCOMPARE(warning.buttonTexts,
-                 QStringList({QStringLiteral("Drukuj mimo to"), QStringLiteral("Anuluj")}));
+        QCOMPARE(warning.choices, QStringList({QStringLiteral("Drukuj mimo to"), QStringLiteral("Anuluj")}));
+        QCOMPARE(warning.defaultChoice, 1); // Enter uses no paper
         QCOMPARE(warning.icon, Prompts::Icon::Warning);
         QCOMPARE(m_prompts->shown.size(), printAnyway ? 2 : 1); // then the file name, or nothing
         QCOMPARE(QFile::exists(m_env->root() + QStringLiteral("/wydruk.pdf")), printAnyway);

@@ -9,7 +9,7 @@
 #include <QStringList>
 
 struct ShownBox {
-    enum class Kind { Message, OpenFile, SaveFile, Input };
+    enum class Kind { Message, OpenFile, SaveFile, Input, Choice };
     Kind kind = Kind::Message;
     QString text;    // message text, or the input box's label
     QString caption; // caption, or the dialog's title
@@ -18,7 +18,8 @@ struct ShownBox {
     Prompts::Answer defaultAnswer = Prompts::Answer::Ok; // the button Enter presses
     QString filter;
     QString initialName;
-    QStringList buttonTexts; // of a box with buttons of its own
+    QStringList choices;   // the words on the buttons of a choice
+    int defaultChoice = 0; // the one of them that Enter presses
 };
 
 // Installed while it lives.
@@ -31,6 +32,9 @@ public:
     QQueue<QString> files;
     // Texts for input boxes; none left cancels.
     QQueue<QString> inputs;
+    // Buttons pressed in boxes with buttons of their own, by index; none left presses
+    // the last.
+    QQueue<int> choices;
 
     QList<ShownBox> shown;
 
@@ -42,6 +46,21 @@ public:
         if (buttons == Buttons::Ok)
             return Answer::Ok;
         return answers.isEmpty() ? Answer::No : answers.dequeue();
+    }
+    int choose(QWidget*, const QString& text, const QString& caption, Icon icon, const QStringList& buttons,
+               int defaultButton) override
+    {
+        shown.append({ShownBox::Kind::Choice,
+                      text,
+                      caption,
+                      icon,
+                      Buttons::Ok,
+                      Answer::Ok,
+                      {},
+                      {},
+                      buttons,
+                      defaultButton});
+        return choices.isEmpty() ? int(buttons.size()) - 1 : choices.dequeue();
     }
     QString openFileName(QWidget*, const QString& title, const QString& filter,
                          const QString& initial) override
@@ -66,28 +85,12 @@ public:
         return true;
     }
 
-    // Answered from `answers` as a question: Yes proceeds.
-    bool askProceed(QWidget*, const QString& text, const QString& caption, const QString& proceed,
-                    const QString& cancel) override
-    {
-        shown.append({ShownBox::Kind::Message,
-                      text,
-                      caption,
-                      Icon::Warning,
-                      Buttons::YesNo,
-                      Answer::No,
-                      {},
-                      {},
-                      {proceed, cancel}});
-        return !answers.isEmpty() && answers.dequeue() == Answer::Yes;
-    }
-
-    // Texts of the message boxes shown so far.
+    // Texts of the message boxes (and boxes with buttons of their own) shown so far.
     QStringList texts() const
     {
         QStringList out;
         for (const ShownBox& box : shown)
-            if (box.kind == ShownBox::Kind::Message)
+            if (box.kind == ShownBox::Kind::Message || box.kind == ShownBox::Kind::Choice)
                 out << box.text;
         return out;
     }
