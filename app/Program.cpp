@@ -100,17 +100,20 @@ bool bFunLoadQtTranslations()
 bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
-    w.daneUcznia = new TFDaneUcznia(w.glowna.get());
-    w.kalibracja = new TFKalibracja(w.glowna->messageBuffer(), w.glowna.get());
-    w.daneSzkoly = new TFDaneSzkoly(w.glowna.get());
-    w.drukuj = new TFDrukuj(w.glowna->messageBuffer(), w.glowna.get());
-    w.wait = new TFWait(w.glowna.get());
-    w.oProgramie = new TFOProgramie(w.glowna.get());
-    w.logi = new TFLogi(w.glowna.get());
-    w.aktualizacja = new TFAktualizacja(w.glowna.get());
-    w.potwierdzenie = new TFPotwierdzeniePrzyjUcznia(w.daneUcznia, w.glowna.get());
-    w.backupFiles = new TFBackupFiles(w.glowna.get());
-    w.zawiadomienie = new TFZawiadomieniePrzek(w.daneUcznia, w.glowna.get());
+    TFGlowna* main = w.glowna.get();
+    w.daneUcznia = WindowSlot<TFDaneUcznia>([main] { return new TFDaneUcznia(main); });
+    w.kalibracja = WindowSlot<TFKalibracja>([main] { return new TFKalibracja(main->messageBuffer(), main); });
+    w.daneSzkoly = WindowSlot<TFDaneSzkoly>([main] { return new TFDaneSzkoly(main); });
+    w.drukuj = WindowSlot<TFDrukuj>([main] { return new TFDrukuj(main->messageBuffer(), main); });
+    w.wait = WindowSlot<TFWait>([main] { return new TFWait(main); });
+    w.oProgramie = WindowSlot<TFOProgramie>([main] { return new TFOProgramie(main); });
+    w.logi = WindowSlot<TFLogi>([main] { return new TFLogi(main); });
+    w.aktualizacja = WindowSlot<TFAktualizacja>([main] { return new TFAktualizacja(main); });
+    w.potwierdzenie = WindowSlot<TFPotwierdzeniePrzyjUcznia>(
+        [main, student = w.daneUcznia] { return new TFPotwierdzeniePrzyjUcznia(student, main); });
+    w.backupFiles = WindowSlot<TFBackupFiles>([main] { return new TFBackupFiles(main); });
+    w.zawiadomienie = WindowSlot<TFZawiadomieniePrzek>(
+        [main, student = w.daneUcznia] { return new TFZawiadomieniePrzek(student, main); });
     TFGlowna::Windows windows;
     windows.daneUcznia = w.daneUcznia;
     windows.daneSzkoly = w.daneSzkoly;

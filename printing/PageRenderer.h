@@ -5,6 +5,7 @@
 // of 885 x 1314 page units at 96 units per inch.
 #pragma once
 
+#include "documents/FormTable.h"
 #include "storage/CalibrationStore.h"
 #include "storage/MessageBuffer.h"
 
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 
 class DocumentForm;
 class QPainter;
@@ -36,6 +38,8 @@ struct PageHighlight {
 // The text of a form component by name; nothing when the form has no such component.
 using PageTexts = std::function<std::optional<QString>(const QString& name)>;
 PageTexts pageTextsOf(const DocumentForm& form);
+// The texts of a form that has just been built from `page`, without building it.
+PageTexts blankPageTexts(std::span<const ComponentEntry> page);
 
 class PageRenderer
 {
