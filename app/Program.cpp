@@ -22,9 +22,13 @@
 #include <QNetworkProxyFactory>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTranslator>
+#include <QWindow>
 
 #include <exception>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -55,6 +59,39 @@ QString commandLineOf(const QStringList& arguments)
         parts.first() = QLatin1Char('"') + parts.first() + QLatin1Char('"');
     return parts.join(QLatin1Char(' '));
 }
+
+// Runs an action once the window's first picture is on screen: the picture is painted
+// while its first exposure is handled, and the action follows it. A window that is never
+// exposed (started minimised) gets it after a second.
+class AfterFirstPicture : public QObject
+{
+public:
+    AfterFirstPicture(QWidget* window, std::function<void()> action)
+        : QObject(window), m_action(std::move(action))
+    {
+        if (QWindow* handle = window->windowHandle())
+            handle->installEventFilter(this);
+        QTimer::singleShot(1000, this, &AfterFirstPicture::run);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            QTimer::singleShot(0, this, &AfterFirstPicture::run);
+        return false;
+    }
+
+private:
+    void run()
+    {
+        if (const auto action = std::exchange(m_action, nullptr))
+            action();
+        deleteLater();
+    }
+
+    std::function<void()> m_action;
+};
 
 } // namespace
 
@@ -165,9 +202,13 @@ int iFunRunProgram(int argc, char** argv)
         windows.glowna->setGeometry(screen->availableGeometry());
     windows.glowna->showMaximized();
     // The silent update check belongs to the running program only: tests that start
-    // the main window never reach the network.
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
-    windows.glowna->vFunCheckForUpdate(true);
+    // the main window never reach the network. It starts once the window is on screen,
+    // as loading the network's TLS library would hold up its first picture.
+    TFGlowna* main = windows.glowna.get();
+    new AfterFirstPicture(main, [main] {
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
+        main->vFunCheckForUpdate(true);
+    });
     QApplication::exec();
     return 0;
 }
