@@ -1,5 +1,5 @@
-// The program's entry: one copy at a time, the main window and its start-up, the document named on the
-// command line.
+// The program's entry: one copy at a time, the main window and its start-up, the
+// document named on the command line.
 #pragma once
 
 #include "app/WindowSlot.h"
