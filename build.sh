@@ -11,7 +11,7 @@ PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-s
           libsqlite3-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core
           qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils
           libfile-mimeinfo-perl desktop-file-utils appstream shared-mime-info dpkg-dev file
-          clang-format lintian)
+          clang-format lintian libxcb1-dev xvfb xauth)
 
 install_missing() {
     local missing=()
@@ -98,6 +98,8 @@ case "${1:-run}" in
         ./build-release/bench/melvok-bench
         ./build-release/bench/melvok-bench-render
         ./build-release/bench/melvok-bench-print
+        # Needs an X display; without one it starts itself under xvfb-run.
+        ./build-release/bench/melvok-bench-startup
         ./build-release/bench/melvok-killtest kill 300
         ./build-release/bench/melvok-killtest fuzz 2049
         ;;

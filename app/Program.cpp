@@ -22,8 +22,13 @@
 #include <QNetworkProxyFactory>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
+#include <QTranslator>
+#include <QWindow>
 
 #include <exception>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -54,6 +59,39 @@ QString commandLineOf(const QStringList& arguments)
         parts.first() = QLatin1Char('"') + parts.first() + QLatin1Char('"');
     return parts.join(QLatin1Char(' '));
 }
+
+// Runs an action once the window's first picture is on screen: the picture is painted
+// while its first exposure is handled, and the action follows it. A window that is never
+// exposed (started minimised) gets it after a second.
+class AfterFirstPicture : public QObject
+{
+public:
+    AfterFirstPicture(QWidget* window, std::function<void()> action)
+        : QObject(window), m_action(std::move(action))
+    {
+        if (QWindow* handle = window->windowHandle())
+            handle->installEventFilter(this);
+        QTimer::singleShot(1000, this, &AfterFirstPicture::run);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            QTimer::singleShot(0, this, &AfterFirstPicture::run);
+        return false;
+    }
+
+private:
+    void run()
+    {
+        if (const auto action = std::exchange(m_action, nullptr))
+            action();
+        deleteLater();
+    }
+
+    std::function<void()> m_action;
+};
 
 } // namespace
 
@@ -92,17 +130,20 @@ bool bFunLoadQtTranslations()
 bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
-    w.daneUcznia = new TFDaneUcznia(w.glowna.get());
-    w.kalibracja = new TFKalibracja(w.glowna->messageBuffer(), w.glowna.get());
-    w.daneSzkoly = new TFDaneSzkoly(w.glowna.get());
-    w.drukuj = new TFDrukuj(w.glowna->messageBuffer(), w.glowna.get());
-    w.wait = new TFWait(w.glowna.get());
-    w.oProgramie = new TFOProgramie(w.glowna.get());
-    w.logi = new TFLogi(w.glowna.get());
-    w.aktualizacja = new TFAktualizacja(w.glowna.get());
-    w.potwierdzenie = new TFPotwierdzeniePrzyjUcznia(w.daneUcznia, w.glowna.get());
-    w.backupFiles = new TFBackupFiles(w.glowna.get());
-    w.zawiadomienie = new TFZawiadomieniePrzek(w.daneUcznia, w.glowna.get());
+    TFGlowna* main = w.glowna.get();
+    w.daneUcznia = WindowSlot<TFDaneUcznia>([main] { return new TFDaneUcznia(main); });
+    w.kalibracja = WindowSlot<TFKalibracja>([main] { return new TFKalibracja(main->messageBuffer(), main); });
+    w.daneSzkoly = WindowSlot<TFDaneSzkoly>([main] { return new TFDaneSzkoly(main); });
+    w.drukuj = WindowSlot<TFDrukuj>([main] { return new TFDrukuj(main->messageBuffer(), main); });
+    w.wait = WindowSlot<TFWait>([main] { return new TFWait(main); });
+    w.oProgramie = WindowSlot<TFOProgramie>([main] { return new TFOProgramie(main); });
+    w.logi = WindowSlot<TFLogi>([main] { return new TFLogi(main); });
+    w.aktualizacja = WindowSlot<TFAktualizacja>([main] { return new TFAktualizacja(main); });
+    w.potwierdzenie = WindowSlot<TFPotwierdzeniePrzyjUcznia>(
+        [main, student = w.daneUcznia] { return new TFPotwierdzeniePrzyjUcznia(student, main); });
+    w.backupFiles = WindowSlot<TFBackupFiles>([main] { return new TFBackupFiles(main); });
+    w.zawiadomienie = WindowSlot<TFZawiadomieniePrzek>(
+        [main, student = w.daneUcznia] { return new TFZawiadomieniePrzek(student, main); });
     TFGlowna::Windows windows;
     windows.daneUcznia = w.daneUcznia;
     windows.daneSzkoly = w.daneSzkoly;
@@ -155,9 +196,13 @@ int iFunRunProgram(int argc, char** argv)
         windows.glowna->setGeometry(screen->availableGeometry());
     windows.glowna->showMaximized();
     // The silent update check belongs to the running program only: tests that start
-    // the main window never reach the network.
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
-    windows.glowna->vFunCheckForUpdate(true);
+    // the main window never reach the network. It starts once the window is on screen,
+    // as loading the network's TLS library would hold up its first picture.
+    TFGlowna* main = windows.glowna.get();
+    new AfterFirstPicture(main, [main] {
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
+        main->vFunCheckForUpdate(true);
+    });
     QApplication::exec();
     return 0;
 }

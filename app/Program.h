@@ -1,6 +1,8 @@
-// The program's entry: one copy at a time, every window created once in a fixed
-// order, the main window's start-up, the document named on the command line.
+// The program's entry: one copy at a time, the main window and its start-up, the
+// document named on the command line.
 #pragma once
+
+#include "app/WindowSlot.h"
 
 #include <QString>
 
@@ -19,23 +21,24 @@ class TFAktualizacja;
 class TFPotwierdzeniePrzyjUcznia;
 class TFZawiadomieniePrzek;
 
-// The windows of the program, in the order they are created. The main window owns
-// the others (they are its children), so they live exactly as long as it does.
+// The windows of the program. The main window is built at start; every other one the
+// first time it is used, and kept from then on. The main window owns the others (they
+// are its children), so they live exactly as long as it does.
 struct ProgramWindows {
     ProgramWindows();
     ~ProgramWindows();
     std::unique_ptr<TFGlowna> glowna;
-    TFDaneUcznia* daneUcznia = nullptr;
-    TFKalibracja* kalibracja = nullptr;
-    TFDaneSzkoly* daneSzkoly = nullptr;
-    TFDrukuj* drukuj = nullptr;
-    TFWait* wait = nullptr;
-    TFOProgramie* oProgramie = nullptr;
-    TFLogi* logi = nullptr;
-    TFAktualizacja* aktualizacja = nullptr;
-    TFPotwierdzeniePrzyjUcznia* potwierdzenie = nullptr;
-    TFBackupFiles* backupFiles = nullptr;
-    TFZawiadomieniePrzek* zawiadomienie = nullptr;
+    WindowSlot<TFDaneUcznia> daneUcznia;
+    WindowSlot<TFKalibracja> kalibracja;
+    WindowSlot<TFDaneSzkoly> daneSzkoly;
+    WindowSlot<TFDrukuj> drukuj;
+    WindowSlot<TFWait> wait;
+    WindowSlot<TFOProgramie> oProgramie;
+    WindowSlot<TFLogi> logi;
+    WindowSlot<TFAktualizacja> aktualizacja;
+    WindowSlot<TFPotwierdzeniePrzyjUcznia> potwierdzenie;
+    WindowSlot<TFBackupFiles> backupFiles;
+    WindowSlot<TFZawiadomieniePrzek> zawiadomienie;
 };
 
 // The command-line tail as one path: the part after the program name.

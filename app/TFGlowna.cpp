@@ -9,6 +9,7 @@
 #include "documents/DocumentForm.h"
 #include "documents/TFDaneSzkoly.h"
 #include "documents/TFDaneUcznia.h"
+#include "documents/TFZawiadomieniePrzek.h"
 #include "platform/DesktopOpen.h"
 #include "printing/PageRenderer.h"
 #include "printing/TFDrukuj.h"
@@ -21,6 +22,8 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIconEngine>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +41,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <utility>
 
@@ -47,6 +51,8 @@ const QString TFGlowna::kAdmissionConfirmation = QStringLiteral("Potwierdzenie p
 namespace {
 
 constexpr int kTableRole = Qt::UserRole + 1;
+// The preview's sheet when the blank form cannot be read.
+constexpr QSize kBlankSheet(958, 1389);
 
 using Handler = void (TFGlowna::*)();
 
@@ -143,7 +149,7 @@ const ToolButton kToolButtons[] = {
     {"KontaktButton", "Wyślij wiadomość", "@", QColor(110, 110, 110), &TFGlowna::KontaktButtonClick},
 };
 
-QIcon glyphIcon(const QString& glyph, const QColor& colour)
+QPixmap glyphPixmap(const QString& glyph, const QColor& colour)
 {
     QPixmap pix(32, 32);
     pix.fill(Qt::transparent);
@@ -158,8 +164,50 @@ QIcon glyphIcon(const QString& glyph, const QColor& colour)
     p.setFont(f);
     p.setPen(Qt::white);
     p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, glyph);
-    return QIcon(pix);
+    return pix;
 }
+
+// A tool button's picture, drawn when the button is first painted rather than while the
+// window is built: the glyphs need a font of their own.
+class GlyphIconEngine : public QIconEngine
+{
+public:
+    GlyphIconEngine(const QString& glyph, const QColor& colour) : m_glyph(glyph), m_colour(colour) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    // As for the drawn picture, without drawing it: its size, made smaller to fit.
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const QSize drawn(32, 32);
+        return drawn.width() > size.width() || drawn.height() > size.height()
+                   ? drawn.scaled(size, Qt::KeepAspectRatio)
+                   : drawn;
+    }
+    QIconEngine* clone() const override { return new GlyphIconEngine(m_glyph, m_colour); }
+
+private:
+    QIcon& icon()
+    {
+        if (m_icon.isNull())
+            m_icon = QIcon(glyphPixmap(m_glyph, m_colour));
+        return m_icon;
+    }
+
+    QString m_glyph;
+    QColor m_colour;
+    QIcon m_icon;
+};
 
 QAction* addMenuItem(TFGlowna* window, QMenu* menu, const MenuItem& item)
 {
@@ -204,17 +252,14 @@ TFGlowna::~TFGlowna() = default;
 void TFGlowna::setWindows(const Windows& windows)
 {
     m_windows = windows;
-    if (m_windows.daneUcznia) {
-        m_windows.daneUcznia->setStudentSaver(this);
-        m_windows.daneUcznia->setMessageBuffer(&m_buf);
-    }
-    if (m_windows.daneSzkoly)
-        m_windows.daneSzkoly->setMessageBuffer(&m_buf);
-    if (m_windows.backupFiles)
-        m_windows.backupFiles->setMessageBuffer(&m_buf);
-    for (DocumentForm* form : {m_windows.zawiadomienie, m_windows.potwierdzenie})
-        if (form)
-            form->setStudentSaver(this);
+    m_windows.daneUcznia.whenBuilt([this](TFDaneUcznia* form) {
+        form->setStudentSaver(this);
+        form->setMessageBuffer(&m_buf);
+    });
+    m_windows.daneSzkoly.whenBuilt([this](TFDaneSzkoly* form) { form->setMessageBuffer(&m_buf); });
+    m_windows.backupFiles.whenBuilt([this](TFBackupFiles* form) { form->setMessageBuffer(&m_buf); });
+    for (const WindowSlot<DocumentForm>& form : {m_windows.zawiadomienie, m_windows.potwierdzenie})
+        form.whenBuilt([this](DocumentForm* built) { built->setStudentSaver(this); });
     connectMaintenance();
     connectCalibration();
 }
@@ -249,7 +294,7 @@ void TFGlowna::buildToolBar()
         const QString hint = QString::fromUtf8(def.hint);
         button->setToolTip(hint);
         button->setAccessibleName(hint);
-        button->setIcon(glyphIcon(QString::fromUtf8(def.glyph), def.colour));
+        button->setIcon(QIcon(new GlyphIconEngine(QString::fromUtf8(def.glyph), def.colour)));
         button->setFixedSize(46, 38);
         connect(button, &QToolButton::clicked, this, def.handler);
         m_toolBar->addWidget(button);
@@ -554,32 +599,12 @@ bool TFGlowna::bFunLoadStudent(const QString& tableName)
 
 void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages)
 {
-    m_pagePicture = QPicture();
-    m_calibEntries.clear();
-    m_clippedFields.clear();
-    QString key;
-    if (documentType == 0)
-        key = QStringLiteral("zawiadomienie_o_przekazaniu");
-    else if (documentType == 1)
-        key = QStringLiteral("potwierdzenie_przyjecia_ucznia");
-    if (key.isEmpty() || !form) {
-        Prompts::instance().message(this, QStringLiteral("Niepoprawny typ świadectwa"),
-                                    QStringLiteral("Błąd"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+    finishStartPage();
+    if (!bFunLoadPageCalibration(form != nullptr, documentType))
         return;
-    }
-    if (!bFunCalibLoadData(m_buf, strFunGetCalibFilePath(m_buf, false), key, m_calibEntries)) {
-        showError(QStringLiteral("Błąd podczas próby wczytania danych kalibracji.\n\n") + m_buf.text());
-        return;
-    }
     m_printing = printing;
     m_pageCount = pages;
-    PageOptions options;
-    options.strikeEmpty = WykreskujPusteCheckBox->isChecked();
-    options.noDots = PrintNoDotsCheckBox->isChecked();
-    options.wordWrap = cbWordWrap->isChecked();
-    options.highlightMode = m_highlightMode;
-    options.highlighted = m_highlightedName;
-    PageRenderer renderer(m_buf, options, strFunGetMainDirPath(m_buf));
+    PageRenderer renderer(m_buf, pageOptions(), strFunGetMainDirPath(m_buf));
     renderer.record(m_pagePicture, m_calibEntries, pageTextsOf(*form), printing);
     m_clippedFields = PageRenderer::describeClipped(renderer.clipped(), [form](const QString& name) {
         const QWidget* field = form->component(name);
@@ -588,13 +613,91 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
                : !field->accessibleName().isEmpty() ? field->accessibleName()
                                                     : form->componentText(name);
     });
-    if (printing)
+    if (!printing)
+        vFunShowRecordedPage(renderer);
+}
+
+void TFGlowna::vFunDrawStartPage()
+{
+    // The calibration is read at once, so that a failure is reported in its place among
+    // the start-up messages. The page itself (the blank transfer notice) is drawn and
+    // laid over the decoded blank form when the window first appears, before anything of
+    // it is on screen, or earlier when anything else needs the preview. The preview
+    // takes its size now, so that the window is laid out once.
+    finishStartPage();
+    if (!bFunLoadPageCalibration(true, 0))
         return;
+    m_printing = false;
+    m_pageCount = 1;
+    m_startPage = pageOptions();
+    m_image->resize(previewBackgroundSize());
+}
+
+void TFGlowna::finishStartPage()
+{
+    const std::optional<PageOptions> options = std::exchange(m_startPage, std::nullopt);
+    if (!options)
+        return;
+    if (QWindow* window = windowHandle())
+        window->removeEventFilter(this);
+    PageRenderer renderer(m_buf, *options, strFunGetMainDirPath(m_buf));
+    renderer.record(m_pagePicture, m_calibEntries, blankPageTexts(TFZawiadomieniePrzek::pageTable()), false);
+    vFunShowRecordedPage(renderer);
+}
+
+const QPicture& TFGlowna::pagePicture()
+{
+    finishStartPage();
+    return m_pagePicture;
+}
+
+bool TFGlowna::bFunLoadPageCalibration(bool haveForm, int documentType)
+{
+    m_pagePicture = QPicture();
+    m_calibEntries.clear();
+    m_clippedFields.clear();
+    QString key;
+    if (documentType == 0)
+        key = QStringLiteral("zawiadomienie_o_przekazaniu");
+    else if (documentType == 1)
+        key = QStringLiteral("potwierdzenie_przyjecia_ucznia");
+    if (key.isEmpty() || !haveForm) {
+        Prompts::instance().message(this, QStringLiteral("Niepoprawny typ świadectwa"),
+                                    QStringLiteral("Błąd"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        return false;
+    }
+    if (!bFunCalibLoadData(m_buf, strFunGetCalibFilePath(m_buf, false), key, m_calibEntries)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania danych kalibracji.\n\n") + m_buf.text());
+        return false;
+    }
+    return true;
+}
+
+PageOptions TFGlowna::pageOptions() const
+{
+    PageOptions options;
+    options.strikeEmpty = WykreskujPusteCheckBox->isChecked();
+    options.noDots = PrintNoDotsCheckBox->isChecked();
+    options.wordWrap = cbWordWrap->isChecked();
+    options.highlightMode = m_highlightMode;
+    options.highlighted = m_highlightedName;
+    return options;
+}
+
+void TFGlowna::vFunShowRecordedPage(const PageRenderer& renderer)
+{
     vFunShowPagePreview();
     if (const auto& request = renderer.highlight()) {
         m_pageControl->setCurrentIndex(request->pageIndex);
         m_scroll->verticalScrollBar()->setValue(request->scrollY);
     }
+}
+
+void TFGlowna::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_startPage && windowHandle())
+        windowHandle()->installEventFilter(this);
 }
 
 void TFGlowna::vFunShowPagePreview()
@@ -603,7 +706,7 @@ void TFGlowna::vFunShowPagePreview()
     // replaced on disk shows at the next drawing. Without it the last background stays
     // (a white sheet before any), never the previous page underneath the new one.
     // Only a regular file is read: a pipe or a device in its place would never end.
-    const QFileInfo file(strFunGetMainDirPath(m_buf) + QStringLiteral("/grafika/a4_prw.bmp"));
+    const QFileInfo file(previewBackgroundPath());
     const QString stamp = file.isFile() ? file.filePath() + QString::number(file.size()) +
                                               file.lastModified().toString(Qt::ISODateWithMs)
                                         : QString();
@@ -613,7 +716,7 @@ void TFGlowna::vFunShowPagePreview()
         m_previewBackgroundStamp = stamp;
     }
     if (m_previewBackground.isNull()) {
-        m_previewBackground = QPixmap(958, 1389);
+        m_previewBackground = QPixmap(kBlankSheet);
         m_previewBackground.fill(Qt::white);
     }
     QPixmap page = m_previewBackground;
@@ -622,6 +725,21 @@ void TFGlowna::vFunShowPagePreview()
     painter.end();
     m_image->setPixmap(page);
     m_image->resize(page.size());
+}
+
+QString TFGlowna::previewBackgroundPath()
+{
+    return strFunGetMainDirPath(m_buf) + QStringLiteral("/grafika/a4_prw.bmp");
+}
+
+QSize TFGlowna::previewBackgroundSize()
+{
+    // Only the header is read; a picture that will not load leaves the white sheet.
+    if (!m_previewBackground.isNull())
+        return m_previewBackground.size();
+    const QString path = previewBackgroundPath();
+    const QSize size = QFileInfo(path).isFile() ? QImageReader(path).size() : QSize();
+    return size.isValid() ? size : kBlankSheet;
 }
 
 void TFGlowna::setHighlightMode(bool on, const QString& highlightedName)
@@ -733,7 +851,7 @@ void TFGlowna::DrukujToolButtonClick()
     else
         vFunDrawPage(m_windows.potwierdzenie, true, 1, 1);
     // A page that could not be drawn has already been reported; a blank sheet is no printout.
-    if (m_windows.drukuj && !m_pagePicture.isNull()) {
+    if (!m_pagePicture.isNull() && m_windows.drukuj) {
         // "Kowalski Jan - Zawiadomienie o przekazaniu"; a slash cannot stand in a file name.
         QString name = selectedNode()->parent()->text(0) + QStringLiteral(" - ") + document;
         name.replace(QLatin1Char('/'), QLatin1Char('-'));
@@ -788,6 +906,8 @@ bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        finishStartPage();
     if (watched == m_scroll->viewport() && event->type() == QEvent::Wheel) {
         FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
         return true;

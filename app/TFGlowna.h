@@ -2,7 +2,9 @@
 // preview of the selected document; the commands on students, documents and files.
 #pragma once
 
+#include "app/WindowSlot.h"
 #include "documents/StudentSaver.h"
+#include "printing/PageRenderer.h"
 #include "storage/CalibrationStore.h"
 #include "storage/FieldRow.h"
 #include "storage/MessageBuffer.h"
@@ -10,6 +12,8 @@
 #include <QMainWindow>
 #include <QPicture>
 #include <QPixmap>
+
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -43,19 +47,19 @@ public:
     explicit TFGlowna(QWidget* parent = nullptr);
     ~TFGlowna() override;
 
-    // The other windows, created once at start in the program's fixed order.
+    // The other windows, each built the first time a command needs it and kept.
     struct Windows {
-        TFDaneUcznia* daneUcznia = nullptr;
-        TFWait* wait = nullptr;
-        TFOProgramie* oProgramie = nullptr;
-        TFLogi* logi = nullptr;
-        TFAktualizacja* aktualizacja = nullptr;
-        TFDaneSzkoly* daneSzkoly = nullptr;
-        TFDrukuj* drukuj = nullptr;
-        DocumentForm* potwierdzenie = nullptr;
-        DocumentForm* zawiadomienie = nullptr;
-        TFBackupFiles* backupFiles = nullptr;
-        TFKalibracja* kalibracja = nullptr;
+        WindowSlot<TFDaneUcznia> daneUcznia;
+        WindowSlot<TFWait> wait;
+        WindowSlot<TFOProgramie> oProgramie;
+        WindowSlot<TFLogi> logi;
+        WindowSlot<TFAktualizacja> aktualizacja;
+        WindowSlot<TFDaneSzkoly> daneSzkoly;
+        WindowSlot<TFDrukuj> drukuj;
+        WindowSlot<DocumentForm> potwierdzenie;
+        WindowSlot<DocumentForm> zawiadomienie;
+        WindowSlot<TFBackupFiles> backupFiles;
+        WindowSlot<TFKalibracja> kalibracja;
     };
     void setWindows(const Windows& windows);
 
@@ -85,6 +89,8 @@ public:
     // Draws the page of a document form (type 0 the transfer notice, 1 the admission
     // confirmation) from its calibration; not printing, it is shown in the preview.
     void vFunDrawPage(DocumentForm* form, bool printing, int documentType, int pages);
+    // The start-up's page: the blank transfer notice.
+    void vFunDrawStartPage();
     // The calibration editor outlines the object it has chosen while it is open.
     void setHighlightMode(bool on, const QString& highlightedName = QString());
 
@@ -112,7 +118,7 @@ public:
     QTreeWidget* treeView() const { return m_tree; }
     QScrollArea* scrollBox() const { return m_scroll; }
     // The last drawn page and its number of pages, for the print dialog.
-    const QPicture& pagePicture() const { return m_pagePicture; }
+    const QPicture& pagePicture();
     int pageCount() const { return m_pageCount; }
     const QList<CalibEntry>& calibEntries() const { return m_calibEntries; }
     // The fields of the last drawn page that are cut at their boxes, one line each.
@@ -164,6 +170,7 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenus();
@@ -183,6 +190,12 @@ private:
     void drawCalibrationPreview(const QString& key, const QString& highlighted);
     void vFunBlankPreview();
     void vFunShowPagePreview();
+    bool bFunLoadPageCalibration(bool haveForm, int documentType);
+    PageOptions pageOptions() const;
+    void vFunShowRecordedPage(const PageRenderer& renderer);
+    void finishStartPage();
+    QString previewBackgroundPath();
+    QSize previewBackgroundSize();
 
     MessageBuffer m_buf;
     Windows m_windows;
@@ -193,7 +206,8 @@ private:
     QList<CalibEntry> m_calibEntries;
     QStringList m_clippedFields;
     QPixmap m_previewBackground;
-    QString m_previewBackgroundStamp; // path, size and time of the file it was read from
+    QString m_previewBackgroundStamp;       // path, size and time of the file it was read from
+    std::optional<PageOptions> m_startPage; // the start-up's page, still to be drawn
     bool m_highlightMode = false;
     QString m_highlightedName;
     bool m_unsavedChanges = false;

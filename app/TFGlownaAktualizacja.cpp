@@ -14,7 +14,7 @@ void TFGlowna::connectMaintenance()
     if (m_updateCheck || !m_windows.aktualizacja)
         return;
     m_updateCheck = new UpdateCheck(
-        {Version::major, Version::minor, Version::build}, m_windows.aktualizacja,
+        {Version::major, Version::minor, Version::build}, m_windows.aktualizacja.get(),
         [this] { return m_unsavedChanges; }, this);
     // The download window opens from the timer, after the check has finished answering.
     m_updateTimer->setInterval(1000);

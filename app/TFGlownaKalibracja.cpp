@@ -42,19 +42,19 @@ int writableTarget(const QString& target)
 
 void TFGlowna::connectCalibration()
 {
-    if (!m_windows.kalibracja)
-        return;
-    TFKalibracja::Host host;
-    host.drawPreview = [this](const QString& key, const QString& highlighted) {
-        drawCalibrationPreview(key, highlighted);
-    };
-    host.fillSampleValues = [this] {
-        m_windows.zawiadomienie->FillSampleValues();
-        m_windows.potwierdzenie->FillSampleValues();
-    };
-    host.reloadStudents = [this] { vFunRefreshStudentList(); };
-    host.clearPreview = [this] { vFunBlankPreview(); };
-    m_windows.kalibracja->setHost(std::move(host));
+    m_windows.kalibracja.whenBuilt([this](TFKalibracja* editor) {
+        TFKalibracja::Host host;
+        host.drawPreview = [this](const QString& key, const QString& highlighted) {
+            drawCalibrationPreview(key, highlighted);
+        };
+        host.fillSampleValues = [this] {
+            m_windows.zawiadomienie->FillSampleValues();
+            m_windows.potwierdzenie->FillSampleValues();
+        };
+        host.reloadStudents = [this] { vFunRefreshStudentList(); };
+        host.clearPreview = [this] { vFunBlankPreview(); };
+        editor->setHost(std::move(host));
+    });
 }
 
 void TFGlowna::Formatowaniewiadectwapodstawowe1Click()
@@ -109,6 +109,7 @@ void TFGlowna::drawCalibrationPreview(const QString& key, const QString& highlig
 
 void TFGlowna::vFunBlankPreview()
 {
+    finishStartPage();
     QPixmap blank(m_image->size());
     blank.fill(Qt::white);
     m_image->setPixmap(blank);

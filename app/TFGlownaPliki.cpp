@@ -59,7 +59,7 @@ bool TFGlowna::FormCreate()
             box->setChecked(value != 0);
     }
 
-    vFunDrawPage(m_windows.zawiadomienie, false, 0, 1);
+    vFunDrawStartPage();
     m_closeWithoutQuestions = false;
     m_unsavedChanges = false;
     vFunUpdateStudentMenuItems();

@@ -26,15 +26,23 @@ QString str(const char* text)
 }
 
 // The largest character height whose cell (ascent plus descent) fits the given height,
-// which is how a font given by its cell height is matched.
+// which is how a font given by its cell height is matched. Every size tried loads a
+// font, so the search starts at the top and each answer is kept for the run.
 int pixelSizeForCell(QFont font, int cellHeight)
 {
+    static QHash<QString, int> known;
+    const QString key = font.key() + QLatin1Char('/') + QString::number(cellHeight);
+    if (const auto found = known.constFind(key); found != known.cend())
+        return *found;
     int size = 1;
-    for (int candidate = 1; candidate <= cellHeight; ++candidate) {
+    for (int candidate = cellHeight; candidate > 1; --candidate) {
         font.setPixelSize(candidate);
-        if (QFontMetrics(font).height() <= cellHeight)
+        if (QFontMetrics(font).height() <= cellHeight) {
             size = candidate;
+            break;
+        }
     }
+    known.insert(key, size);
     return size;
 }
 
@@ -157,6 +165,14 @@ void applyTabOrder(const QList<BuiltComponent>& components)
     });
     for (qsizetype i = 1; i < ordered.size(); ++i)
         QWidget::setTabOrder(ordered.at(i - 1).widget, ordered.at(i).widget);
+}
+
+std::optional<QString> builtText(std::span<const ComponentEntry> entries, const QString& name)
+{
+    for (const ComponentEntry& entry : entries)
+        if (QLatin1String(entry.name) == name)
+            return entry.kind == ComponentKind::Label ? str(entry.text) : QString();
+    return std::nullopt;
 }
 
 QList<QWidget*> widgets(const QList<BuiltComponent>& components)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <span>
 
 class QWidget;
@@ -57,5 +58,10 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
 void applyTabOrder(const QList<BuiltComponent>& components);
 
 QList<QWidget*> widgets(const QList<BuiltComponent>& components);
+
+// The text a component of the table holds right after `build`, as FormBinding::text
+// reads it: a label's caption, nothing in the others; no value when no entry has that
+// name.
+std::optional<QString> builtText(std::span<const ComponentEntry> entries, const QString& name);
 
 } // namespace FormTable

@@ -63,3 +63,8 @@ TFZawiadomieniePrzek::TFZawiadomieniePrzek(TFDaneUcznia* student, QWidget* paren
 {
     setObjectName(QStringLiteral("FZawiadomieniePrzek"));
 }
+
+std::span<const ComponentEntry> TFZawiadomieniePrzek::pageTable()
+{
+    return Page;
+}

@@ -12,5 +12,8 @@ public:
 
     explicit TFZawiadomieniePrzek(TFDaneUcznia* student, QWidget* parent = nullptr);
 
+    // The components of the page, as the form is built from them.
+    static std::span<const ComponentEntry> pageTable();
+
     QString sectionId() const override { return SectionId; }
 };

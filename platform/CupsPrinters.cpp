@@ -2,17 +2,83 @@
 
 #include <cups/cups.h>
 
+#include <QLibrary>
+
 #include <cerrno>
 #include <cstring>
+#include <type_traits>
 
 namespace {
+
+// The CUPS library is loaded the first time a printer is asked for, not with the
+// program: it brings its own TLS, Kerberos and Avahi libraries, and most starts of the
+// program print nothing.
+struct Cups {
+    decltype(&::cupsGetDests2) getDests2 = nullptr;
+    decltype(&::cupsFreeDests) freeDests = nullptr;
+    decltype(&::cupsGetDest) getDest = nullptr;
+    decltype(&::cupsLastError) lastError = nullptr;
+    decltype(&::cupsLastErrorString) lastErrorString = nullptr;
+    decltype(&::ippErrorString) errorString = nullptr;
+    decltype(&::cupsCopyDestInfo) copyDestInfo = nullptr;
+    decltype(&::cupsCheckDestSupported) checkDestSupported = nullptr;
+    decltype(&::cupsFreeDestInfo) freeDestInfo = nullptr;
+    decltype(&::cupsAddOption) addOption = nullptr;
+    decltype(&::cupsSetDests2) setDests2 = nullptr;
+    QString loadError; // empty once every function is there
+};
+
+const Cups& cups()
+{
+    static const Cups loaded = [] {
+        Cups c;
+        QLibrary library(QStringLiteral("cups"), 2);
+        if (!library.load()) {
+            c.loadError = library.errorString();
+            return c;
+        }
+        bool whole = true;
+        auto resolve = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+            whole = whole && function;
+        };
+        resolve(c.getDests2, "cupsGetDests2");
+        resolve(c.freeDests, "cupsFreeDests");
+        resolve(c.getDest, "cupsGetDest");
+        resolve(c.lastError, "cupsLastError");
+        resolve(c.lastErrorString, "cupsLastErrorString");
+        resolve(c.errorString, "ippErrorString");
+        resolve(c.copyDestInfo, "cupsCopyDestInfo");
+        resolve(c.checkDestSupported, "cupsCheckDestSupported");
+        resolve(c.freeDestInfo, "cupsFreeDestInfo");
+        resolve(c.addOption, "cupsAddOption");
+        resolve(c.setDests2, "cupsSetDests2");
+        if (!whole)
+            c.loadError = library.errorString();
+        return c;
+    }();
+    return loaded;
+}
+
+bool available()
+{
+    return cups().loadError.isEmpty();
+}
 
 // The dests of one cupsGetDests call, freed on every path.
 class Dests
 {
 public:
-    Dests() { m_count = cupsGetDests2(CUPS_HTTP_DEFAULT, &m_dests); }
-    ~Dests() { cupsFreeDests(m_count, m_dests); }
+    Dests()
+    {
+        if (available())
+            m_count = cups().getDests2(CUPS_HTTP_DEFAULT, &m_dests);
+    }
+    ~Dests()
+    {
+        if (m_dests)
+            cups().freeDests(m_count, m_dests);
+    }
     Dests(const Dests&) = delete;
     Dests& operator=(const Dests&) = delete;
 
@@ -26,8 +92,10 @@ public:
         const int slash = full.indexOf('/');
         const QByteArray printer = slash < 0 ? full : full.left(slash);
         const QByteArray instance = slash < 0 ? QByteArray() : full.mid(slash + 1);
-        return cupsGetDest(printer.constData(), instance.isEmpty() ? nullptr : instance.constData(), m_count,
-                           m_dests);
+        if (!m_dests)
+            return nullptr;
+        return cups().getDest(printer.constData(), instance.isEmpty() ? nullptr : instance.constData(),
+                              m_count, m_dests);
     }
 
 private:
@@ -45,14 +113,14 @@ QString destName(const cups_dest_t* dest)
 
 QString cupsError()
 {
-    return QString::number(int(cupsLastError())) + QStringLiteral(" (") +
-           QString::fromUtf8(cupsLastErrorString()) + QLatin1Char(')');
+    return QString::number(int(cups().lastError())) + QStringLiteral(" (") +
+           QString::fromUtf8(cups().lastErrorString()) + QLatin1Char(')');
 }
 
 QString notFound()
 {
     return QString::number(int(IPP_STATUS_ERROR_NOT_FOUND)) + QStringLiteral(" (") +
-           QString::fromUtf8(ippErrorString(IPP_STATUS_ERROR_NOT_FOUND)) + QLatin1Char(')');
+           QString::fromUtf8(cups().errorString(IPP_STATUS_ERROR_NOT_FOUND)) + QLatin1Char(')');
 }
 
 // The IPP value of `sides`.
@@ -93,8 +161,10 @@ QString defaultPrinter()
 
 Result storeDefaults(const QString& name, Sides sides)
 {
+    if (!available())
+        return {Failure::Open, cups().loadError};
     Dests dests;
-    const ipp_status_t listed = cupsLastError();
+    const ipp_status_t listed = cups().lastError();
     cups_dest_t* dest = dests.find(name);
     if (!dest) {
         // Gone since it was listed, or the server cannot be reached.
@@ -102,22 +172,22 @@ Result storeDefaults(const QString& name, Sides sides)
     }
     // The server must still know the printer, as lpoptions checks before it writes; its
     // answer also tells whether it prints on both sides.
-    cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
+    cups_dinfo_t* info = cups().copyDestInfo(CUPS_HTTP_DEFAULT, dest);
     if (!info)
         return {Failure::Read, cupsError()};
     Result result;
     result.twoSided =
-        cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_PORTRAIT) ||
-        cupsCheckDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_LANDSCAPE);
-    cupsFreeDestInfo(info);
+        cups().checkDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_PORTRAIT) ||
+        cups().checkDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_SIDES, CUPS_SIDES_TWO_SIDED_LANDSCAPE);
+    cups().freeDestInfo(info);
     if (!result.twoSided)
         sides = Sides::OneSided;
 
-    dest->num_options = cupsAddOption("media", "A4", dest->num_options, &dest->options);
-    dest->num_options = cupsAddOption("orientation-requested", "3", dest->num_options, &dest->options);
-    dest->num_options = cupsAddOption(CUPS_SIDES, sidesValue(sides), dest->num_options, &dest->options);
+    dest->num_options = cups().addOption("media", "A4", dest->num_options, &dest->options);
+    dest->num_options = cups().addOption("orientation-requested", "3", dest->num_options, &dest->options);
+    dest->num_options = cups().addOption(CUPS_SIDES, sidesValue(sides), dest->num_options, &dest->options);
     errno = 0;
-    if (cupsSetDests2(CUPS_HTTP_DEFAULT, dests.count(), dests.array()) != 0) {
+    if (cups().setDests2(CUPS_HTTP_DEFAULT, dests.count(), dests.array()) != 0) {
         const int error = errno;
         result.failure = Failure::Write;
         result.error = error != 0 ? QString::number(error) + QStringLiteral(" (") +

@@ -108,6 +108,11 @@ PageTexts pageTextsOf(const DocumentForm& form)
     };
 }
 
+PageTexts blankPageTexts(std::span<const ComponentEntry> page)
+{
+    return [page](const QString& name) { return FormTable::builtText(page, name); };
+}
+
 PageRenderer::PageRenderer(MessageBuffer& buf, const PageOptions& options, const QString& dataDir)
     : m_buf(buf), m_options(options), m_dataDir(dataDir)
 {

@@ -9,6 +9,7 @@
 // smallest size cut at the box; such cut fields are reported to the caller.
 #pragma once
 
+#include "documents/FormTable.h"
 #include "storage/CalibrationStore.h"
 #include "storage/MessageBuffer.h"
 
@@ -20,6 +21,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 
 class DocumentForm;
 class QPainter;
@@ -48,6 +50,8 @@ struct ClippedField {
 // The text of a form component by name; nothing when the form has no such component.
 using PageTexts = std::function<std::optional<QString>(const QString& name)>;
 PageTexts pageTextsOf(const DocumentForm& form);
+// The texts of a form that has just been built from `page`, without building it.
+PageTexts blankPageTexts(std::span<const ComponentEntry> page);
 
 class PageRenderer
 {

@@ -733,9 +733,25 @@ private Q_SLOTS:
         }
     }
 
+    // What the renderer reads from a transfer notice form just built is known without
+    // building the form.
+    void blankTextsAreThoseOfANewForm()
+    {
+        const TFZawiadomieniePrzek form(nullptr);
+        const PageTexts built = pageTextsOf(form);
+        const PageTexts blank = blankPageTexts(TFZawiadomieniePrzek::pageTable());
+        for (const ComponentEntry& entry : TFZawiadomieniePrzek::pageTable()) {
+            const QString name = QString::fromLatin1(entry.name);
+            QVERIFY2(blank(name) == built(name), entry.name);
+        }
+        QVERIFY(!blank(QStringLiteral("ZMIENNA_Brak_STR1_DATA_EDIT")));
+    }
+
     void previewOfASelectedDocument();
     void longValuesPrintWholeAndApart_data();
     void longValuesPrintWholeAndApart();
+    void startPreviewIsTheBlankTransferNotice_data();
+    void startPreviewIsTheBlankTransferNotice();
 };
 
 void TestPageRenderer::longValuesPrintWholeAndApart_data()
@@ -881,6 +897,44 @@ void TestPageRenderer::previewOfASelectedDocument()
     QCOMPARE(mkfifo(background.toLocal8Bit().constData(), 0600), 0);
     main->vFunDrawPage(w.zawiadomienie, false, 0, 1);
     QCOMPARE(image->pixmap().toImage(), shown);
+}
+
+void TestPageRenderer::startPreviewIsTheBlankTransferNotice_data()
+{
+    QTest::addColumn<bool>("failedDrawingFirst");
+    QTest::newRow("shown at once") << false;
+    QTest::newRow("after a failed drawing") << true;
+}
+
+// The page drawn at start, finished only when the window first appears, is the blank
+// transfer notice over the blank form, in the place the window was laid out for; a
+// drawing that fails before the window appears leaves it there.
+void TestPageRenderer::startPreviewIsTheBlankTransferNotice()
+{
+    QFETCH(bool, failedDrawingFirst);
+    TestEnvironment env;
+    ScriptedPrompts prompts;
+    QVERIFY(env.installDataFolder());
+    ProgramWindows w;
+    QVERIFY(bFunStartProgram(w, QString()));
+    TFGlowna* main = w.glowna.get();
+    auto closeQuietly = qScopeGuard([main] { main->setCloseWithoutQuestions(true); });
+    const auto* image = main->findChild<QLabel*>(QStringLiteral("Image1"));
+    const QSize laidOut = image->size();
+    if (failedDrawingFirst)
+        main->vFunDrawPage(w.potwierdzenie, false, 2, 1);
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main));
+    const QImage shown = image->pixmap().toImage();
+    QCOMPARE(image->size(), laidOut);
+    QCOMPARE(shown.size(), laidOut);
+    QVERIFY(darkPixels(shown, QRect(74, 74, 883, 600)) > 0);
+
+    main->vFunDrawPage(w.zawiadomienie, false, 0, 1);
+    QCOMPARE(image->pixmap().toImage(), shown);
+    QCOMPARE(prompts.texts(),
+             failedDrawingFirst ? QStringList{QStringLiteral("Niepoprawny typ świadectwa")} : QStringList());
+    main->hide();
 }
 
 QTEST_MAIN(TestPageRenderer)
