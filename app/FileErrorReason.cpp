@@ -12,6 +12,7 @@ struct Reason {
 constexpr Reason Reasons[] = {
     {ENOSPC, "Na dysku zabrakło miejsca."},
     {EDQUOT, "Przekroczono przydział miejsca na dysku."},
+    {EFBIG, "Plik przekroczył największy rozmiar, na jaki pozwala system."},
     {EROFS, "Nośnik jest tylko do odczytu."},
     {EACCES, "Brak uprawnień do zapisu pliku lub katalogu."},
     {EPERM, "Brak uprawnień do zapisu pliku lub katalogu."},

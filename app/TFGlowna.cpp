@@ -301,6 +301,12 @@ void TFGlowna::buildCentre()
     m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setOpenDocumentPath(QString());
     m_statusBar->addWidget(m_statusText, 1);
+    // Notes on the open register: read-only, who else changed it, what a Save joined.
+    m_statusNote = new QLabel(m_statusBar);
+    m_statusNote->setObjectName(QStringLiteral("StatusBarNote"));
+    m_statusNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusBar->addWidget(m_statusNote);
+    setStatusNote(QString());
     layout->addWidget(m_statusBar);
 
     auto* body = new QHBoxLayout;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "documents/StudentSaver.h"
+#include "platform/FileStamp.h"
+#include "platform/RegisterLock.h"
 #include "storage/CalibrationStore.h"
 #include "storage/FieldRow.h"
 #include "storage/MessageBuffer.h"
@@ -13,6 +15,7 @@
 
 class QAction;
 class QCheckBox;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -98,6 +101,8 @@ public:
     void setCloseWithoutQuestions(bool on) { m_closeWithoutQuestions = on; }
     bool printing() const { return m_printing; }
     MessageBuffer& messageBuffer() { return m_buf; }
+    // Opened while another user has it: Save is disabled, Save as works.
+    bool readOnly() const { return m_readOnly; }
     const QList<StudentListEntry>& students() const { return m_students; }
 
     QString selectedStudentCaption() const;
@@ -176,6 +181,23 @@ private:
     void vFunBlankPreview();
     void vFunShowPagePreview();
 
+    // A register that other users may have open too (TFGlownaRejestr.cpp).
+    enum class RegisterAccess { Cancelled, Normal, ReadOnly };
+    enum class SaveStep { CopyWorkingCopy, Written, Stopped, SaveAs };
+    RegisterAccess askAboutOtherUser(const QString& path);
+    void claimRegister(const QString& path, RegisterAccess access);
+    void rememberBase(const QString& path);
+    void forgetRegister();
+    SaveStep joinChangesOnDisk(const QString& target);
+    SaveStep mergeSnapshot(const QString& target, const FileStamp& snapshotStamp);
+    void rememberSavedRegister(const QString& target);
+    void adoptSavedRegister(const QString& target);
+    void lockRegister(const QString& path);
+    void setReadOnly(bool on);
+    void setStatusNote(const QString& note);
+    void registerChangedOnDisk();
+    void refillKeepingSelection();
+
     MessageBuffer m_buf;
     Windows m_windows;
     QList<StudentListEntry> m_students;
@@ -192,10 +214,18 @@ private:
     bool m_printing = false;
     bool m_pressOnSelected = false; // the mouse went down on the selected node
     QString m_saveDialogName = QStringLiteral("nowy");
+    RegisterLock m_lock;
+    FileStamp m_baseStamp; // the document file as it was read or last written
+    QByteArray m_baseHash; // SHA-256 of it; empty: no base copy to join changes against
+    bool m_readOnly = false;
+    bool m_openCancelled = false; // the last open stopped at the other user's question
+    QString m_note;
 
     QToolBar* m_toolBar = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusText = nullptr;
+    QLabel* m_statusNote = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr;
     QTreeWidget* m_tree = nullptr;
     QMenu* m_treeMenu = nullptr;
     QTabWidget* m_pageControl = nullptr;

@@ -35,29 +35,38 @@ QString Prompts::qtFilter(const QString& filter)
     return out.isEmpty() ? filter : out.join(QStringLiteral(";;"));
 }
 
+namespace {
+
+void setIcon(QMessageBox& box, Prompts::Icon icon)
+{
+    switch (icon) {
+    case Prompts::Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Prompts::Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Prompts::Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Prompts::Icon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Prompts::Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+}
+
+} // namespace
+
 Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
                                    Buttons buttons, Answer defaultAnswer)
 {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
-    switch (icon) {
-    case Icon::None:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case Icon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case Icon::Warning:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case Icon::Error:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case Icon::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    }
+    setIcon(box, icon);
     if (buttons == Buttons::YesNo) {
         QPushButton* yes = box.addButton(QStringLiteral("&Tak"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("&Nie"), QMessageBox::NoRole);
@@ -93,6 +102,25 @@ QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QSt
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
+}
+
+int QtPrompts::choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                      const QStringList& buttons, int defaultIndex, int escapeIndex)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    setIcon(box, icon);
+    QList<QPushButton*> pushed;
+    for (const QString& button : buttons)
+        pushed.append(box.addButton(button, QMessageBox::ActionRole));
+    if (defaultIndex >= 0 && defaultIndex < pushed.size())
+        box.setDefaultButton(pushed.at(defaultIndex));
+    if (escapeIndex >= 0 && escapeIndex < pushed.size())
+        box.setEscapeButton(pushed.at(escapeIndex));
+    box.exec();
+    const int pressed = int(pushed.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+    return pressed >= 0 ? pressed : escapeIndex;
 }
 
 bool QtPrompts::inputText(QWidget* parent, const QString& title, const QString& label, QString& text)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -31,6 +32,10 @@ public:
                                  const QString& initialName) = 0;
     // False when cancelled.
     virtual bool inputText(QWidget* parent, const QString& title, const QString& label, QString& text) = 0;
+    // A box with buttons of the caller's captions, left to right; the index of the one
+    // pressed. Enter presses `defaultIndex`; Escape and the close box press `escapeIndex`.
+    virtual int choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                       const QStringList& buttons, int defaultIndex, int escapeIndex) = 0;
 
     // Shorthands for the two common kinds of box.
     void error(QWidget* parent, const QString& text, const QString& caption = QStringLiteral("Błąd"))
@@ -63,4 +68,6 @@ public:
     QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
                          const QString& initialName) override;
     bool inputText(QWidget* parent, const QString& title, const QString& label, QString& text) override;
+    int choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+               const QStringList& buttons, int defaultIndex, int escapeIndex) override;
 };

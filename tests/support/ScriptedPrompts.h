@@ -8,7 +8,7 @@
 #include <QStringList>
 
 struct ShownBox {
-    enum class Kind { Message, OpenFile, SaveFile, Input };
+    enum class Kind { Message, OpenFile, SaveFile, Input, Choice };
     Kind kind = Kind::Message;
     QString text;    // message text, or the input box's label
     QString caption; // caption, or the dialog's title
@@ -17,6 +17,7 @@ struct ShownBox {
     Prompts::Answer defaultAnswer = Prompts::Answer::Ok; // the button Enter presses
     QString filter;
     QString initialName;
+    QStringList choices; // the buttons of a choice
 };
 
 class ScriptedPrompts : public Prompts
@@ -31,6 +32,8 @@ public:
     QQueue<QString> files;
     // Texts for input boxes; none left cancels.
     QQueue<QString> inputs;
+    // Button indexes for boxes with buttons of their own; none left presses Escape.
+    QQueue<int> choices;
 
     QList<ShownBox> shown;
 
@@ -66,12 +69,21 @@ public:
         return true;
     }
 
+    int choose(QWidget*, const QString& text, const QString& caption, Icon icon, const QStringList& buttons,
+               int /*defaultIndex*/, int escapeIndex) override
+    {
+        ShownBox box{ShownBox::Kind::Choice, text, caption, icon, Buttons::Ok, Answer::Ok, {}, {}};
+        box.choices = buttons;
+        shown.append(box);
+        return choices.isEmpty() ? escapeIndex : choices.dequeue();
+    }
+
     // Texts of the message boxes shown so far.
     QStringList texts() const
     {
         QStringList out;
         for (const ShownBox& box : shown)
-            if (box.kind == ShownBox::Kind::Message)
+            if (box.kind == ShownBox::Kind::Message || box.kind == ShownBox::Kind::Choice)
                 out << box.text;
         return out;
     }
