@@ -428,6 +428,12 @@ bool TFGlowna::vFunRefreshStudentList(const QString& hint)
         showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() + hint);
         return false;
     }
+    fillStudentTree(std::move(students));
+    return true;
+}
+
+void TFGlowna::fillStudentTree(QList<StudentListEntry> students)
+{
     vFunSortStudents(students);
     m_students = students;
 
@@ -445,7 +451,6 @@ bool TFGlowna::vFunRefreshStudentList(const QString& hint)
     }
     m_tree->addTopLevelItems(roots);
     m_tree->setUpdatesEnabled(true);
-    return true;
 }
 
 void TFGlowna::vFunUpdateStudentMenuItems()

@@ -38,6 +38,7 @@ class TFLogi;
 class TFOProgramie;
 class TFWait;
 class UpdateCheck;
+struct RegisterMergePlan;
 
 class TFGlowna : public QMainWindow, public StudentSaver
 {
@@ -78,6 +79,8 @@ public:
     // after the reason).
     bool vFunRefreshStudentList(const QString& hint = QString());
     void vFunUpdateStudentMenuItems();
+    // Sorts the list, keeps it and builds the tree of it.
+    void fillStudentTree(QList<StudentListEntry> students);
     bool bFunLoadStudent(const QString& tableName);
     bool bFunSaveStudent(const QString& previousTableName = QString()) override;
     bool bFunSaveDocument() override;
@@ -196,7 +199,8 @@ private:
     void setReadOnly(bool on);
     void setStatusNote(const QString& note);
     void registerChangedOnDisk();
-    void refillKeepingSelection();
+    void refillKeepingSelection(const RegisterMergePlan& plan);
+    void reportDamagedStudents(const QString& target, const QStringList& students);
 
     MessageBuffer m_buf;
     Windows m_windows;
@@ -219,7 +223,8 @@ private:
     QByteArray m_baseHash; // SHA-256 of it; empty: no base copy to join changes against
     bool m_readOnly = false;
     bool m_openCancelled = false; // the last open stopped at the other user's question
-    QString m_note;
+    QString m_note;               // what the status bar says about the register
+    QString m_lockNote;           // why no lock could be made
 
     QToolBar* m_toolBar = nullptr;
     QStatusBar* m_statusBar = nullptr;

@@ -12,11 +12,13 @@
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "storage/SqlText.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QLabel>
+#include <QSet>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -103,10 +105,13 @@ void TFGlowna::lockRegister(const QString& path)
 {
     const int err = m_lock.acquire(path, Clock::instance().nowUtc());
     // Another user's lock stays where it is: that user still has the register open.
-    if (err != 0 && err != EEXIST)
-        setStatusNote(QStringLiteral("Inni użytkownicy nie zobaczą, że rejestr jest otwarty: w jego katalogu "
-                                     "nie można utworzyć pliku blokady (kod błędu: ") +
-                      QString::number(err) + QStringLiteral(")."));
+    m_lockNote =
+        err == 0 || err == EEXIST
+            ? QString()
+            : QStringLiteral("Inni użytkownicy nie zobaczą, że rejestr jest otwarty: w jego katalogu "
+                             "nie można utworzyć pliku blokady (kod błędu: ") +
+                  QString::number(err) + QStringLiteral(").");
+    setStatusNote(m_note);
 }
 
 void TFGlowna::rememberBase(const QString& path)
@@ -114,7 +119,7 @@ void TFGlowna::rememberBase(const QString& path)
     MessageBuffer quiet;
     const QString base = basePath(quiet);
     // Without a base copy Save writes over the file as it always did.
-    if (copyHashed(strFunGetTmpFilePath(quiet), base, m_baseHash) != 0) {
+    if (copyHashed(strFunGetTmpFilePath(quiet), base, &m_baseHash) != 0) {
         m_baseHash.clear();
         FileOps::removeFile(base);
     }
@@ -143,6 +148,7 @@ void TFGlowna::forgetRegister()
         m_watcher->removePaths(m_watcher->files());
     if (m_watcher && !m_watcher->directories().isEmpty())
         m_watcher->removePaths(m_watcher->directories());
+    m_lockNote.clear();
     setReadOnly(false);
     setStatusNote(QString());
 }
@@ -153,6 +159,10 @@ void TFGlowna::rememberSavedRegister(const QString& target)
     if (FileStamp::of(target, m_baseStamp) != 0)
         m_baseStamp = FileStamp();
     rememberBase(target);
+    setStatusNote(QString());
+    // Opened while another user had it: the lock is taken once that user has left.
+    if (!m_lock.held() && m_lockNote.isEmpty())
+        m_lock.acquire(target, Clock::instance().nowUtc());
 }
 
 void TFGlowna::adoptSavedRegister(const QString& target)
@@ -177,7 +187,7 @@ TFGlowna::SaveStep TFGlowna::joinChangesOnDisk(const QString& target)
         QByteArray hash;
         FileStamp read;
         bool unreadable = false;
-        if (const int err = copyHashed(target, diskPath(m_buf), hash, &read, &unreadable); err != 0) {
+        if (const int err = copyHashed(target, diskPath(m_buf), &hash, &read, &unreadable); err != 0) {
             FileOps::removeFile(diskPath(m_buf));
             m_buf.reset();
             if (!unreadable) { // the private copy could not be written
@@ -227,32 +237,8 @@ TFGlowna::SaveStep TFGlowna::mergeSnapshot(const QString& target, const FileStam
             0, 2);
         return answer == 0 ? MergeChoice::Mine : answer == 1 ? MergeChoice::Theirs : MergeChoice::Cancel;
     };
-    if (!bFunPlanRegisterMerge(m_buf, basePath(m_buf), disk, tmp, decide, plan)) {
-        FileOps::removeFile(disk);
-        if (plan.cancelled)
-            return SaveStep::Stopped;
-        const QString reason = m_buf.text();
-        m_buf.reset();
-        if (plan.theirsUnreadable) {
-            m_buf << "Plik\n"
-                  << target
-                  << "\nnie jest już plikiem rejestru: zastąpił go inny plik albo jest uszkodzony.\n\n"
-                  << reason << kUseSaveAs;
-            vFunLogError(m_buf, kSaveLabel);
-            Prompts::instance().message(this, m_buf.text(), QStringLiteral("Zapisz"), Prompts::Icon::Warning,
-                                        Prompts::Buttons::Ok);
-            return SaveStep::SaveAs;
-        }
-        m_buf << "Nie udało się dołączyć zmian innego użytkownika.\n\n" << reason << kNothingWritten;
-        vFunLogError(m_buf, kSaveLabel);
-        showError(m_buf.text());
-        return SaveStep::Stopped;
-    }
-
-    QByteArray unused;
-    int err = copyHashed(tmp, merged, unused);
-    MessageBuffer applied;
-    const bool joined = err == 0 && bFunApplyRegisterMerge(applied, merged, disk, plan);
+    int err = copyHashed(tmp, merged, nullptr);
+    const bool joined = err == 0 && bFunMergeRegisters(m_buf, basePath(m_buf), disk, merged, decide, plan);
     FileOps::removeFile(disk);
     FileStamp now;
     if (joined && (FileStamp::of(target, now) != 0 || now != snapshotStamp)) {
@@ -261,47 +247,72 @@ TFGlowna::SaveStep TFGlowna::mergeSnapshot(const QString& target, const FileStam
     }
     if (joined)
         err = FileOps::copyFile(merged, target, false);
-    if (!joined || err != 0) {
+    if (joined && err == 0) {
+        // The working copy becomes the register as written.
+        if (std::rename(merged.toUtf8().constData(), tmp.toUtf8().constData()) != 0)
+            FileOps::copyFile(merged, tmp, false);
         FileOps::removeFile(merged);
-        m_buf.reset();
-        m_buf << "Nie udało się zapisać rejestru z dołączonymi zmianami innego użytkownika.\n\n";
-        if (err != 0)
-            m_buf << "Kod błędu: " << err << strFunFileErrorReason(err);
-        else
-            m_buf << applied.text();
-        m_buf << kNothingWritten;
-        vFunLogError(m_buf, kSaveLabel);
-        showError(m_buf.text());
-        return SaveStep::Stopped;
+        rememberSavedRegister(target);
+        refillKeepingSelection(plan);
+        setStatusNote(
+            QStringLiteral("Dołączono zmiany innego użytkownika: dodani %1, zmienieni %2, usunięci %3.")
+                .arg(plan.added)
+                .arg(plan.changed)
+                .arg(plan.removed));
+        if (!plan.damaged.isEmpty())
+            reportDamagedStudents(target, plan.damaged);
+        return SaveStep::Written;
     }
 
-    // The working copy becomes the register as written.
-    if (std::rename(merged.toUtf8().constData(), tmp.toUtf8().constData()) != 0)
-        FileOps::copyFile(merged, tmp, false);
     FileOps::removeFile(merged);
-    rememberSavedRegister(target);
-    refillKeepingSelection();
-    setStatusNote(QStringLiteral("Dołączono zmiany innego użytkownika: dodani %1, zmienieni %2, usunięci %3.")
-                      .arg(plan.added)
-                      .arg(plan.changed)
-                      .arg(plan.removed));
-    if (!plan.damaged.isEmpty()) {
-        m_buf.reset();
-        m_buf << "W pliku rejestru\n"
-              << target << "\nnie dało się odczytać danych uczniów:\n"
-              << plan.damaged.join(QLatin1Char('\n')) << "\nZapisano ich dane z Twojej kopii.";
+    if (plan.cancelled)
+        return SaveStep::Stopped;
+    const QString reason =
+        err != 0 ? QStringLiteral("Kod błędu: ") + QString::number(err) + strFunFileErrorReason(err)
+                 : m_buf.text();
+    m_buf.reset();
+    if (plan.theirsUnreadable) {
+        m_buf << "Plik\n"
+              << target << "\nnie jest już plikiem rejestru: zastąpił go inny plik albo jest uszkodzony.\n\n"
+              << reason << kUseSaveAs;
         vFunLogError(m_buf, kSaveLabel);
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Zapisz"), Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);
+        return SaveStep::SaveAs;
     }
-    return SaveStep::Written;
+    m_buf << "Nie udało się dołączyć zmian innego użytkownika.\n\n" << reason << kNothingWritten;
+    vFunLogError(m_buf, kSaveLabel);
+    showError(m_buf.text());
+    return SaveStep::Stopped;
 }
 
-void TFGlowna::refillKeepingSelection()
+void TFGlowna::reportDamagedStudents(const QString& target, const QStringList& students)
+{
+    m_buf.reset();
+    m_buf << "W pliku rejestru\n"
+          << target << "\nnie dało się odczytać danych uczniów:\n"
+          << students.join(QLatin1Char('\n')) << "\nZapisano ich dane z Twojej kopii.";
+    vFunLogError(m_buf, kSaveLabel);
+    Prompts::instance().message(this, m_buf.text(), QStringLiteral("Zapisz"), Prompts::Icon::Warning,
+                                Prompts::Buttons::Ok);
+}
+
+void TFGlowna::refillKeepingSelection(const RegisterMergePlan& plan)
 {
     const QString table = selectedStudentTable();
     const QString document = selectedDocumentCaption();
-    vFunRefreshStudentList();
+    // The working copy is the list so far with the students taken in; listing the
+    // whole register again would only repeat it.
+    QSet<QString> taken;
+    for (const QByteArray& name : plan.fromTheirs)
+        taken.insert(SqlText::text(name.constData()));
+    QList<StudentListEntry> students;
+    students.reserve(m_students.size() + plan.theirStudents.size());
+    for (const StudentListEntry& student : std::as_const(m_students))
+        if (!taken.contains(student.tableName))
+            students.append(student);
+    students.append(plan.theirStudents);
+    fillStudentTree(std::move(students));
     if (!document.isEmpty() && selectDocument(table, document))
         return;
     // The tree lists the students in the order of the list.
@@ -334,9 +345,11 @@ void TFGlowna::setReadOnly(bool on)
 void TFGlowna::setStatusNote(const QString& note)
 {
     m_note = note;
-    QString text = m_readOnly ? kReadOnly : QString();
-    if (!note.isEmpty())
-        text += (text.isEmpty() ? QString() : QStringLiteral("  ")) + note;
+    QStringList parts;
+    for (const QString& part : {m_readOnly ? kReadOnly : QString(), m_lockNote, note})
+        if (!part.isEmpty())
+            parts << part;
+    const QString text = parts.join(QStringLiteral("  "));
     m_statusNote->setText(text);
     m_statusNote->setAccessibleName(text.isEmpty() ? QStringLiteral("Uwagi o rejestrze: brak")
                                                    : QStringLiteral("Uwagi o rejestrze: ") + text);

@@ -4,6 +4,7 @@
 // are the same when their tables hold the same rows, byte for byte as stored.
 #pragma once
 
+#include "storage/FieldRow.h"
 #include "storage/MessageBuffer.h"
 
 #include <QByteArrayList>
@@ -15,8 +16,10 @@
 enum class MergeChoice { Mine, Theirs, Cancel };
 
 struct RegisterMergePlan {
-    // Tables to take from the file on disk; one it no longer holds is dropped.
+    // Tables taken from the file on disk; one it no longer holds was dropped.
     QByteArrayList fromTheirs;
+    // The list entries of those it holds, in the same order.
+    QList<StudentListEntry> theirStudents;
     int added = 0;
     int changed = 0;
     int removed = 0;
@@ -26,17 +29,12 @@ struct RegisterMergePlan {
     bool theirsUnreadable = false; // the file on disk is not a register (any more)
 };
 
-// Compares the three files and decides what to take from theirs: a student changed on
+// Joins the file on disk into `merged`, a copy of the working copy: a student changed on
 // one side only takes that side; one changed on both sides, differently, is decided by
-// `decide` (with the student's "surname first name"). False with the reason in `buf`
-// when a file cannot be read as a register, or with `plan.cancelled` when `decide`
-// said Cancel.
-bool bFunPlanRegisterMerge(MessageBuffer& buf, const QString& base, const QString& theirs,
-                           const QString& mine,
-                           const std::function<MergeChoice(const QString& student)>& decide,
-                           RegisterMergePlan& plan);
-
-// Writes the plan into `merged`, a copy of mine, in one transaction: any failure (a full
-// disk) leaves `merged` as it was, with the reason in `buf`.
-bool bFunApplyRegisterMerge(MessageBuffer& buf, const QString& merged, const QString& theirs,
-                            const RegisterMergePlan& plan);
+// `decide` (given the student's "surname first name"). On failure `merged` is as it
+// was: with `plan.cancelled` when `decide` said Cancel, with `plan.theirsUnreadable`
+// when the file on disk cannot be read as a register, otherwise (a full disk) with the
+// reason in `buf`.
+bool bFunMergeRegisters(MessageBuffer& buf, const QString& base, const QString& theirs, const QString& merged,
+                        const std::function<MergeChoice(const QString& student)>& decide,
+                        RegisterMergePlan& plan);

@@ -1,9 +1,10 @@
 #include "platform/FileStamp.h"
 
-#include <QCryptographicHash>
+#include <openssl/evp.h>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,7 +45,7 @@ int FileStamp::of(const QString& path, FileStamp& stamp)
     return 0;
 }
 
-int copyHashed(const QString& source, const QString& target, QByteArray& sha256, FileStamp* sourceStamp,
+int copyHashed(const QString& source, const QString& target, QByteArray* sha256, FileStamp* sourceStamp,
                bool* readFailed)
 {
     bool fromSource = true;
@@ -69,7 +70,12 @@ int copyHashed(const QString& source, const QString& target, QByteArray& sha256,
             fromSource = false;
         }
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    // The system's cryptographic library: several times faster than the toolkit's own
+    // hash on processors with SHA instructions, and a register is hashed at every Save.
+    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash(sha256 ? EVP_MD_CTX_new() : nullptr,
+                                                                  EVP_MD_CTX_free);
+    if (err == 0 && sha256 && (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1))
+        err = ENOMEM;
     char buffer[1 << 16];
     while (err == 0) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
@@ -79,7 +85,8 @@ int copyHashed(const QString& source, const QString& target, QByteArray& sha256,
             err = errno;
         if (n <= 0)
             break;
-        hash.addData(QByteArrayView(buffer, n));
+        if (hash)
+            EVP_DigestUpdate(hash.get(), buffer, size_t(n));
         err = writeAll(out, buffer, size_t(n));
         fromSource = err == 0;
     }
@@ -90,7 +97,12 @@ int copyHashed(const QString& source, const QString& target, QByteArray& sha256,
     }
     if (err != 0)
         return fail(err);
-    sha256 = hash.result();
+    if (sha256) {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        EVP_DigestFinal_ex(hash.get(), digest, &size);
+        *sha256 = QByteArray(reinterpret_cast<const char*>(digest), int(size));
+    }
     if (sourceStamp)
         *sourceStamp = stampOf(st);
     return 0;
