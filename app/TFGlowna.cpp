@@ -346,6 +346,12 @@ void TFGlowna::buildCentre()
     m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setOpenDocumentPath(QString());
     m_statusBar->addWidget(m_statusText, 1);
+    // Notes on the open register: read-only, who else changed it, what a Save joined.
+    m_statusNote = new QLabel(m_statusBar);
+    m_statusNote->setObjectName(QStringLiteral("StatusBarNote"));
+    m_statusNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_statusBar->addWidget(m_statusNote);
+    setStatusNote(QString());
     layout->addWidget(m_statusBar);
 
     auto* body = new QHBoxLayout;
@@ -467,6 +473,12 @@ bool TFGlowna::vFunRefreshStudentList(const QString& hint)
         showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() + hint);
         return false;
     }
+    fillStudentTree(std::move(students));
+    return true;
+}
+
+void TFGlowna::fillStudentTree(QList<StudentListEntry> students)
+{
     vFunSortStudents(students);
     m_students = students;
 
@@ -484,7 +496,6 @@ bool TFGlowna::vFunRefreshStudentList(const QString& hint)
     }
     m_tree->addTopLevelItems(roots);
     m_tree->setUpdatesEnabled(true);
-    return true;
 }
 
 void TFGlowna::vFunUpdateStudentMenuItems()

@@ -4,6 +4,8 @@
 
 #include "app/WindowSlot.h"
 #include "documents/StudentSaver.h"
+#include "platform/FileStamp.h"
+#include "platform/RegisterLock.h"
 #include "printing/PageRenderer.h"
 #include "storage/CalibrationStore.h"
 #include "storage/FieldRow.h"
@@ -17,6 +19,7 @@
 
 class QAction;
 class QCheckBox;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -39,6 +42,7 @@ class TFLogi;
 class TFOProgramie;
 class TFWait;
 class UpdateCheck;
+struct RegisterMergePlan;
 
 class TFGlowna : public QMainWindow, public StudentSaver
 {
@@ -82,6 +86,8 @@ public:
     // after the reason).
     bool vFunRefreshStudentList(const QString& hint = QString());
     void vFunUpdateStudentMenuItems();
+    // Sorts the list, keeps it and builds the tree of it.
+    void fillStudentTree(QList<StudentListEntry> students);
     bool bFunLoadStudent(const QString& tableName);
     bool bFunSaveStudent(const QString& previousTableName = QString()) override;
     bool bFunSaveDocument() override;
@@ -107,6 +113,8 @@ public:
     void setCloseWithoutQuestions(bool on) { m_closeWithoutQuestions = on; }
     bool printing() const { return m_printing; }
     MessageBuffer& messageBuffer() { return m_buf; }
+    // Opened while another user has it: Save is disabled, Save as works.
+    bool readOnly() const { return m_readOnly; }
     const QList<StudentListEntry>& students() const { return m_students; }
 
     QString selectedStudentCaption() const;
@@ -197,6 +205,24 @@ private:
     QString previewBackgroundPath();
     QSize previewBackgroundSize();
 
+    // A register that other users may have open too (TFGlownaRejestr.cpp).
+    enum class RegisterAccess { Cancelled, Normal, ReadOnly };
+    enum class SaveStep { CopyWorkingCopy, Written, Stopped, SaveAs };
+    RegisterAccess askAboutOtherUser(const QString& path);
+    void claimRegister(const QString& path, RegisterAccess access);
+    void rememberBase(const QString& path);
+    void forgetRegister();
+    SaveStep joinChangesOnDisk(const QString& target);
+    SaveStep mergeSnapshot(const QString& target, const FileStamp& snapshotStamp);
+    void rememberSavedRegister(const QString& target);
+    void adoptSavedRegister(const QString& target);
+    void lockRegister(const QString& path);
+    void setReadOnly(bool on);
+    void setStatusNote(const QString& note);
+    void registerChangedOnDisk();
+    void refillKeepingSelection(const RegisterMergePlan& plan);
+    void reportDamagedStudents(const QString& target, const QStringList& students);
+
     MessageBuffer m_buf;
     Windows m_windows;
     QList<StudentListEntry> m_students;
@@ -216,10 +242,19 @@ private:
     bool m_readablePartOpened = false;
     bool m_pressOnSelected = false; // the mouse went down on the selected node
     QString m_saveDialogName = QStringLiteral("nowy");
+    RegisterLock m_lock;
+    FileStamp m_baseStamp; // the document file as it was read or last written
+    QByteArray m_baseHash; // SHA-256 of it; empty: no base copy to join changes against
+    bool m_readOnly = false;
+    bool m_openCancelled = false; // the last open stopped at the other user's question
+    QString m_note;               // what the status bar says about the register
+    QString m_lockNote;           // why no lock could be made
 
     QToolBar* m_toolBar = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusText = nullptr;
+    QLabel* m_statusNote = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr;
     QTreeWidget* m_tree = nullptr;
     QMenu* m_treeMenu = nullptr;
     QTabWidget* m_pageControl = nullptr;

@@ -13,6 +13,8 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -64,6 +66,7 @@ bool TFGlowna::FormCreate()
     m_unsavedChanges = false;
     vFunUpdateStudentMenuItems();
     bFunDeleteTmpFile(m_buf);
+    forgetRegister();
     // The keyboard starts in the student list, not on the first tool button.
     treeView()->setFocus();
     return true;
@@ -71,6 +74,14 @@ bool TFGlowna::FormCreate()
 
 bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
 {
+    // A register that another user has open is opened only when the user says so;
+    // Anuluj leaves the register open so far as it is.
+    const RegisterAccess access = askAboutOtherUser(path);
+    m_openCancelled = access == RegisterAccess::Cancelled;
+    if (m_openCancelled)
+        return false;
+    claimRegister(path, access);
+    auto forgetOnFailure = qScopeGuard([this] { forgetRegister(); });
     if (!bFunDeleteTmpFile(m_buf)) {
         showError(m_buf.text());
         return false;
@@ -90,6 +101,7 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         showError(m_buf.text());
         return false;
     }
+    rememberBase(path);
     if (!bFunUseRollbackJournal(m_buf, tmp)) {
         showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() +
                   kNotADocument);
@@ -127,11 +139,18 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
         bFunDeleteTmpFile(quiet);
         return false;
     }
+    // The readable part of a damaged register is a new document: the damaged file is
+    // not kept open, so no one else is told it is in use and no Save joins against it.
+    if (!m_readablePartOpened)
+        forgetOnFailure.dismiss();
     return true;
 }
 
 bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
 {
+    // Another user's register opened read-only is never written over.
+    if (m_readOnly)
+        return bFunZapiszNowyPlikSwiadectw();
     const QString target = openDocumentPath();
     if (!bFunSetFileNormal(target)) {
         m_buf.reset();
@@ -142,6 +161,17 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
         vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
         Prompts::instance().message(this, m_buf.text(), QStringLiteral("Atrybuty"), Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);
+    }
+    // What another user saved since this program read the file is joined, not lost.
+    switch (joinChangesOnDisk(target)) {
+    case SaveStep::CopyWorkingCopy:
+        break;
+    case SaveStep::Written:
+        return true;
+    case SaveStep::Stopped:
+        return false;
+    case SaveStep::SaveAs:
+        return bFunZapiszNowyPlikSwiadectw();
     }
     // Without a working copy the copy fails and the document file stays as it is.
     const QString tmp = strFunGetTmpFilePath(m_buf);
@@ -155,6 +185,7 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
         showError(m_buf.text());
         return false;
     }
+    rememberSavedRegister(target);
     return true;
 }
 
@@ -165,12 +196,24 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
     if (target.isEmpty())
         return false;
     m_saveDialogName = target;
+    const bool openRegister =
+        FileOps::exists(target) && FileOps::exists(openDocumentPath()) &&
+        QFileInfo(target).canonicalFilePath() == QFileInfo(openDocumentPath()).canonicalFilePath();
+    if (openRegister && m_readOnly) {
+        Prompts::instance().message(
+            this, QStringLiteral("Rejestr otwarto tylko do odczytu: wybierz inną nazwę pliku."),
+            QStringLiteral("Zapisz"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        return false;
+    }
     if (FileOps::exists(target) &&
         !Prompts::instance().askYesNo(
             this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"),
             QStringLiteral("Zapisz"))) {
         return false;
     }
+    // Onto the open register itself: a save like Save, joining another user's changes.
+    if (openRegister)
+        return bFunZapiszIstniejacyPlikSwiadectw();
     if (FileOps::exists(target) && !bFunSetFileNormal(target)) {
         m_buf.reset();
         m_buf << "Funkcja: vFunZapiszNowyPlikSwiadectw()\n\n"
@@ -198,6 +241,7 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
         return false;
     }
     setOpenDocumentPath(target);
+    adoptSavedRegister(target);
     return true;
 }
 
@@ -210,6 +254,7 @@ void TFGlowna::vFunReset()
     m_students.clear();
     setOpenDocumentPath(QString());
     bFunDeleteTmpFile(m_buf);
+    forgetRegister();
     m_windows.zawiadomienie->ClearFields();
     m_windows.potwierdzenie->ClearFields();
     vFunDrawPage(m_windows.zawiadomienie, false, 0, 1);
@@ -246,6 +291,8 @@ void TFGlowna::OtworzPlikToolButtonClick()
         setOpenDocumentPath(readablePartOpened() ? QString() : path);
         return;
     }
+    if (m_openCancelled)
+        return;
     setOpenDocumentPath(QString());
     bFunDeleteTmpFile(m_buf);
     const QSignalBlocker blocker(m_tree);
@@ -282,6 +329,7 @@ void TFGlowna::Koniec1Click()
 void TFGlowna::closeEvent(QCloseEvent* event)
 {
     if (m_closeWithoutQuestions) {
+        m_lock.release();
         event->accept();
         return;
     }
@@ -295,8 +343,10 @@ void TFGlowna::closeEvent(QCloseEvent* event)
         return;
     }
     if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz zakończyć pracę ?"),
-                                     QStringLiteral("Koniec")))
+                                     QStringLiteral("Koniec"))) {
+        m_lock.release(); // the register is no longer open
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }

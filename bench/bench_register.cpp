@@ -1,5 +1,6 @@
 // How long a secretary waits: opening a register to a filled student tree, and
-// storing one student, each beside plain SQLite doing the same work.
+// storing one student, each beside plain SQLite doing the same work; and saving a
+// register that another desk changed meanwhile, beside a save of one that nobody did.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
 #include "bench/BenchMain.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -218,8 +220,54 @@ void BM_SaveStudent_Baseline(benchmark::State& state)
     }
 }
 
+// Saves the 1,000-student register after opening it afresh; with `otherDesk` another
+// desk has changed 10 of its students on disk meanwhile, and Save joins them in.
+void saveRegister(benchmark::State& state, bool otherDesk)
+{
+    Fixture& f = fixture();
+    const QString original = makeRegister(f.dir.path(), 1000);
+    const QString doc = f.dir.path() + QStringLiteral("/wspolny.sqdoc");
+    const QString theirs = f.dir.path() + QStringLiteral("/inne_biurko.sqdoc");
+    const QString next = doc + QStringLiteral(".nowy");
+    FileOps::copyFile(original, theirs, false);
+    sqlite3* db = nullptr;
+    sqlite3_open(theirs.toUtf8().constData(), &db);
+    for (int i = 0; i < 1000; i += 100)
+        exec(db, "update `PESEL" + std::to_string(90000000000LL + i) +
+                     "` set value='Zmieniony' where comp_name='Nazwisko_DATA_EDIT';");
+    sqlite3_close(db);
+    TFGlowna* main = f.windows.glowna.get();
+    for (auto _ : state) {
+        state.PauseTiming();
+        FileOps::copyFile(original, doc, false);
+        main->bFunWczytajPlikSwiadectw(doc);
+        main->setOpenDocumentPath(doc);
+        if (otherDesk) { // the other desk's Save: a new file renamed over the register
+            FileOps::copyFile(theirs, next, false);
+            std::rename(next.toUtf8().constData(), doc.toUtf8().constData());
+        }
+        state.ResumeTiming();
+        if (!main->bFunZapiszIstniejacyPlikSwiadectw())
+            state.SkipWithError("the register was not saved");
+    }
+    if (otherDesk && main->students().size() != 1000)
+        state.SkipWithError("the merged register does not hold every student");
+}
+
+void BM_SaveRegister_Plain(benchmark::State& state)
+{
+    saveRegister(state, false);
+}
+
+void BM_SaveRegister_Merge(benchmark::State& state)
+{
+    saveRegister(state, true);
+}
+
 } // namespace
 
+BENCHMARK(BM_SaveRegister_Plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveRegister_Merge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenRegister_Program)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenRegister_Baseline)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveStudent_Program)->Unit(benchmark::kMillisecond);

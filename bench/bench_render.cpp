@@ -89,6 +89,11 @@ public:
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     bool inputText(QWidget*, const QString&, const QString&, QString&) override { return false; }
+    int choose(QWidget*, const QString&, const QString&, Icon, const QStringList& buttons, int) override
+    {
+        ++shown;
+        return int(buttons.size()) - 1;
+    }
 };
 
 struct Fixture {

@@ -1244,6 +1244,7 @@ void TestMainWindow::damagedRegisterOffersItsReadablePart()
     QCOMPARE(treeCaptions(), (QStringList{"Uczen1 Anna", "Uczen3 Anna"}));
     QCOMPARE(main()->openDocumentPath(), QString());
     QVERIFY(main()->unsavedChanges());
+    QVERIFY(!QFileInfo::exists(env->root() + QStringLiteral("/.~lock.klasa.sqdoc#"))); // not open any more
     QCOMPARE(RawSql::column(tmpPath(), "pragma integrity_check"), QList<QByteArray>{"ok"});
     for (int i = 0; i < 2; ++i)
         main()->treeView()->setCurrentItem(node(i, 1));
