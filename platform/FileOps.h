@@ -2,6 +2,7 @@
 // messages report them.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -25,6 +26,10 @@ Kind kind(const QString& path);
 // Only a regular file is read: a directory gives EISDIR, any other special file
 // EINVAL, before it is opened. Returns 0 or the errno value.
 int copyFile(const QString& source, const QString& target, bool failIfExists);
+
+// Writes `data` to `target` the way copyFile() replaces a file: a temporary file beside
+// it, flushed, then renamed over it. Returns 0 or the errno value.
+int writeFile(const QString& target, const QByteArray& data);
 
 // The path a write to `path` really reaches: symbolic links followed, also one whose
 // target does not exist yet.
