@@ -261,9 +261,12 @@ void TFDaneUcznia::checkPesel()
 {
     const QStringList warnings = Pesel::warnings(fieldText(PeselField), fieldText(BirthDayField),
                                                  fieldText(BirthYearField), fieldText(SexField));
-    const QString text = warnings.isEmpty() ? QString()
-                                            : QStringLiteral("Uwaga: ") +
-                                                  warnings.join(QStringLiteral("; ")) + QLatin1Char('.');
+    QString text;
+    if (!warnings.isEmpty()) {
+        text = QStringLiteral("Uwaga: ") + warnings.join(QStringLiteral("; "));
+        if (!text.endsWith(QLatin1Char('.')))
+            text += QLatin1Char('.');
+    }
     auto* label = qobject_cast<QLabel*>(component(PeselWarningLabel));
     if (label->text() == text)
         return;

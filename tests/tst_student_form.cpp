@@ -307,7 +307,7 @@ void TestStudentForm::peselWarningAndFillIn_data()
            "mężczyzna.";
     QTest::newRow("year alone disagrees") << "08231401232" << true << QStringList{"", "2007 r.", ""}
                                           << QStringList{"14 marca", "2007 r.", "mężczyzna"}
-                                          << "Uwaga: według numeru PESEL uczeń urodził się 14 marca 2008 r..";
+                                          << "Uwaga: według numeru PESEL uczeń urodził się 14 marca 2008 r.";
     QTest::newRow("wrong check digit")
         << "08231401233" << true << empty << empty << "Uwaga: cyfra kontrolna numeru PESEL się nie zgadza.";
     QTest::newRow("day that does not exist")
