@@ -326,8 +326,14 @@ QList<Row> evaluate(const Source& source, const QList<Column>& mapping, const QS
                 if (j != i)
                     others << QString::number(rows.at(j).line);
             Row& row = rows[i];
+            const QString lines = others.join(QStringLiteral(", "));
             const QString error =
-                QStringLiteral("ten sam numer PESEL co w wierszu %1").arg(others.join(QStringLiteral(", ")));
+                it.key() == StudentFields::tableName(QString())
+                    ? QStringLiteral(
+                          "bez numeru PESEL, jak wiersz %1: w rejestrze może być tylko jeden uczeń bez "
+                          "numeru PESEL")
+                          .arg(lines)
+                    : QStringLiteral("ten sam numer PESEL co w wierszu %1").arg(lines);
             row.errors = row.errors.isEmpty() ? error : row.errors + QStringLiteral("; ") + error;
             row.state = State::Error;
         }
