@@ -88,6 +88,7 @@ case "${1:-run}" in
         ./build-release/bench/melvok-bench
         ./build-release/bench/melvok-bench-render
         ./build-release/bench/melvok-bench-print
+        ./build-release/bench/melvok-bench-import
         ./build-release/bench/melvok-killtest kill 300
         ./build-release/bench/melvok-killtest fuzz 2049
         ;;

@@ -62,6 +62,12 @@ QString sexOf(const QString& text)
     return QString();
 }
 
+const QRegularExpression& blanks()
+{
+    static const QRegularExpression re(QStringLiteral("\\s+"));
+    return re;
+}
+
 QString quoted(const QString& text)
 {
     return QStringLiteral("\u201E") + text + QStringLiteral("\u201D");
@@ -130,15 +136,22 @@ Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<C
                       .arg(record.fields.size())
                       .arg(columnCount);
 
-    QHash<Column, QString> values;
+    // The file's text for each meaning; empty where no column has it.
+    struct Values {
+        QString text[std::size(Columns)];
+        const QString& value(Column c) const { return text[int(c)]; }
+        bool contains(Column c) const { return !text[int(c)].isEmpty(); }
+    } values;
     const qsizetype n = std::min<qsizetype>(record.fields.size(), mapping.size());
     for (qsizetype i = 0; i < n; ++i) {
         const Column column = mapping.at(i);
+        if (column == Column::Skip)
+            continue;
         const QString value = record.fields.at(i).trimmed();
-        if (column == Column::Skip || value.isEmpty())
+        if (value.isEmpty())
             continue;
         checkText(value, column, errors);
-        values.insert(column, value);
+        values.text[int(column)] = value;
     }
 
     QString surname = StudentFields::withCapital(values.value(Column::Surname));
@@ -148,8 +161,7 @@ Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<C
 
     QString firstName = values.value(Column::FirstName);
     if (firstName.isEmpty())
-        firstName =
-            values.value(Column::FirstNames).section(QRegularExpression(QStringLiteral("\\s+")), 0, 0);
+        firstName = values.value(Column::FirstNames).section(blanks(), 0, 0);
     firstName = StudentFields::withCapital(firstName);
     if (firstName.isEmpty())
         errors << QStringLiteral("brak imienia");
@@ -200,6 +212,35 @@ Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<C
 }
 
 } // namespace
+
+namespace {
+
+const QString* const FormFields[] = {
+    &StudentFields::FirstName, &StudentFields::BirthDay, &StudentFields::Sex,
+    &StudentFields::BirthYear, &StudentFields::Town,     &StudentFields::Province,
+    &StudentFields::Surname,   &StudentFields::Pesel,    &StudentFields::RegisterNumber};
+
+int fieldIndex(const QString& field)
+{
+    for (int i = 0; i < 9; ++i)
+        if (*FormFields[i] == field)
+            return i;
+    return -1;
+}
+
+} // namespace
+
+QString FieldValues::value(const QString& field) const
+{
+    const int i = fieldIndex(field);
+    return i < 0 ? QString() : m_values[i];
+}
+
+void FieldValues::insert(const QString& field, const QString& value)
+{
+    if (const int i = fieldIndex(field); i >= 0)
+        m_values[i] = value;
+}
 
 QStringList columnCaptions()
 {
@@ -308,27 +349,38 @@ QList<Row> evaluate(const Source& source, const QList<Column>& mapping, const QS
 {
     QList<Row> rows;
     rows.reserve(source.records.size());
-    QHash<QString, QList<qsizetype>> byTable;
+    QList<qsizetype> byTable; // rows of a storable number, sorted by table below
+    byTable.reserve(source.records.size());
     const int columns = int(source.header.size());
     for (const CsvText::Record& record : source.records) {
         Row row = evaluateRecord(record, columns, mapping);
         if (StudentFields::peselCharactersAllowed(row.given.value(StudentFields::Pesel)))
-            byTable[row.tableName].append(rows.size());
+            byTable.append(rows.size());
         rows.append(std::move(row));
     }
+    std::stable_sort(byTable.begin(), byTable.end(), [&rows](qsizetype a, qsizetype b) {
+        return rows.at(a).tableName < rows.at(b).tableName;
+    });
     // Two rows of the same number are one table: neither is taken, the user decides.
-    for (auto it = byTable.cbegin(); it != byTable.cend(); ++it) {
-        if (it.value().size() < 2)
+    for (qsizetype start = 0; start < byTable.size();) {
+        qsizetype end = start + 1;
+        while (end < byTable.size() &&
+               rows.at(byTable.at(end)).tableName == rows.at(byTable.at(start)).tableName)
+            ++end;
+        const QList<qsizetype> same = byTable.mid(start, end - start);
+        start = end;
+        if (same.size() < 2)
             continue;
-        for (const qsizetype i : it.value()) {
+        const QString table = rows.at(same.first()).tableName;
+        for (const qsizetype i : same) {
             QStringList others;
-            for (const qsizetype j : it.value())
+            for (const qsizetype j : same)
                 if (j != i)
                     others << QString::number(rows.at(j).line);
             Row& row = rows[i];
             const QString lines = others.join(QStringLiteral(", "));
             const QString error =
-                it.key() == StudentFields::tableName(QString())
+                table == StudentFields::tableName(QString())
                     ? QStringLiteral(
                           "bez numeru PESEL, jak wiersz %1: w rejestrze może być tylko jeden uczeń bez "
                           "numeru PESEL")
@@ -359,7 +411,9 @@ FieldRowList rowsOf(const Row& row, const FieldRowList& blank, const FieldRowLis
         if (r.id != section)
             continue;
         formFields.insert(r.compName);
-        QString value = row.given.value(r.compName, storedValues.value(r.compName));
+        QString value = row.given.value(r.compName);
+        if (value.isEmpty())
+            value = storedValues.value(r.compName);
         if (value.isEmpty())
             value = row.fromPesel.value(r.compName);
         out.append({r.id, r.compName, value});

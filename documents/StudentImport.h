@@ -48,14 +48,26 @@ QList<Column> mappingOf(const Source& source);
 
 enum class State { Add, InRegister, Error };
 
+// A value for each field of the student form, by the field's name; empty when none.
+class FieldValues
+{
+public:
+    QString value(const QString& field) const;
+    bool contains(const QString& field) const { return !value(field).isEmpty(); }
+    void insert(const QString& field, const QString& value);
+
+private:
+    QString m_values[9]; // in the form's order
+};
+
 struct Row {
     int line = 0;
     State state = State::Add;
-    QString errors;                    // in words, when the row cannot be stored
-    QStringList notes;                 // in words: stored all the same
-    QString tableName;                 // "PESEL" + the number
-    QHash<QString, QString> given;     // field -> value of the file, only those not empty
-    QHash<QString, QString> fromPesel; // field -> value the number gives
+    QString errors;        // in words, when the row cannot be stored
+    QStringList notes;     // in words: stored all the same
+    QString tableName;     // "PESEL" + the number
+    FieldValues given;     // the file's values
+    FieldValues fromPesel; // what the number gives
 
     // "do dodania", "już jest w rejestrze" or the errors.
     QString stateText(bool replace) const;

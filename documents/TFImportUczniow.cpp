@@ -2,6 +2,7 @@
 
 #include "documents/FormBinding.h"
 #include "documents/FormTable.h"
+#include "prompts/Prompts.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <QTableView>
@@ -61,6 +63,8 @@ const QChar Separators[] = {QLatin1Char(';'), QLatin1Char(','), QLatin1Char('\t'
 constexpr int LineColumn = 0;
 constexpr int StateColumn = 1;
 constexpr int FileColumns = 2;
+// More students than a large school has.
+constexpr qsizetype LargeImport = 5000;
 
 QString shownNotes(const Row& row)
 {
@@ -303,7 +307,7 @@ bool TFImportUczniow::setFile(const QString& path, const QByteArray& bytes,
         m_problem = StudentImport::problemText(problem);
         return false;
     }
-    reread();
+    applySource();
     return true;
 }
 
@@ -321,8 +325,12 @@ void TFImportUczniow::setSeparator(QChar separator)
 
 void TFImportUczniow::reread()
 {
-    const QString text = CsvText::decode(m_bytes, m_encoding);
-    StudentImport::read(text, m_separator, m_source);
+    StudentImport::read(CsvText::decode(m_bytes, m_encoding), m_separator, m_source);
+    applySource();
+}
+
+void TFImportUczniow::applySource()
+{
     m_mapping = StudentImport::mappingOf(m_source);
     m_encodingBox->setCurrentIndex(int(m_encoding));
     m_encodingNote->setText(CsvText::decodesCleanly(m_bytes, m_encoding)
@@ -456,6 +464,17 @@ void TFImportUczniow::ImportujButtonClick()
 {
     const QList<Row> rows = rowsToStore();
     if (rows.isEmpty() || !m_store)
+        return;
+    // Each new table makes the next one slower to create: a whole city's list would keep
+    // the program busy for many minutes.
+    if (rows.size() > LargeImport &&
+        !Prompts::instance().askYesNo(
+            this,
+            QStringLiteral(
+                "Do wczytania jest %1 uczniów. Zapisanie tylu uczniów naraz może potrwać wiele minut, "
+                "a rejestr z tyloma uczniami działa wolniej.\nCzy mimo to wczytać wszystkich ?")
+                .arg(QLocale(QLocale::Polish, QLocale::Poland).toString(rows.size())),
+            QStringLiteral("Import uczniów"), Prompts::Icon::Warning, Prompts::Answer::No))
         return;
     if (m_store(rows))
         accept();

@@ -51,7 +51,10 @@ public slots:
 
 private:
     QWidget* component(const char* name) const;
+    // Reads the file again with the chosen encoding and separator.
     void reread();
+    // Shows what was read, its columns mapped by their names.
+    void applySource();
     void evaluate();
     void showMapping();
     void updateSummary();
