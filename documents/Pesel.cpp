@@ -62,7 +62,7 @@ QStringList warnings(const QString& pesel, const QString& dayText, const QString
     const int year = BirthDate::parseYearText(yearText);
     const bool yearDiffers = year != 0 && year != d.birthDate.year();
     if (dayDiffers || yearDiffers)
-        out << QStringLiteral("według numeru PESEL uczeń urodził się %1 %2")
+        out << QStringLiteral("według numeru PESEL data urodzenia to: %1 %2")
                    .arg(BirthDate::dayText(d.birthDate), BirthDate::yearText(d.birthDate.year()));
     if ((sex == sexText(true) || sex == sexText(false)) && sex != sexText(d.male))
         out << QStringLiteral("według numeru PESEL płeć to: %1").arg(sexText(d.male));

@@ -7,12 +7,15 @@
 #include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -52,6 +55,10 @@ constexpr ComponentEntry Layout[] = {
     {.name = "ZastapCheckBox",
      .kind = ComponentKind::CheckBox,
      .text = "&Zastąp dane uczniów, którzy już są w rejestrze (dokumenty ucznia zostają)",
+     .tab = 4},
+    {.name = "TylkoUwagiCheckBox",
+     .kind = ComponentKind::CheckBox,
+     .text = "&Pokaż tylko wiersze do sprawdzenia",
      .tab = 4},
     label("PodsumowanieLabel"),
     button("ImportujButton", "&Importuj", 5),
@@ -157,6 +164,30 @@ private:
     const QCheckBox* m_replace;
 };
 
+// The rows a user has to look at: those that will not simply be added.
+class ProblemFilter : public QSortFilterProxyModel
+{
+public:
+    ProblemFilter(const QList<Row>& rows, const QCheckBox* only, QObject* parent)
+        : QSortFilterProxyModel(parent), m_rows(rows), m_only(only)
+    {
+    }
+    void refilter() { invalidateRowsFilter(); }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex&) const override
+    {
+        if (!m_only->isChecked() || row >= m_rows.size())
+            return true;
+        const Row& r = m_rows.at(row);
+        return r.state != State::Add || !r.notes.isEmpty();
+    }
+
+private:
+    const QList<Row>& m_rows;
+    const QCheckBox* m_only;
+};
+
 // The header of the preview with a list above each of the file's columns, in which
 // the user chooses what the column holds. The lists live on the header's viewport, so
 // they scroll with the columns.
@@ -215,7 +246,9 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FImportUczniow"));
     setWindowTitle(QStringLiteral("Import uczniów"));
-    resize(960, 600);
+    // Most of the screen: the more of the list is seen, the less is scrolled.
+    const QRect area = (parent ? parent->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    resize(std::min(1200, area.width() * 9 / 10), std::min(800, area.height() * 9 / 10));
 
     const QList<BuiltComponent> built = FormTable::build(this, Layout);
     m_components = FormTable::widgets(built);
@@ -236,7 +269,11 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
     m_header = new MappingHeader(m_table);
     m_table->setHorizontalHeader(m_header);
     m_model = new ImportModel(m_source, m_rows, m_replaceBox, this);
-    m_table->setModel(m_model);
+    auto* onlyProblems = qobject_cast<QCheckBox*>(component("TylkoUwagiCheckBox"));
+    m_filter = new ProblemFilter(m_rows, onlyProblems, this);
+    m_filter->setSourceModel(m_model);
+    m_table->setModel(m_filter);
+    connect(onlyProblems, &QCheckBox::toggled, this, [this] { m_filter->refilter(); });
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setWordWrap(false);
@@ -265,7 +302,11 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
     layout->addLayout(options);
     layout->addWidget(component("KolumnyLabel"));
     layout->addWidget(m_table, 1);
-    layout->addWidget(m_replaceBox);
+    auto* boxes = new QHBoxLayout;
+    boxes->addWidget(m_replaceBox);
+    boxes->addStretch(1);
+    boxes->addWidget(onlyProblems);
+    layout->addLayout(boxes);
     layout->addLayout(buttons);
 
     connect(m_encodingBox, &QComboBox::activated, this,
@@ -274,6 +315,7 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
             [this](int index) { setSeparator(Separators[index]); });
     connect(m_replaceBox, &QCheckBox::toggled, this, [this] {
         m_model->statesChanged();
+        m_table->resizeColumnToContents(StateColumn);
         updateSummary();
     });
     connect(m_importButton, &QPushButton::clicked, this, &TFImportUczniow::ImportujButtonClick);
@@ -389,7 +431,8 @@ void TFImportUczniow::showMapping()
     }
     setTabOrder(previous, m_table);
     setTabOrder(m_table, m_replaceBox);
-    setTabOrder(m_replaceBox, m_importButton);
+    setTabOrder(m_replaceBox, component("TylkoUwagiCheckBox"));
+    setTabOrder(component("TylkoUwagiCheckBox"), m_importButton);
     setTabOrder(m_importButton, component("AnulujButton"));
     m_header->updateGeometry();
     m_header->placeLists();

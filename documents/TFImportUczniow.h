@@ -15,6 +15,7 @@ class QPushButton;
 class QTableView;
 class ImportModel;
 class MappingHeader;
+class ProblemFilter;
 
 class TFImportUczniow : public QDialog
 {
@@ -71,6 +72,7 @@ private:
 
     QList<QWidget*> m_components;
     ImportModel* m_model = nullptr;
+    ProblemFilter* m_filter = nullptr;
     MappingHeader* m_header = nullptr;
     QTableView* m_table = nullptr;
     QComboBox* m_encodingBox = nullptr;

@@ -303,11 +303,11 @@ void TestStudentForm::peselWarningAndFillIn_data()
     QTest::newRow("typed fields are kept and compared")
         << "08231401232" << true << QStringList{"15 marca", "2008 r.", "kobieta"}
         << QStringList{"15 marca", "2008 r.", "kobieta"}
-        << "Uwaga: według numeru PESEL uczeń urodził się 14 marca 2008 r.; według numeru PESEL płeć to: "
+        << "Uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r.; według numeru PESEL płeć to: "
            "mężczyzna.";
     QTest::newRow("year alone disagrees") << "08231401232" << true << QStringList{"", "2007 r.", ""}
                                           << QStringList{"14 marca", "2007 r.", "mężczyzna"}
-                                          << "Uwaga: według numeru PESEL uczeń urodził się 14 marca 2008 r.";
+                                          << "Uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r.";
     QTest::newRow("wrong check digit")
         << "08231401233" << true << empty << empty << "Uwaga: cyfra kontrolna numeru PESEL się nie zgadza.";
     QTest::newRow("day that does not exist")

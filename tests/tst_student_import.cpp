@@ -274,7 +274,7 @@ void TestStudentImport::rowStates_data()
         << QStringList{"Nowak", "Jan", "1 marca", "2009 r.", "mężczyzna"};
     QTest::newRow("date with hyphens disagrees with the PESEL")
         << QByteArray("4;Lis;Ewa;08231401249;15-03-2008;;;kobieta")
-        << "do dodania (uwaga: według numeru PESEL uczeń urodził się 14 marca 2008 r.)"
+        << "do dodania (uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r.)"
         << QStringList{"Lis", "Ewa", "15 marca", "2008 r.", "kobieta"};
     QTest::newRow("wrong check digit is stored, with a note")
         << QByteArray("5;Lis;Ewa;08231401233;;;;K")
@@ -430,6 +430,11 @@ void TestStudentImport::importIntoRegisterAndSave()
                  (QStringList{"do dodania", "już jest w rejestrze", "brak nazwiska",
                               "ten sam numer PESEL co w wierszu 6", "ten sam numer PESEL co w wierszu 5"}));
         QVERIFY(!window->findChild<QCheckBox*>(QStringLiteral("ZastapCheckBox"))->isChecked());
+        // The rows to look at, on their own.
+        auto* table = window->findChild<QTableView*>(QStringLiteral("PodgladTableView"));
+        QCOMPARE(table->model()->rowCount(), 5);
+        window->findChild<QCheckBox*>(QStringLiteral("TylkoUwagiCheckBox"))->setChecked(true);
+        QCOMPARE(table->model()->rowCount(), 4);
         // What the window shows is stored, whatever became of the file.
         QVERIFY(QFile::remove(path));
     });
