@@ -10,6 +10,7 @@
 #include "documents/TFZawiadomieniePrzek.h"
 #include "storage/CsvText.h"
 #include "storage/DataFolder.h"
+#include "storage/Templates.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
@@ -422,6 +423,15 @@ void TestStudentImport::importIntoRegisterAndSave()
           {{"DANE UCZNIA", "Nazwisko_DATA_EDIT", "Lis"}, {"DANE UCZNIA", "Imie_DATA_EDIT", "Ewa"}}}}));
     main()->vFunRefreshStudentList();
     const QString path = file(QStringLiteral("klasa 1a.csv"), list);
+    // "Anuluj" changes nothing.
+    const QByteArray before = RawFile::bytes(workingCopy());
+    prompts->files.enqueue(path);
+    whenModal(
+        [](QWidget* window) { window->findChild<QPushButton*>(QStringLiteral("AnulujButton"))->click(); });
+    main()->Importujuczniow1Click();
+    QCOMPARE(RawFile::bytes(workingCopy()), before);
+    QVERIFY(!main()->unsavedChanges());
+
     importFile(path, [&path](TFImportUczniow* window) {
         QStringList states;
         for (const StudentImport::Row& row : window->rows())
@@ -444,6 +454,9 @@ void TestStudentImport::importIntoRegisterAndSave()
                        "wczytano: 3."));
     QCOMPARE(tree(), (QStringList{"Lis Ewa", "Wiśniewska Zofia"}));
     QVERIFY(main()->unsavedChanges());
+    QStringList towns;
+    QVERIFY(bFunStudentDataLoadCityList(env->buf, towns));
+    QVERIFY(towns.contains(QStringLiteral("Kraków")));
 
     // Saved, the file holds the student as the form stores one, in Windows-1250.
     const QString saved = env->root() + QStringLiteral("/rejestr.sqdoc");
@@ -502,6 +515,11 @@ void TestStudentImport::exportImportsBackToSameStudents()
                                                      "2;\"Kowalski; Jan\";Jan;09210509875;2008-07-01;;;M\r\n"
                                                      "3;Nowak;Anna;;;;;K\r\n"));
     QCOMPARE(tree().size(), 3);
+    // A folder that is not there: said in words, nothing written.
+    prompts->files.enqueue(env->root() + QStringLiteral("/brak/eksport.csv"));
+    main()->Eksportujliste1Click();
+    QVERIFY(prompts->texts().last().endsWith(
+        QStringLiteral("\nKatalog docelowy nie istnieje.\nLista uczniów nie została zapisana.")));
     const QString csv = env->root() + QStringLiteral("/eksport.csv");
     prompts->files.enqueue(csv);
     main()->Eksportujliste1Click();
