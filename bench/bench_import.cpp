@@ -57,9 +57,10 @@ class BenchPrompts : public Prompts
 public:
     QString file;
     using Prompts::message;
-    Answer message(QWidget*, const QString&, const QString&, Icon, Buttons, Answer) override
+    // The question before a long import is answered Yes.
+    Answer message(QWidget*, const QString&, const QString&, Icon, Buttons buttons, Answer) override
     {
-        return Answer::Ok;
+        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return file; }
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return file; }

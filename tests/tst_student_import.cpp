@@ -134,6 +134,7 @@ private Q_SLOTS:
     void importIntoRegisterAndSave();
     void replacingKeepsDocuments();
     void exportImportsBackToSameStudents();
+    void largeListAsksFirst();
 };
 
 void TestStudentImport::csvReader_data()
@@ -538,6 +539,20 @@ void TestStudentImport::exportImportsBackToSameStudents()
     QList<FieldRowList> after;
     QVERIFY(bFunLoadStudentTables(env->buf, workingCopy(), tables, after));
     QCOMPARE(after, before);
+}
+
+void TestStudentImport::largeListAsksFirst()
+{
+    QByteArray list = Header;
+    for (int i = 0; i < 5001; ++i)
+        list += QByteArray::number(i) + ";Nowak;Anna;A" + QByteArray::number(i) + ";;;;K\r\n";
+    importFile(file(QStringLiteral("gmina.csv"), list)); // the question is answered No
+    QCOMPARE(prompts->shown.last().text,
+             QStringLiteral(
+                 "Do wczytania jest 5001 uczniów. Zapisanie tylu uczniów naraz może potrwać wiele "
+                 "minut, a rejestr z tyloma uczniami działa wolniej.\nCzy mimo to wczytać wszystkich ?"));
+    QCOMPARE(prompts->shown.last().defaultAnswer, Prompts::Answer::No);
+    QVERIFY(!QFile::exists(workingCopy()));
 }
 
 QTEST_MAIN(TestStudentImport)
