@@ -108,11 +108,11 @@ void TFGlowna::Importujuczniow1Click()
         }
         QList<StudentTable> tables;
         tables.reserve(rows.size());
+        qsizetype next = 0; // the stored tables come in the order of `replaced`
         for (const StudentImport::Row& row : rows) {
-            const qsizetype i = replaced.indexOf(row.tableName);
             const bool replace = row.state == StudentImport::State::InRegister;
             tables.append({row.tableName,
-                           StudentImport::rowsOf(row, blank, replace ? stored.at(i) : FieldRowList()),
+                           StudentImport::rowsOf(row, blank, replace ? stored.at(next++) : FieldRowList()),
                            replace});
         }
 
