@@ -152,6 +152,9 @@ public Q_SLOTS:
     void Ustawieniaczcionki1Click();
     void EksportujPlikKalibracji();
     void ImportujPlikKalibracji();
+    // Class lists: students read from a CSV file, the students written out as CSV.
+    void Importujuczniow1Click();
+    void Eksportujliste1Click();
     // Students and documents.
     void DodajUczniaToolButtonClick();
     void EdytujDaneUczniaToolButtonClick();

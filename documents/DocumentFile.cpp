@@ -5,6 +5,7 @@
 #include "storage/EventLog.h"
 #include "storage/SqlText.h"
 
+#include <QSet>
 #include <cerrno>
 #include <cstdio>
 
@@ -467,5 +468,120 @@ bool bFunRebuildFromReadableTables(MessageBuffer& buf, const QString& path, cons
         vFunLogError(buf, label);
         return false;
     }
+    return true;
+}
+
+namespace {
+
+// All rows of one student in one statement.
+QString insertAllStatement(const QString& tableName, const FieldRowList& rows)
+{
+    QString sql = QStringLiteral("insert into `") + SqlText::ident(tableName) +
+                  QStringLiteral("`( id, comp_name, value ) values");
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const FieldRow& row = rows.at(i);
+        sql += (i == 0 ? QStringLiteral("( '") : QStringLiteral(", ( '")) + strFunSqlEscape(row.id) +
+               QStringLiteral("', '") + strFunSqlEscape(row.compName) + QStringLiteral("', '") +
+               strFunSqlEscape(row.value) + QStringLiteral("' )");
+    }
+    return sql;
+}
+
+} // namespace
+
+bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<StudentTable>& students,
+                       const std::function<void()>& step)
+{
+    const QString label = QStringLiteral("bFunStoreStudents()");
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, kMissingFile + path, label);
+    CppSQLite3DB db;
+    try {
+        // Every text is checked before the file is touched; the statements themselves are
+        // encoded one student at a time, so that a long list does not sit in memory twice.
+        for (const StudentTable& student : students) {
+            SqlText::requireStorable(student.tableName);
+            for (const FieldRow& row : student.rows) {
+                SqlText::requireStorable(row.id);
+                SqlText::requireStorable(row.compName);
+                SqlText::requireStorable(row.value);
+            }
+        }
+        db.openFile(path);
+        // Read before the transaction starts, so that its first statement is a write and
+        // a file locked by another process is waited for, not failed at once.
+        QSet<QByteArray> existing;
+        SqlText::forEachRow(
+            db, "select name from sqlite_master where type='table'",
+            [&existing](const CppSQLite3Query& q) { existing.insert(QByteArray(q.textAt(0, ""))); });
+        for (const StudentTable& student : students) {
+            if (!student.replace && existing.contains(SqlText::bytes(student.tableName))) {
+                db.closeFile();
+                return SqlText::fail(buf, QStringLiteral("Tablica już istnieje: ") + student.tableName,
+                                     label);
+            }
+        }
+
+        db.runStatement("begin transaction;");
+        for (const StudentTable& student : students) {
+            if (existing.contains(SqlText::bytes(student.tableName)))
+                db.runStatement(SqlText::bytes(dropStatement(student.tableName)));
+            db.runStatement(SqlText::bytes(createStatement(student.tableName)));
+            if (!student.rows.isEmpty()) {
+                const QString insert = insertAllStatement(student.tableName, student.rows);
+                if (db.runStatement(SqlText::bytes(insert)) != student.rows.size()) {
+                    SqlText::rollbackAndClose(db);
+                    return SqlText::fail(buf, kInsertFailed + insert, QString());
+                }
+            }
+            if (step)
+                step();
+        }
+        db.runStatement("commit transaction;");
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::rollbackAndClose(db);
+        return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "), label);
+    }
+}
+
+bool bFunLoadStudentTables(MessageBuffer& buf, const QString& path, const QStringList& tableNames,
+                           QList<FieldRowList>& tables)
+{
+    const QString label = QStringLiteral("bFunLoadStudentTables()");
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, kMissingFile + path, label);
+    QList<FieldRowList> loaded;
+    loaded.reserve(tableNames.size());
+    if (!SqlText::readFile(buf, path, QStringLiteral("SQL exception: \n"), label, [&](CppSQLite3DB& db) {
+            // One state of the file for every table.
+            db.runStatement("begin transaction;");
+            for (const QString& name : tableNames) {
+                FieldRowList rows;
+                try {
+                    if (db.hasTable(SqlText::bytes(name)))
+                        SqlText::forEachRow(db,
+                                            SqlText::bytes(QStringLiteral("select * from `") +
+                                                           SqlText::ident(name) +
+                                                           QStringLiteral("` where 1")),
+                                            [&rows](const CppSQLite3Query& q) {
+                                                rows.append({SqlText::text(q.textOf("id", "")),
+                                                             SqlText::text(q.textOf("comp_name", "")),
+                                                             SqlText::text(q.textOf("value", ""))});
+                                            });
+                } catch (const CppSQLite3Exception& e) {
+                    // A table of another shape (not a student's) holds no rows to give;
+                    // a locked or damaged file is a real failure.
+                    if (e.code() != SQLITE_ERROR && e.code() != CPPSQLITE_ERROR)
+                        throw;
+                    rows.clear();
+                }
+                loaded.append(std::move(rows));
+            }
+            db.runStatement("commit transaction;");
+        }))
+        return false;
+    tables.append(loaded);
     return true;
 }

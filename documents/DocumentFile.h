@@ -11,6 +11,13 @@
 
 class CppSQLite3Query;
 
+// One student's table as a batch stores it.
+struct StudentTable {
+    QString tableName;
+    FieldRowList rows;
+    bool replace = false; // a table of that name may be replaced
+};
+
 // 1 the table exists, 0 it does not, -1 failure. With `create` a missing file is
 // created empty first.
 int iFunCheckIsStudentExists(MessageBuffer& buf, const QString& path, const QString& tableName, bool create);
@@ -53,3 +60,14 @@ bool bFunSaveCertData(MessageBuffer& buf, const QString& path, const QString& ta
 bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString& tableName,
                          const FieldRowList& rows, const QStringList& alsoDrop = {},
                          const std::function<void()>& step = {});
+// Stores many students in one transaction: each table is created with its rows; a
+// table that exists already is dropped first when its entry allows it, and fails the
+// whole batch when it does not. Any failure leaves the file exactly as it was; texts
+// that cannot be stored are refused before the file is opened. `step` runs once per
+// stored student.
+bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<StudentTable>& students,
+                       const std::function<void()>& step = {});
+// Appends the rows of each named table, in stored order, one list per name, reading
+// the file once; a table that does not exist gives an empty list.
+bool bFunLoadStudentTables(MessageBuffer& buf, const QString& path, const QStringList& tableNames,
+                           QList<FieldRowList>& tables);

@@ -2,6 +2,7 @@
 
 #include "documents/FormBinding.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QFontMetrics>
@@ -93,6 +94,8 @@ QWidget* create(QWidget* parent, const ComponentEntry& entry)
         return new QPlainTextEdit(parent);
     case ComponentKind::Button:
         return new QPushButton(text, parent);
+    case ComponentKind::CheckBox:
+        return new QCheckBox(text, parent);
     }
     return nullptr;
 }
@@ -113,7 +116,9 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
     for (const ComponentEntry& entry : entries) {
         QWidget* widget = create(parent, entry);
         widget->setObjectName(str(entry.name));
-        if (entry.kind != ComponentKind::Label && entry.kind != ComponentKind::Button)
+        if (entry.kind == ComponentKind::CheckBox)
+            widget->setAccessibleName(str(entry.text).remove(QLatin1Char('&')));
+        else if (entry.kind != ComponentKind::Label && entry.kind != ComponentKind::Button)
             widget->setAccessibleName(str(entry.text));
         if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && entry.readOnly) {
             // Unchangeable and passed over by Tab, yet in the normal text colour: these

@@ -18,7 +18,8 @@ enum class ComponentKind {
     ComboBox,       // combo box with free text
     SortedComboBox, // combo box with free text, items kept in Polish alphabetical order
     Memo,           // multi-line edit
-    Button
+    Button,
+    CheckBox
 };
 
 struct ComponentEntry {

@@ -1,14 +1,19 @@
 #include "documents/TFDaneUcznia.h"
 
+#include "documents/BirthDate.h"
 #include "documents/DocumentFile.h"
 #include "documents/FormBinding.h"
+#include "documents/Pesel.h"
+#include "documents/StudentFields.h"
 #include "documents/StudentSaver.h"
+#include "platform/Clock.h"
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/Templates.h"
 
 #include <QCollator>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -17,13 +22,15 @@
 
 namespace {
 
-const QString FirstNameField = QStringLiteral("Imie_DATA_EDIT");
-const QString SexField = QStringLiteral("Plec_DATA_COMBOBOX");
-const QString BirthYearField = QStringLiteral("UrodzonyRok_DATA_COMBOBOX");
-const QString TownField = QStringLiteral("UrodzonyMiasto_DATA_COMBOBOX");
-const QString ProvinceField = QStringLiteral("UrodzonyWoj_DATA_COMBOBOX");
-const QString SurnameField = QStringLiteral("Nazwisko_DATA_EDIT");
-const QString PeselField = QStringLiteral("NrPesel_DATA_EDIT");
+const QString& FirstNameField = StudentFields::FirstName;
+const QString& BirthDayField = StudentFields::BirthDay;
+const QString& SexField = StudentFields::Sex;
+const QString& BirthYearField = StudentFields::BirthYear;
+const QString& TownField = StudentFields::Town;
+const QString& ProvinceField = StudentFields::Province;
+const QString& SurnameField = StudentFields::Surname;
+const QString& PeselField = StudentFields::Pesel;
+const QString PeselWarningLabel = QStringLiteral("NrPeselUwagaLabel");
 const QString Male = QStringLiteral("mężczyzna");
 
 constexpr int LabelLeft = 16;
@@ -74,45 +81,61 @@ constexpr ComponentEntry button(const char* name, const char* text, int left, in
             .kind = ComponentKind::Button,
             .text = text,
             .left = left,
-            .top = lineTop(10) + 8,
+            .top = lineTop(11) + 8,
             .width = 85,
             .height = 27,
             .tab = tab};
+}
+
+// What the PESEL says against the other fields, under the PESEL's line, across the form.
+constexpr ComponentEntry warning(const char* name, int line)
+{
+    return {.name = name,
+            .kind = ComponentKind::Label,
+            .left = LabelLeft,
+            .top = lineTop(line) - 4,
+            .width = FieldLeft + FieldWidth - LabelLeft,
+            .height = 40};
 }
 
 // Each field follows the label that names it; the fields alone are the component order
 // of the stored rows.
 constexpr ComponentEntry Layout[] = {
     caption("ImieLabel", "&imię", 2, "Imie_DATA_EDIT"),
-    edit("Imie_DATA_EDIT", 2, 48),
+    edit("Imie_DATA_EDIT", 2, StudentFields::NameLimit),
     caption("UrodzonyDniaLabel", "urodzony &dnia", 4, "UrodzonyDnia_DATA_EDIT"),
-    edit("UrodzonyDnia_DATA_EDIT", 4, 46),
+    edit("UrodzonyDnia_DATA_EDIT", 4, StudentFields::BirthDayLimit),
     caption("PlecLabel", "&płeć", 3, "Plec_DATA_COMBOBOX"),
     list("Plec_DATA_COMBOBOX", ComponentKind::PickList, 3, "kobieta|mężczyzna"),
     caption("UrodzonyRokLabel", "urodzony w &roku", 5, "UrodzonyRok_DATA_COMBOBOX"),
-    list("UrodzonyRok_DATA_COMBOBOX", ComponentKind::ComboBox, 5,
-         "1996 r.|1997 r.|1998 r.|1999 r.|2000 r.|2001 r.|2002 r.|2003 r."),
+    // The years of birth of today's pupils, filled on every showing.
+    list("UrodzonyRok_DATA_COMBOBOX", ComponentKind::ComboBox, 5),
     caption("UrodzonyMiastoLabel", "urodzony w (&miasto)", 6, "UrodzonyMiasto_DATA_COMBOBOX"),
     list("UrodzonyMiasto_DATA_COMBOBOX", ComponentKind::SortedComboBox, 6),
     caption("UrodzonyWojLabel", "urodzony (&województwo)", 7, "UrodzonyWoj_DATA_COMBOBOX"),
     list("UrodzonyWoj_DATA_COMBOBOX", ComponentKind::SortedComboBox, 7),
     caption("NazwiskoLabel", "&nazwisko", 1, "Nazwisko_DATA_EDIT"),
-    edit("Nazwisko_DATA_EDIT", 1, 48),
+    edit("Nazwisko_DATA_EDIT", 1, StudentFields::NameLimit),
     caption("NrPeselLabel", "numer P&ESEL", 9, "NrPesel_DATA_EDIT"),
-    edit("NrPesel_DATA_EDIT", 9, 30),
+    edit("NrPesel_DATA_EDIT", 9, StudentFields::PeselLimit),
+    warning("NrPeselUwagaLabel", 10),
     caption("NrDziennikaLabel", "nr &ucznia na świadectwie", 8, "NrDziennika_DATA_EDIT"),
-    edit("NrDziennika_DATA_EDIT", 8, 48),
+    edit("NrDziennika_DATA_EDIT", 8, StudentFields::NameLimit),
     button("OKButton", "OK", 270, 10),
     button("AnulujButton", "Anuluj", 365, 11),
 };
 
 constexpr int FormWidth = 470;
-constexpr int FormHeight = lineTop(10) + 8 + 27 + 16;
+constexpr int FormHeight = lineTop(11) + 8 + 27 + 16;
 
-bool isAsciiLetterOrDigit(QChar c)
+// The years of birth of pupils from six to twenty-one, oldest first, as "2008 r.".
+QStringList birthYears()
 {
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z');
+    const int now = Clock::instance().nowLocal().date().year();
+    QStringList years;
+    for (int year = now - 21; year <= now - 6; ++year)
+        years << BirthDate::yearText(year);
+    return years;
 }
 
 // Town and province lists read in Polish alphabetical order, Ł after L.
@@ -135,6 +158,24 @@ TFDaneUcznia::TFDaneUcznia(QWidget* parent) : QDialog(parent)
     const QList<BuiltComponent> built = FormTable::build(this, Layout);
     FormTable::applyTabOrder(built);
     m_components = FormTable::widgets(built);
+
+    fillBirthYears();
+    auto* warningLabel = qobject_cast<QLabel*>(component(PeselWarningLabel));
+    warningLabel->setWordWrap(true);
+    warningLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = warningLabel->palette();
+    palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
+    warningLabel->setPalette(palette);
+    auto* pesel = qobject_cast<QLineEdit*>(component(PeselField));
+    // Only a number the user types fills the other fields; a loaded one is only checked.
+    connect(pesel, &QLineEdit::textEdited, this, &TFDaneUcznia::fillFromPesel);
+    connect(pesel, &QLineEdit::textChanged, this, &TFDaneUcznia::checkPesel);
+    connect(qobject_cast<QLineEdit*>(component(BirthDayField)), &QLineEdit::textChanged, this,
+            &TFDaneUcznia::checkPesel);
+    connect(qobject_cast<QComboBox*>(component(BirthYearField)), &QComboBox::editTextChanged, this,
+            &TFDaneUcznia::checkPesel);
+    connect(qobject_cast<QComboBox*>(component(SexField)), &QComboBox::currentIndexChanged, this,
+            &TFDaneUcznia::checkPesel);
 
     auto* ok = qobject_cast<QPushButton*>(component(QStringLiteral("OKButton")));
     auto* cancel = qobject_cast<QPushButton*>(component(QStringLiteral("AnulujButton")));
@@ -191,8 +232,53 @@ void TFDaneUcznia::FillFields(const FieldRowList& rows)
     }
 }
 
+void TFDaneUcznia::fillBirthYears()
+{
+    auto* combo = qobject_cast<QComboBox*>(component(BirthYearField));
+    const QString standing = combo->currentText();
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    combo->addItems(birthYears());
+    FormBinding::setText(combo, standing);
+}
+
+void TFDaneUcznia::fillFromPesel()
+{
+    const Pesel::Decoded pesel = Pesel::decode(fieldText(PeselField));
+    if (pesel.valid()) {
+        if (fieldText(BirthDayField).isEmpty())
+            FormBinding::setText(component(BirthDayField), BirthDate::dayText(pesel.birthDate));
+        if (fieldText(BirthYearField).isEmpty())
+            FormBinding::setText(component(BirthYearField), BirthDate::yearText(pesel.birthDate.year()));
+        auto* sex = qobject_cast<QComboBox*>(component(SexField));
+        if (sex->currentIndex() < 0)
+            sex->setCurrentIndex(pesel.male ? 1 : 0);
+    }
+    checkPesel();
+}
+
+void TFDaneUcznia::checkPesel()
+{
+    const QStringList warnings = Pesel::warnings(fieldText(PeselField), fieldText(BirthDayField),
+                                                 fieldText(BirthYearField), fieldText(SexField));
+    QString text;
+    if (!warnings.isEmpty()) {
+        text = QStringLiteral("Uwaga: ") + warnings.join(QStringLiteral("; "));
+        if (!text.endsWith(QLatin1Char('.')))
+            text += QLatin1Char('.');
+    }
+    auto* label = qobject_cast<QLabel*>(component(PeselWarningLabel));
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    label->setAccessibleName(text);
+    // A screen reader reads the warning with the field, and hears when it changes.
+    component(PeselField)->setAccessibleDescription(text);
+}
+
 void TFDaneUcznia::FormShow()
 {
+    fillBirthYears();
     struct Dictionary {
         const QString& field;
         bool (*load)(MessageBuffer&, QStringList&);
@@ -258,8 +344,7 @@ void TFDaneUcznia::OKButtonClick()
     }
 
     // The PESEL becomes part of a table name, which is never escaped.
-    const QString pesel = fieldText(PeselField);
-    if (!std::all_of(pesel.cbegin(), pesel.cend(), isAsciiLetterOrDigit)) {
+    if (!StudentFields::peselCharactersAllowed(fieldText(PeselField))) {
         Prompts::instance().message(
             this, QStringLiteral("Numer PESEL nie jest prawidłowy lub zawiera nie dozwolone znaki"),
             QStringLiteral("Brak danych"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
@@ -268,11 +353,9 @@ void TFDaneUcznia::OKButtonClick()
     }
 
     for (const QString& name : {FirstNameField, SurnameField}) {
-        QString text = fieldText(name);
-        if (!text.isEmpty() && text.front() >= u'a' && text.front() <= u'z') {
-            text[0] = text.front().toUpper();
-            FormBinding::setText(component(name), text);
-        }
+        const QString text = fieldText(name);
+        if (const QString capital = StudentFields::withCapital(text); capital != text)
+            FormBinding::setText(component(name), capital);
     }
 
     if (saveStudent())
@@ -299,7 +382,7 @@ QString TFDaneUcznia::overwriteQuestion(const QString& path, const QString& tabl
 
 bool TFDaneUcznia::saveStudent()
 {
-    const QString tableName = QStringLiteral("PESEL") + fieldText(PeselField);
+    const QString tableName = StudentFields::tableName(fieldText(PeselField));
     // Storing under a table that another student holds replaces that student, so it
     // is asked first; an edited student keeping its PESEL replaces only itself.
     if (!EditMode || tableName != OldTableName) {

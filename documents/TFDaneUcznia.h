@@ -49,6 +49,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The year list: the years of birth of today's pupils.
+    void fillBirthYears();
+    // A valid PESEL typed by the user fills the empty birth date, year and sex.
+    void fillFromPesel();
+    // Shows under the field what is wrong with the PESEL or where it disagrees.
+    void checkPesel();
     bool requireFilled(const QString& compName, const QString& message);
     bool saveStudent();
     // The question asked before the student is stored over the existing `tableName`.

@@ -143,6 +143,47 @@ void removeLeftovers(const QString& dir, const QString& prefix)
     }
 }
 
+// Writes the new contents (`fill` writes them to the descriptor it is given, returning 0
+// or errno) into a hidden temporary file beside the real target and renames it over the
+// target, so that the target is never half-written.
+int replaceFile(const QString& target, bool failIfExists, const std::function<int(int)>& fill)
+{
+    // The temporary file goes beside the real file, so that the rename replaces the
+    // file itself and not a symbolic link pointing to it.
+    const QFileInfo info(FileOps::resolveLinks(target));
+    const QString dir = info.absolutePath();
+    const QString prefix = QStringLiteral(".") + info.fileName() + QStringLiteral(".");
+    QByteArray tmpl = native(dir + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
+    const int out = ::mkostemp(tmpl.data(), O_CLOEXEC); // mode 600
+    if (out < 0)
+        return errno;
+
+    int err = fill(out);
+    const QByteArray dst = native(info.absoluteFilePath());
+    struct stat old;
+    if (!err && !failIfExists && ::stat(dst.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        keepAttributes(out, old);
+    // On disk before the rename: after a power cut the target is the old file or the
+    // whole new one, never an empty one.
+    if (!err)
+        err = syncFd(out);
+    if (::close(out) != 0 && !err)
+        err = errno;
+
+    if (!err) {
+        if (failIfExists)
+            err = placeNew(tmpl, dst);
+        else if (::rename(tmpl.constData(), dst.constData()) != 0)
+            err = errno;
+    }
+    ::unlink(tmpl.constData()); // after a rename it is gone already
+    if (!err) {
+        syncFolder(dir);
+        removeLeftovers(dir, prefix);
+    }
+    return err;
+}
+
 } // namespace
 
 namespace FileOps {
@@ -194,45 +235,15 @@ int copyFile(const QString& source, const QString& target, bool failIfExists, So
     int in = -1;
     if (const int err = openRegular(native(source), in, sourceLink == SourceLink::Follow); err != 0)
         return err;
-
-    // The temporary file goes beside the real file, so that the rename replaces the
-    // file itself and not a symbolic link pointing to it.
-    const QFileInfo info(resolveLinks(target));
-    const QString dir = info.absolutePath();
-    const QString prefix = QStringLiteral(".") + info.fileName() + QStringLiteral(".");
-    QByteArray tmpl = native(dir + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
-    const int out = ::mkostemp(tmpl.data(), O_CLOEXEC); // mode 600
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        return err;
-    }
-
-    int err = copyData(in, out);
+    const int err = replaceFile(target, failIfExists, [in](int out) { return copyData(in, out); });
     ::close(in);
-    const QByteArray dst = native(info.absoluteFilePath());
-    struct stat old;
-    if (!err && !failIfExists && ::stat(dst.constData(), &old) == 0 && S_ISREG(old.st_mode))
-        keepAttributes(out, old);
-    // On disk before the rename: after a power cut the target is the old file or the
-    // whole new one, never an empty one.
-    if (!err)
-        err = syncFd(out);
-    if (::close(out) != 0 && !err)
-        err = errno;
-
-    if (!err) {
-        if (failIfExists)
-            err = placeNew(tmpl, dst);
-        else if (::rename(tmpl.constData(), dst.constData()) != 0)
-            err = errno;
-    }
-    ::unlink(tmpl.constData()); // after a rename it is gone already
-    if (!err) {
-        syncFolder(dir);
-        removeLeftovers(dir, prefix);
-    }
     return err;
+}
+
+int writeFile(const QString& target, const QByteArray& data)
+{
+    return replaceFile(target, false,
+                       [&data](int out) { return writeAll(out, data.constData(), size_t(data.size())); });
 }
 
 int removeFile(const QString& path)

@@ -2,6 +2,7 @@
 // messages report them.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
@@ -28,6 +29,10 @@ Kind kind(const QString& path);
 enum class SourceLink { Follow, Refuse };
 int copyFile(const QString& source, const QString& target, bool failIfExists,
              SourceLink sourceLink = SourceLink::Follow);
+
+// Writes `data` to `target` the way copyFile() replaces a file: a temporary file beside
+// it, flushed, then renamed over it. Returns 0 or the errno value.
+int writeFile(const QString& target, const QByteArray& data);
 
 // The path a write to `path` really reaches: symbolic links followed, also one whose
 // target does not exist yet.

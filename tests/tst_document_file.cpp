@@ -18,7 +18,7 @@
 
 namespace {
 
-enum Op { CheckExists, TableList, StudentsList, Load, Delete, Save, Replace };
+enum Op { CheckExists, TableList, StudentsList, Load, Delete, Save, Replace, StoreMany, LoadMany };
 
 QByteArray fileBytes(const QString& path)
 {
@@ -100,6 +100,12 @@ private:
             return bFunSaveCertData(buf, file, table, rows);
         case Replace:
             return bFunReplaceCertData(buf, file, table, rows);
+        case StoreMany:
+            return bFunStoreStudents(buf, file, {{table, rows}});
+        case LoadMany: {
+            QList<FieldRowList> tables;
+            return bFunLoadStudentTables(buf, file, {table}, tables);
+        }
         }
         return -2;
     }
@@ -140,6 +146,8 @@ private Q_SLOTS:
     void replaceIsAtomic_data();
     void replaceIsAtomic();
     void saveFailureLeavesCreatedTableEmpty();
+    void storeStudentsIsAllOrNothing_data();
+    void storeStudentsIsAllOrNothing();
 };
 
 void TestDocumentFile::init()
@@ -175,6 +183,10 @@ void TestDocumentFile::missingFile_data()
                           << "bFunSaveCertData()";
     QTest::newRow("replace") << int(Replace) << 0 << "Plik nie istnieje: \n"
                              << "bFunSaveCertData()";
+    QTest::newRow("store many") << int(StoreMany) << 0 << "Plik nie istnieje: \n"
+                                << "bFunStoreStudents()";
+    QTest::newRow("load many") << int(LoadMany) << 0 << "Plik nie istnieje: \n"
+                               << "bFunLoadStudentTables()";
 }
 
 void TestDocumentFile::missingFile()
@@ -784,6 +796,80 @@ void TestDocumentFile::saveFailureLeavesCreatedTableEmpty()
     QVERIFY(!bFunSaveCertData(buf, doc, QStringLiteral("PESEL6"), studentRows("A", "B", "6")));
     QCOMPARE(buf.text(), QStringLiteral("SQLite exception: SQLITE_ERROR"));
     verifyLogged(QStringLiteral("bFunSqlSaveCertData()"));
+}
+
+void TestDocumentFile::storeStudentsIsAllOrNothing_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("stored") << ""
+                            << ""
+                            << "";
+    QTest::newRow("table there, not to be replaced") << "taken"
+                                                     << "Tablica już istnieje: PESEL1"
+                                                     << "bFunStoreStudents()";
+    QTest::newRow("text outside the code page")
+        << "emoji" << Cp1250::refusalMessage(QStringLiteral("\U0001F600")) << "bFunStoreStudents()";
+    QTest::newRow("file written by another process") << "writer"
+                                                     << "SQLite exception: SQLITE_BUSY"
+                                                     << "bFunStoreStudents()";
+    QTest::newRow("failure between two students") << "step"
+                                                  << "SQLite exception: SQLITE_IOERR"
+                                                  << "bFunStoreStudents()";
+}
+
+void TestDocumentFile::storeStudentsIsAllOrNothing()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, message);
+    QFETCH(QString, label);
+    MessageBuffer& buf = m_env->buf;
+    const QString doc = newDocument();
+    QVERIFY(bFunSaveCertData(buf, doc, QStringLiteral("PESEL1"), studentRows("Nowak", "Anna", "1")));
+    const QByteArray before = fileBytes(doc);
+
+    QList<StudentTable> students = {
+        {QStringLiteral("PESEL2"), studentRows("Żak", "Łucja", "2")},
+        {QStringLiteral("PESEL1"), studentRows("O'Neil", "Anna", "1"), failure != QLatin1String("taken")},
+        {QStringLiteral("PESEL3"), studentRows("Kowal-Wiśniewski", "Jan", "3")},
+    };
+    if (failure == QLatin1String("emoji"))
+        students[2].rows[0].value = QStringLiteral("Jan \U0001F600");
+    int steps = 0;
+    bool ok = false;
+    {
+        const ShortBusyWait shortWait;
+        std::unique_ptr<ForeignConnection> other;
+        if (failure == QLatin1String("writer"))
+            other = std::make_unique<ForeignConnection>(doc, "begin immediate;");
+        ok = bFunStoreStudents(buf, doc, students, [&] {
+            if (++steps == 2 && failure == QLatin1String("step"))
+                throw CppSQLite3Exception(SQLITE_IOERR, "disk I/O error");
+        });
+    }
+    if (failure.isEmpty()) {
+        QVERIFY(ok);
+        QCOMPARE(steps, 3);
+        QCOMPARE(RawSql::column(doc, "select name from sqlite_master order by name"),
+                 (QList<QByteArray>{"PESEL1", "PESEL2", "PESEL3"}));
+        // Stored as Windows-1250 bytes, apostrophes whole, rows in the given order.
+        QCOMPARE(RawSql::column(doc, "select value from `PESEL2` where comp_name = 'Nazwisko_DATA_EDIT'"),
+                 QList<QByteArray>{"\xAF"
+                                   "ak"});
+        QCOMPARE(RawSql::column(doc, "select value from `PESEL1` where comp_name = 'Nazwisko_DATA_EDIT'"),
+                 QList<QByteArray>{"O'Neil"});
+        QList<FieldRowList> loaded;
+        QVERIFY(
+            bFunLoadStudentTables(buf, doc, {QStringLiteral("PESEL3"), QStringLiteral("PESEL9")}, loaded));
+        QCOMPARE(loaded, (QList<FieldRowList>{studentRows("Kowal-Wiśniewski", "Jan", "3"), {}}));
+        return;
+    }
+    QVERIFY(!ok);
+    QCOMPARE(buf.text(), message);
+    verifyLogged(label);
+    QCOMPARE(fileBytes(doc), before);
+    QVERIFY(!QFile::exists(doc + QStringLiteral("-journal")));
 }
 
 QTEST_GUILESS_MAIN(TestDocumentFile)

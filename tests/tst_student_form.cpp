@@ -115,6 +115,8 @@ private Q_SLOTS:
     void requiredFields();
     void peselCheck_data();
     void peselCheck();
+    void peselWarningAndFillIn_data();
+    void peselWarningAndFillIn();
     void capitals_data();
     void capitals();
     void newStudent_data();
@@ -171,13 +173,20 @@ void TestStudentForm::captionsAndItems()
     QCOMPARE(sex->itemText(1), QStringLiteral("mężczyzna"));
     QCOMPARE(sex->currentIndex(), -1);
 
+    // The years of birth of today's pupils, from the year of the showing; a standing
+    // year stays in the box.
+    FixedClock clock(QDateTime(QDate(2025, 1, 1), QTime(0, 30)).toUTC());
     QComboBox* year = combo("UrodzonyRok_DATA_COMBOBOX");
     QVERIFY(year->isEditable());
+    year->setEditText(QStringLiteral("1990 r."));
+    showForm();
     QStringList years;
     for (int i = 0; i < year->count(); ++i)
         years << year->itemText(i);
-    QCOMPARE(years, QStringList({"1996 r.", "1997 r.", "1998 r.", "1999 r.", "2000 r.", "2001 r.", "2002 r.",
-                                 "2003 r."}));
+    QCOMPARE(years.size(), 16);
+    QCOMPARE(years.first(), QStringLiteral("2004 r."));
+    QCOMPARE(years.last(), QStringLiteral("2019 r."));
+    QCOMPARE(year->currentText(), QStringLiteral("1990 r."));
     QVERIFY(combo("UrodzonyMiasto_DATA_COMBOBOX")->isEditable());
     QVERIFY(combo("UrodzonyWoj_DATA_COMBOBOX")->isEditable());
 }
@@ -274,6 +283,78 @@ void TestStudentForm::peselCheck()
         QVERIFY(m_saver->previous.isEmpty());
         QVERIFY(m_form->isVisible());
     }
+}
+
+void TestStudentForm::peselWarningAndFillIn_data()
+{
+    QTest::addColumn<QString>("pesel");
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<QStringList>("before"); // birth day, year, sex
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("warning");
+
+    const QStringList empty{"", "", ""};
+    QTest::newRow("valid number fills the empty fields")
+        << "08231401249" << true << empty << QStringList{"14 marca", "2008 r.", "kobieta"} << "";
+    QTest::newRow("1800s") << "82810101238" << true << empty
+                           << QStringList{"1 stycznia", "1882 r.", "mężczyzna"} << "";
+    QTest::newRow("typed fields are kept and compared")
+        << "08231401232" << true << QStringList{"15 marca", "2008 r.", "kobieta"}
+        << QStringList{"15 marca", "2008 r.", "kobieta"}
+        << "Uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r.; według numeru PESEL płeć to: "
+           "mężczyzna.";
+    QTest::newRow("year alone disagrees") << "08231401232" << true << QStringList{"", "2007 r.", ""}
+                                          << QStringList{"14 marca", "2007 r.", "mężczyzna"}
+                                          << "Uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r.";
+    QTest::newRow("wrong check digit")
+        << "08231401233" << true << empty << empty << "Uwaga: cyfra kontrolna numeru PESEL się nie zgadza.";
+    QTest::newRow("day that does not exist")
+        << "09022900129" << true << empty << empty
+        << "Uwaga: numer PESEL zawiera datę urodzenia, która nie istnieje.";
+    QTest::newRow("not eleven digits: not checked") << "0823140124" << true << empty << empty << "";
+    QTest::newRow("loaded number is checked, fills nothing")
+        << "08231401249" << false << QStringList{"", "", "mężczyzna"} << QStringList{"", "", "mężczyzna"}
+        << "Uwaga: według numeru PESEL płeć to: kobieta.";
+}
+
+void TestStudentForm::peselWarningAndFillIn()
+{
+    QFETCH(QString, pesel);
+    QFETCH(bool, typed);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(QString, warning);
+
+    showForm();
+    edit("Nazwisko_DATA_EDIT")->setText(QStringLiteral("Nowak"));
+    edit("Imie_DATA_EDIT")->setText(QStringLiteral("Anna"));
+    edit("UrodzonyDnia_DATA_EDIT")->setText(before.at(0));
+    combo("UrodzonyRok_DATA_COMBOBOX")->setEditText(before.at(1));
+    combo("Plec_DATA_COMBOBOX")->setCurrentIndex(combo("Plec_DATA_COMBOBOX")->findText(before.at(2)));
+    if (typed)
+        QTest::keyClicks(edit("NrPesel_DATA_EDIT"), pesel);
+    else
+        edit("NrPesel_DATA_EDIT")->setText(pesel);
+
+    QCOMPARE(QStringList({edit("UrodzonyDnia_DATA_EDIT")->text(),
+                          combo("UrodzonyRok_DATA_COMBOBOX")->currentText(),
+                          combo("Plec_DATA_COMBOBOX")->currentText()}),
+             after);
+    auto* label = field<QLabel>("NrPeselUwagaLabel");
+    QCOMPARE(label->text(), warning);
+    // Read out with the field, beside which it stands.
+    QCOMPARE(edit("NrPesel_DATA_EDIT")->accessibleDescription(), warning);
+    QCOMPARE(label->accessibleName(), warning);
+    QVERIFY(label->geometry().top() >= edit("NrPesel_DATA_EDIT")->geometry().bottom());
+    QVERIFY(label->geometry().bottom() < field("OKButton")->geometry().top());
+
+    // A warning asks nothing: OK stores the student as typed.
+    if (combo("Plec_DATA_COMBOBOX")->currentIndex() < 0)
+        combo("Plec_DATA_COMBOBOX")->setCurrentIndex(0);
+    m_form->OKButtonClick();
+    QVERIFY(m_prompts->shown.isEmpty());
+    QCOMPARE(m_saver->storedValue("NrPesel_DATA_EDIT"), pesel);
+    QCOMPARE(m_saver->storedValue("UrodzonyDnia_DATA_EDIT"), after.at(0));
 }
 
 void TestStudentForm::capitals_data()
@@ -610,7 +691,8 @@ void TestStudentForm::clearKeepsYearTownProvince()
                              "NrPesel_DATA_EDIT", "NrDziennika_DATA_EDIT"})
         QVERIFY2(edit(name)->text().isEmpty(), name);
     QCOMPARE(combo("Plec_DATA_COMBOBOX")->currentIndex(), -1);
-    QCOMPARE(combo("UrodzonyRok_DATA_COMBOBOX")->currentText(), QStringLiteral("1998 r."));
+    QCOMPARE(combo("UrodzonyRok_DATA_COMBOBOX")->currentText(),
+             combo("UrodzonyRok_DATA_COMBOBOX")->itemText(2));
     QCOMPARE(combo("UrodzonyMiasto_DATA_COMBOBOX")->currentText(), QStringLiteral("Zakopane"));
     QCOMPARE(combo("UrodzonyWoj_DATA_COMBOBOX")->currentText(), QStringLiteral("małopolskie"));
 }
