@@ -90,6 +90,8 @@ const MenuItem kMenu[] = {
      &TFGlowna::EdytujSwiadectwoToolButtonClick},
     {"Ś&wiadectwa", "&Drukuj wybrane świadectwo", "Drukujwybranewiadectwo1", &TFGlowna::DrukujToolButtonClick,
      true, QKeySequence::Print},
+    {"Ś&wiadectwa", "Drukuj dla &zaznaczonych uczniów…", "Drukujdlazaznaczonych1",
+     &TFGlowna::DrukujDlaZaznaczonychClick},
     {"U&stawienia", "Formatowanie &podstawowe ( tylko zmienne )", "Formatowaniewiadectwapodstawowe1",
      &TFGlowna::Formatowaniewiadectwapodstawowe1Click},
     {"U&stawienia", "Formatowanie &zaawansowane ( wszystkie obiekty )", "Ustawieniaczcionki1",
@@ -121,6 +123,8 @@ const MenuItem kTreeMenu[] = {
     {"", "Edytuj wybrane ś&wiadectwo", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
     {"", "-", nullptr, nullptr},
     {"", "Dru&kuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
+    {"", "Drukuj dla &zaznaczonych uczniów…", "Drukujdlazaznaczonych2",
+     &TFGlowna::DrukujDlaZaznaczonychClick},
 };
 
 struct ToolButton {
@@ -239,6 +243,7 @@ TFGlowna::TFGlowna(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     buildToolBar();
     buildCentre();
+    vFunUpdateStudentMenuItems();
 
     m_timerBackup = new QTimer(this);
     m_timerBackup->setObjectName(QStringLiteral("timerBackup"));
@@ -366,7 +371,9 @@ void TFGlowna::buildCentre()
     m_tree->setFixedWidth(265);
     m_tree->setIndentation(19);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Many students are chosen for a batch print with Ctrl, Shift and Ctrl+A; the commands
+    // on one student act on the node that has the focus.
+    m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_treeMenu->popup(m_tree->viewport()->mapToGlobal(pos)); });
@@ -440,8 +447,26 @@ void TFGlowna::setOpenDocumentPath(const QString& path)
 
 QTreeWidgetItem* TFGlowna::selectedNode() const
 {
+    if (QTreeWidgetItem* current = m_tree->currentItem(); current && current->isSelected())
+        return current;
     const QList<QTreeWidgetItem*> items = m_tree->selectedItems();
     return items.isEmpty() ? nullptr : items.constFirst();
+}
+
+QStringList TFGlowna::selectedStudentTables() const
+{
+    QStringList tables;
+    if (m_tree->selectedItems().isEmpty())
+        return tables;
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* student = m_tree->topLevelItem(i);
+        bool chosen = student->isSelected();
+        for (int j = 0; !chosen && j < student->childCount(); ++j)
+            chosen = student->child(j)->isSelected();
+        if (chosen)
+            tables << student->data(0, kTableRole).toString();
+    }
+    return tables;
 }
 
 QString TFGlowna::selectedStudentCaption() const
@@ -499,6 +524,7 @@ void TFGlowna::fillStudentTree(QList<StudentListEntry> students)
     }
     m_tree->addTopLevelItems(roots);
     m_tree->setUpdatesEnabled(true);
+    vFunUpdateStudentMenuItems();
 }
 
 void TFGlowna::vFunUpdateStudentMenuItems()
@@ -509,6 +535,9 @@ void TFGlowna::vFunUpdateStudentMenuItems()
     action("Usudaneucznia1")->setEnabled(student);
     action("Edytujdokument1")->setEnabled(document);
     action("Drukujwybranewiadectwo2")->setEnabled(document);
+    const bool anyStudent = !m_tree->selectedItems().isEmpty();
+    action("Drukujdlazaznaczonych1")->setEnabled(anyStudent);
+    action("Drukujdlazaznaczonych2")->setEnabled(anyStudent);
 }
 
 bool TFGlowna::selectDocument(const QString& tableName, const QString& documentCaption)
@@ -620,15 +649,20 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
     m_pageCount = pages;
     PageRenderer renderer(m_buf, pageOptions(), strFunGetMainDirPath(m_buf));
     renderer.record(m_pagePicture, m_calibEntries, pageTextsOf(*form), printing);
-    m_clippedFields = PageRenderer::describeClipped(renderer.clipped(), [form](const QString& name) {
-        const QWidget* field = form->component(name);
+    m_clippedFields = clippedLines(*form, renderer);
+    if (!printing)
+        vFunShowRecordedPage(renderer);
+}
+
+QStringList TFGlowna::clippedLines(const DocumentForm& form, const PageRenderer& renderer)
+{
+    return PageRenderer::describeClipped(renderer.clipped(), [&form](const QString& name) {
+        const QWidget* field = form.component(name);
         // A fixed text is named by its own wording.
         return !field                               ? QString()
                : !field->accessibleName().isEmpty() ? field->accessibleName()
-                                                    : form->componentText(name);
+                                                    : form.componentText(name);
     });
-    if (!printing)
-        vFunShowRecordedPage(renderer);
 }
 
 void TFGlowna::vFunDrawStartPage()

@@ -120,6 +120,9 @@ public:
     QString selectedStudentCaption() const;
     QString selectedStudentTable() const;
     QString selectedDocumentCaption() const;
+    // The students chosen in the tree (a chosen document counts for its student), in the
+    // tree's order.
+    QStringList selectedStudentTables() const;
     // Selects the document node of the student stored under `tableName`.
     bool selectDocument(const QString& tableName, const QString& documentCaption);
 
@@ -161,6 +164,8 @@ public Q_SLOTS:
     void UsunUczniaToolButtonClick();
     void EdytujSwiadectwoToolButtonClick();
     void DrukujToolButtonClick();
+    // One document for every chosen student, printed as one job.
+    void DrukujDlaZaznaczonychClick();
     void TreeViewClick();
     // Options.
     void WykreskujPusteCheckBoxClick();
@@ -203,6 +208,8 @@ private:
     void vFunShowPagePreview();
     bool bFunLoadPageCalibration(bool haveForm, int documentType);
     PageOptions pageOptions() const;
+    // The fields of `form` that the last drawing of `renderer` cut, one line each.
+    static QStringList clippedLines(const DocumentForm& form, const PageRenderer& renderer);
     void vFunShowRecordedPage(const PageRenderer& renderer);
     void finishStartPage();
     QString previewBackgroundPath();

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QToolButton>
@@ -408,6 +409,18 @@ void TFDrukuj::setPage(const QPicture& picture, int pageCount, const QString& pr
     m_page = picture;
     m_pageCount = pageCount;
     m_pdfName = proposedPdfName;
+    m_batchCount = 0;
+    m_drawBatchPage = nullptr;
+}
+
+void TFDrukuj::setBatch(int count, BatchPageSource drawPage, const QString& proposedPdfName)
+{
+    m_page = QPicture();
+    m_pageCount = 1; // each page is a document of its own
+    m_pdfName = proposedPdfName;
+    m_clippedFields.clear();
+    m_batchCount = count;
+    m_drawBatchPage = std::move(drawPage);
 }
 
 void TFDrukuj::showEvent(QShowEvent* event)
@@ -682,8 +695,102 @@ void TFDrukuj::reportFailure(const QString& text, const QString& fun)
     Prompts::instance().error(this, m_buf.text());
 }
 
+bool TFDrukuj::sendJob(const QList<QPicture>& pages)
+{
+    DrukujSheet::Target target;
+    target.printerName = chosenPrinter();
+    if (target.printerName.isEmpty()) {
+        target.pdfFile = askPdfFile();
+        if (target.pdfFile.isEmpty())
+            return false;
+    }
+    target.duplex = duplexOf(sidesOf(DuplexComboBox));
+    target.setUp = m_setUp.get();
+    if (!m_pdfName.isEmpty())
+        target.jobName = m_pdfName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
+                             ? m_pdfName.chopped(4)
+                             : m_pdfName;
+    QString error;
+    if (!DrukujSheet::printPages(target, pages, page1Edges(), error))
+        reportFailure(error, QStringLiteral("DrukujButtonClick()"));
+    return true;
+}
+
+bool TFDrukuj::drawBatch(QList<QPicture>& pages)
+{
+    QProgressDialog progress(this);
+    progress.setObjectName(QStringLiteral("PostepDrukowania"));
+    progress.setWindowTitle(QStringLiteral("Drukowanie"));
+    progress.setCancelButtonText(QStringLiteral("Anuluj"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    progress.setRange(0, m_batchCount);
+    QStringList clipped, unreadable;
+    for (int i = 0; i < m_batchCount; ++i) {
+        const QString step = QStringLiteral("Drukowanie: %1 z %2").arg(i + 1).arg(m_batchCount);
+        progress.setLabelText(step);
+        progress.setAccessibleName(step);
+        if (i == 0)
+            progress.show();
+        progress.setValue(i); // lets the window paint and its "Anuluj" be pressed
+        if (progress.wasCanceled())
+            return false;
+        BatchPage page = m_drawBatchPage(i);
+        if (!page.unreadable.isEmpty()) {
+            unreadable << page.unreadable;
+            continue;
+        }
+        pages << page.picture;
+        clipped << page.clippedFields;
+    }
+    progress.setValue(m_batchCount);
+    if (progress.wasCanceled())
+        return false;
+    progress.close();
+
+    const QString caption = QStringLiteral("Drukowanie");
+    if (pages.isEmpty()) {
+        Prompts::instance().error(this, QStringLiteral("Nie można odczytać danych żadnego z uczniów:\n") +
+                                            unreadable.join(u'\n'));
+        return false;
+    }
+    if (!unreadable.isEmpty() &&
+        !Prompts::instance().askProceed(
+            this,
+            QStringLiteral(
+                "Danych tych uczniów nie można odczytać, ich dokumenty nie zostaną wydrukowane:\n") +
+                unreadable.join(u'\n'),
+            caption, QStringLiteral("Drukuj pozostałe"), QStringLiteral("Anuluj")))
+        return false;
+    // One warning for the whole job; a long list is cut short rather than running off the screen.
+    constexpr int kShownFields = 15;
+    if (clipped.size() > kShownFields) {
+        const qsizetype more = clipped.size() - kShownFields;
+        clipped.resize(kShownFields);
+        const bool few = more % 10 >= 2 && more % 10 <= 4 && (more % 100 < 12 || more % 100 > 14);
+        clipped << (more == 1 ? QStringLiteral("… oraz jedno inne pole")
+                    : few     ? QStringLiteral("… oraz %1 inne pola").arg(more)
+                              : QStringLiteral("… oraz %1 innych pól").arg(more));
+    }
+    return clipped.isEmpty() ||
+           Prompts::instance().askProceed(this, PageRenderer::clippedWarning(clipped), caption,
+                                          QStringLiteral("Drukuj mimo to"), QStringLiteral("Anuluj"));
+}
+
 void TFDrukuj::DrukujButtonClick()
 {
+    if (m_batchCount > 0) {
+        // Stopped or refused: the dialog stays for another choice, and nothing was printed.
+        QList<QPicture> pages;
+        if (!drawBatch(pages))
+            return;
+        vFunUstawDrukarke();
+        if (sendJob(pages))
+            accept();
+        return;
+    }
     // Paper is not used before the user knows that some values will be cut.
     if (!m_clippedFields.isEmpty() &&
         !Prompts::instance().askProceed(this, PageRenderer::clippedWarning(m_clippedFields),
@@ -691,25 +798,9 @@ void TFDrukuj::DrukujButtonClick()
                                         QStringLiteral("Anuluj")))
         return;
     vFunUstawDrukarke();
-    if (m_pageCount == 1) {
-        DrukujSheet::Target target;
-        target.printerName = chosenPrinter();
-        if (target.printerName.isEmpty()) {
-            target.pdfFile = askPdfFile();
-            // Cancelling the file name leaves the dialog open for another choice.
-            if (target.pdfFile.isEmpty())
-                return;
-        }
-        target.duplex = duplexOf(sidesOf(DuplexComboBox));
-        target.setUp = m_setUp.get();
-        if (!m_pdfName.isEmpty())
-            target.jobName = m_pdfName.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
-                                 ? m_pdfName.chopped(4)
-                                 : m_pdfName;
-        QString error;
-        if (!DrukujSheet::print(target, m_page, page1Edges(), error))
-            reportFailure(error, QStringLiteral("DrukujButtonClick()"));
-    }
+    // Cancelling the file name leaves the dialog open for another choice.
+    if (m_pageCount == 1 && !sendJob({m_page}))
+        return;
     accept();
 }
 

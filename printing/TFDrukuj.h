@@ -10,6 +10,7 @@
 #include <QPicture>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -18,6 +19,14 @@ class QLineEdit;
 class QPrinter;
 class QPushButton;
 struct NudgeButton;
+
+// One page of a job for many students, drawn when the job starts.
+struct BatchPage {
+    QPicture picture;
+    QStringList clippedFields; // its fields cut at their boxes, one line each
+    QString unreadable;        // not empty: the page could not be drawn; whose it is and why
+};
+using BatchPageSource = std::function<BatchPage(int index)>;
 
 class TFDrukuj : public QDialog
 {
@@ -33,6 +42,10 @@ public:
     void setPage(const QPicture& picture, int pageCount, const QString& proposedPdfName);
     // The fields of that page cut at their boxes, one line each; printing warns first.
     void setClippedFields(const QStringList& lines) { m_clippedFields = lines; }
+    // Instead of one page: a job of `count` pages, one sheet each, drawn by `drawPage` in
+    // order once "Drukuj" is pressed, under a progress window whose "Anuluj" stops
+    // between pages before anything is printed or written.
+    void setBatch(int count, BatchPageSource drawPage, const QString& proposedPdfName);
 
     // The last entry of the printer list.
     static QString pdfChoice();
@@ -66,6 +79,11 @@ private:
     // The PDF file to print into, or an empty text when the user cancelled.
     QString askPdfFile();
     DrukujSheet::Edges page1Edges() const;
+    // Prints or writes the pages where the dialog says; false when the user cancelled the
+    // file name.
+    bool sendJob(const QList<QPicture>& pages);
+    // Draws the pages of a batch; false when the user stopped it or nothing is left to print.
+    bool drawBatch(QList<QPicture>& pages);
     // Shows `text`, logs it under `fun`.
     void reportFailure(const QString& text, const QString& fun);
 
@@ -75,6 +93,8 @@ private:
     QString m_pdfName;
     MarginProfileList m_profiles;
     QStringList m_clippedFields;
+    int m_batchCount = 0;
+    BatchPageSource m_drawBatchPage;
     // What the set-up dialog chose for the printer it was opened for.
     std::unique_ptr<QPrinter> m_setUp;
 

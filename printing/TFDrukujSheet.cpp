@@ -38,15 +38,20 @@ QRect deviceRect(const Edges& edges, int dpiX, int dpiY, int offX, int offY)
 
 namespace {
 
-// Draws the page stretched into its rectangle on a sheet without an unprintable border;
-// false when the device refused.
-bool paint(QPdfWriter& device, const QPicture& page, const Edges& edges)
+// Draws the pages stretched into their rectangles on sheets without an unprintable
+// border; false when the device refused.
+bool paint(QPdfWriter& device, const QList<QPicture>& pages, const Edges& edges)
 {
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    // The whole page stretched into the rectangle, each direction on its own.
-    PageRenderer::stretch(painter, page, deviceRect(edges, device.logicalDpiX(), device.logicalDpiY(), 0, 0));
+    const QRect onSheet = deviceRect(edges, device.logicalDpiX(), device.logicalDpiY(), 0, 0);
+    for (int i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !device.newPage())
+            return false;
+        // The whole page stretched into the rectangle, each direction on its own.
+        PageRenderer::stretch(painter, pages[i], onSheet);
+    }
     return painter.end();
 }
 
@@ -58,6 +63,11 @@ QString pdfFailure(const QString& path, const QString& reason)
 } // namespace
 
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error)
+{
+    return printPages(target, {page}, edges, error);
+}
+
+bool printPages(const Target& target, const QList<QPicture>& pages, const Edges& edges, QString& error)
 {
     if (target.printerName.isEmpty()) {
         // The document is made in memory and checked whole before the file is written,
@@ -71,7 +81,7 @@ bool print(const Target& target, const QPicture& page, const Edges& edges, QStri
             writer.setTitle(target.jobName);
             // A file has no unprintable border.
             writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-            made = paint(writer, page, edges);
+            made = paint(writer, pages, edges);
         }
         if (!made || !pdf.data().trimmed().endsWith("%%EOF")) {
             error = pdfFailure(target.pdfFile, QStringLiteral("Nie udało się utworzyć treści dokumentu."));
@@ -114,7 +124,15 @@ bool print(const Target& target, const QPicture& page, const Edges& edges, QStri
     const int dpiX = printer->logicalDpiX();
     const QPoint offset = layout.paintRectPixels(dpiX).topLeft() - layout.fullRectPixels(dpiX).topLeft();
     const QRect onSheet = deviceRect(edges, dpiX, printer->logicalDpiY(), offset.x(), offset.y());
-    PageRenderer::stretch(painter, page, onSheet);
+    const bool emptyBacks = target.duplex != QPrinter::DuplexNone;
+    for (int i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !(printer->newPage() && (!emptyBacks || printer->newPage()))) {
+            painter.end();
+            error = QStringLiteral("Błąd podczas wysyłania wydruku.");
+            return false;
+        }
+        PageRenderer::stretch(painter, pages[i], onSheet);
+    }
     if (!painter.end()) {
         error = QStringLiteral("Błąd podczas wysyłania wydruku.");
         return false;

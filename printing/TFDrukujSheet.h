@@ -4,12 +4,12 @@
 
 #include "printing/PageRenderer.h"
 
+#include <QList>
 #include <QPageLayout>
+#include <QPicture>
 #include <QPrinter>
 #include <QRect>
 #include <QString>
-
-class QPicture;
 
 namespace DrukujSheet {
 
@@ -43,5 +43,10 @@ struct Target {
 // or not at all. False with a message when the job cannot start or the file cannot be
 // written.
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error);
+
+// One job of one sheet per page, every page at `edges`, written or sent only once every
+// page is drawn. On a two-sided printer each page still gets a sheet of its own, its back
+// left empty, so that no page is printed on the back of another's.
+bool printPages(const Target& target, const QList<QPicture>& pages, const Edges& edges, QString& error);
 
 } // namespace DrukujSheet

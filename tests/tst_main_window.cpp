@@ -14,7 +14,9 @@
 #include "storage/DataFolder.h"
 #include "storage/SettingsStore.h"
 #include "tests/support/Disks.h"
+#include "tests/support/Modal.h"
 #include "tests/support/OtherProgram.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
@@ -60,35 +62,13 @@ template <class T> T* child(QObject* parent, const char* name)
     return w;
 }
 
-// Runs `action` once the modal window that the next call opens is up. A window that
-// a failed check left open is closed, so the test goes on instead of hanging.
-void whenModal(std::function<void(QWidget*)> action)
-{
-    QTimer::singleShot(0, [action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        action(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible())
-            dialog->reject();
-    });
-}
-
 } // namespace
 
-class TestMainWindow : public QObject
+class TestMainWindow : public QObject, ProgramFixture
 {
     Q_OBJECT
 private:
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<ProgramWindows> w;
-    TFGlowna* main() { return w->glowna.get(); }
-
-    void start(const QString& tail = QString())
-    {
-        w = std::make_unique<ProgramWindows>();
-        QVERIFY(bFunStartProgram(*w, tail));
-    }
+    void start(const QString& tail = QString()) { QVERIFY(startProgram(tail)); }
     // Adds a student through the student form, as the user would.
     void addStudent(const Student& s, QList<Prompts::Answer> answers = {})
     {
@@ -129,22 +109,14 @@ private:
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        prompts = std::make_unique<ScriptedPrompts>();
+        prepare();
         // Both documents calibrated with no objects: every preview is a blank page.
         const QString calibration = env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"));
         if (!QFile::exists(calibration))
             RawSql::exec(calibration, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
                                           RawSql::createCalibrationTable("potwierdzenie_przyjecia_ucznia"));
     }
-    void cleanup()
-    {
-        if (w && w->glowna)
-            w->glowna->setCloseWithoutQuestions(true);
-        w.reset();
-        prompts.reset();
-        env.reset();
-    }
+    void cleanup() { closeProgram(); }
 
     void commandLineTail_data();
     void commandLineTail();
@@ -261,8 +233,7 @@ void TestMainWindow::startUpShowsTheImportNoticeOnce()
 void TestMainWindow::startUpEndsWithoutCatalogue()
 {
     QFile::remove(env->programDir() + QStringLiteral("/pliki_kat.sqset"));
-    w = std::make_unique<ProgramWindows>();
-    QVERIFY(!bFunStartProgram(*w, QString()));
+    QVERIFY(!startProgram());
     QCOMPARE(prompts->shown.size(), 1); // and no closing question
     QVERIFY(prompts->shown[0].text.startsWith(QStringLiteral(
         "Błąd podczas próby sprawdzenia wymaganych plików / katalogów.\n\n"

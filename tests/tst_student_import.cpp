@@ -11,6 +11,8 @@
 #include "storage/CsvText.h"
 #include "storage/DataFolder.h"
 #include "storage/Templates.h"
+#include "tests/support/Modal.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
@@ -42,29 +44,12 @@ QString shown(const QList<CsvText::Record>& records)
     return out.join(QStringLiteral(" / "));
 }
 
-// Runs `action` once the modal window that the next call opens is up; a window left
-// open by a failed check is closed so that the test goes on.
-void whenModal(std::function<void(QWidget*)> action)
-{
-    QTimer::singleShot(0, [action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        action(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible())
-            dialog->reject();
-    });
-}
-
 } // namespace
 
-class TestStudentImport : public QObject
+class TestStudentImport : public QObject, ProgramFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<ProgramWindows> w;
-    TFGlowna* main() { return w->glowna.get(); }
     QString workingCopy() { return strFunGetTmpFilePath(env->buf); }
     QString file(const QString& name, const QByteArray& bytes)
     {
@@ -105,20 +90,11 @@ class TestStudentImport : public QObject
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        prompts = std::make_unique<ScriptedPrompts>();
-        w = std::make_unique<ProgramWindows>();
-        QVERIFY(bFunStartProgram(*w, QString()));
+        prepare();
+        QVERIFY(startProgram());
         prompts->clear();
     }
-    void cleanup()
-    {
-        if (w && w->glowna)
-            w->glowna->setCloseWithoutQuestions(true);
-        w.reset();
-        prompts.reset();
-        env.reset();
-    }
+    void cleanup() { closeProgram(); }
 
     void csvReader_data();
     void csvReader();

@@ -1,0 +1,82 @@
+// One document for many students: the students chosen in the tree, each page drawn from
+// that student's stored values by the preview's own drawing, sent as one job.
+#include "app/TFGlowna.h"
+
+#include "documents/DocumentFile.h"
+#include "documents/DocumentForm.h"
+#include "documents/TFDaneUcznia.h"
+#include "printing/TFDrukuj.h"
+#include "prompts/Prompts.h"
+#include "storage/DataPaths.h"
+
+#include <QHash>
+
+void TFGlowna::DrukujDlaZaznaczonychClick()
+{
+    const QStringList tables = selectedStudentTables();
+    if (tables.isEmpty()) {
+        Prompts::instance().message(this,
+                                    QStringLiteral("Zaznacz na liście uczniów, dla których chcesz wydrukować "
+                                                   "dokument"),
+                                    QStringLiteral("Brak wyboru"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+        return;
+    }
+    const int documentType = Prompts::instance().choose(
+        this,
+        QStringLiteral("Który dokument wydrukować dla każdego z zaznaczonych uczniów (%1)?")
+            .arg(tables.size()),
+        QStringLiteral("Drukowanie dla zaznaczonych uczniów"), Prompts::Icon::Question,
+        {kTransferNotice, kAdmissionConfirmation, QStringLiteral("Anuluj")});
+    if ((documentType != 0 && documentType != 1) || !m_windows.drukuj)
+        return;
+    finishStartPage();
+    if (!bFunLoadPageCalibration(true, documentType)) {
+        TreeViewClick();
+        return;
+    }
+    const QList<CalibEntry> entries = m_calibEntries;
+    const QString document = documentType == 0 ? kTransferNotice : kAdmissionConfirmation;
+    DocumentForm* form = documentType == 0 ? m_windows.zawiadomienie : m_windows.potwierdzenie;
+    QHash<QString, QString> names;
+    for (const StudentListEntry& student : std::as_const(m_students))
+        names.insert(student.tableName, student.displayName);
+    const QString workingCopy = strFunGetTmpFilePath(m_buf);
+    const QString mainDir = strFunGetMainDirPath(m_buf);
+    const PageOptions options = pageOptions();
+
+    // Every page goes through the forms, as the preview does, so that the copied fields
+    // (the name, the birth date, the PESEL) come from the student form.
+    auto drawPage = [&, this](int index) {
+        BatchPage page;
+        const QString& table = tables.at(index);
+        const QString name = names.value(table, table);
+        FieldRowList rows;
+        MessageBuffer quiet;
+        if (!bFunLoadCertData(quiet, workingCopy, table, rows)) {
+            page.unreadable =
+                name + QStringLiteral(" (") + quiet.text().section(u'\n', 0, 0).trimmed() + QLatin1Char(')');
+            return page;
+        }
+        m_windows.daneUcznia->FillFields(rows);
+        m_windows.zawiadomienie->FillFields(rows);
+        m_windows.potwierdzenie->FillFields(rows);
+        PageRenderer renderer(m_buf, options, mainDir);
+        renderer.record(page.picture, entries, pageTextsOf(*form), true);
+        for (const QString& line : clippedLines(*form, renderer))
+            page.clippedFields << name + QStringLiteral(" – ") + line;
+        return page;
+    };
+    // "Kowalski Jan - Zawiadomienie o przekazaniu" for one; a slash cannot stand in a file name.
+    QString jobName = tables.size() == 1 ? names.value(tables.constFirst()) + QStringLiteral(" - ") + document
+                                         : document + QStringLiteral(" - %1 uczniów").arg(tables.size());
+    jobName.replace(QLatin1Char('/'), QLatin1Char('-'));
+    m_printing = true;
+    m_windows.drukuj->setBatch(int(tables.size()), drawPage, jobName);
+    m_windows.drukuj->exec();
+    // The batch is forgotten with the window's last job, and the forms and the preview go
+    // back to the student that has the focus.
+    m_windows.drukuj->setBatch(0, nullptr, QString());
+    m_printing = false;
+    TreeViewClick();
+}
