@@ -35,15 +35,28 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
         TreeViewClick();
         return;
     }
-    const QList<CalibEntry> entries = m_calibEntries;
+    // The emblem and the stamp mark are the same on every page: drawn once, laid over
+    // each page as it is printed.
+    QList<CalibEntry> entries, markEntries;
+    for (const CalibEntry& entry : std::as_const(m_calibEntries))
+        (PageRenderer::isMark(entry.name) ? markEntries : entries) << entry;
     const QString document = documentType == 0 ? kTransferNotice : kAdmissionConfirmation;
     DocumentForm* form = documentType == 0 ? m_windows.zawiadomienie : m_windows.potwierdzenie;
     QHash<QString, QString> names;
     for (const StudentListEntry& student : std::as_const(m_students))
         names.insert(student.tableName, student.displayName);
-    const QString workingCopy = strFunGetTmpFilePath(m_buf);
+    // Every student read at once, through one connection to the working copy.
+    QList<FieldRowList> stored;
+    QStringList unreadable;
+    if (!bFunLoadStudentTables(m_buf, strFunGetTmpFilePath(m_buf), tables, stored, &unreadable)) {
+        showError(QStringLiteral("Błąd podczas próby wczytania danych.\n\n") + m_buf.text());
+        TreeViewClick();
+        return;
+    }
     const QString mainDir = strFunGetMainDirPath(m_buf);
     const PageOptions options = pageOptions();
+    QPicture marks;
+    PageRenderer(m_buf, options, mainDir).record(marks, markEntries, pageTextsOf(*form), true);
 
     // Every page goes through the forms, as the preview does, so that the copied fields
     // (the name, the birth date, the PESEL) come from the student form.
@@ -51,20 +64,22 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
         BatchPage page;
         const QString& table = tables.at(index);
         const QString name = names.value(table, table);
-        FieldRowList rows;
-        MessageBuffer quiet;
-        if (!bFunLoadCertData(quiet, workingCopy, table, rows)) {
-            page.unreadable =
-                name + QStringLiteral(" (") + quiet.text().section(u'\n', 0, 0).trimmed() + QLatin1Char(')');
+        if (const QString& reason = unreadable.at(index); !reason.isEmpty()) {
+            page.unreadable = name + QStringLiteral(" (") + reason + QLatin1Char(')');
             return page;
         }
-        m_windows.daneUcznia->FillFields(rows);
-        m_windows.zawiadomienie->FillFields(rows);
-        m_windows.potwierdzenie->FillFields(rows);
+        // The other document's form waits for the forms to be restored at the end.
+        m_windows.daneUcznia->FillFields(stored.at(index));
+        form->FillFields(stored.at(index));
+        QPicture picture;
         PageRenderer renderer(m_buf, options, mainDir);
-        renderer.record(page.picture, entries, pageTextsOf(*form), true);
+        renderer.record(picture, entries, pageTextsOf(*form), true);
         for (const QString& line : clippedLines(*form, renderer))
             page.clippedFields << name + QStringLiteral(" – ") + line;
+        page.draw = [picture, marks](QPainter& painter, const QRectF& onSheet) {
+            PageRenderer::stretch(painter, picture, onSheet);
+            PageRenderer::stretch(painter, marks, onSheet);
+        };
         return page;
     };
     // "Kowalski Jan - Zawiadomienie o przekazaniu" for one; a slash cannot stand in a file name.

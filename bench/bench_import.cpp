@@ -4,6 +4,7 @@
 #include "app/Program.h"
 #include "app/TFGlowna.h"
 #include "bench/BenchMain.h"
+#include "bench/BenchPrompts.h"
 #include "documents/TFImportUczniow.h"
 #include "platform/Environment.h"
 #include "prompts/Prompts.h"
@@ -51,21 +52,6 @@ QByteArray classList(int students)
                    .toUtf8();
     return out;
 }
-
-class BenchPrompts : public Prompts
-{
-public:
-    QString file;
-    using Prompts::message;
-    // The question before a long import is answered Yes.
-    Answer message(QWidget*, const QString&, const QString&, Icon, Buttons buttons, Answer) override
-    {
-        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return file; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return file; }
-    bool inputText(QWidget*, const QString&, const QString&, QString&) override { return false; }
-};
 
 struct Fixture {
     QTemporaryDir dir;

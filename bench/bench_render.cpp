@@ -4,6 +4,7 @@
 #include "app/Program.h"
 #include "app/TFGlowna.h"
 #include "bench/BenchMain.h"
+#include "bench/BenchPrompts.h"
 #include "documents/DocumentForm.h"
 #include "documents/FormBinding.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -77,27 +78,8 @@ void drawStraight(QPainter& p, const QList<CalibEntry>& entries, const PageTexts
 }
 
 // Nothing to answer while measuring: boxes are taken as read.
-class SilentPrompts : public Prompts
-{
-public:
-    int shown = 0;
-    Answer message(QWidget*, const QString&, const QString&, Icon, Buttons, Answer) override
-    {
-        ++shown;
-        return Answer::Ok;
-    }
-    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    bool inputText(QWidget*, const QString&, const QString&, QString&) override { return false; }
-    int choose(QWidget*, const QString&, const QString&, Icon, const QStringList& buttons, int) override
-    {
-        ++shown;
-        return int(buttons.size()) - 1;
-    }
-};
-
 struct Fixture {
-    SilentPrompts prompts;
+    BenchPrompts prompts;
     QTemporaryDir dir;
     ProgramWindows windows;
     QList<CalibEntry> entries;

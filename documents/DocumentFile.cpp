@@ -547,20 +547,24 @@ bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<Stud
 }
 
 bool bFunLoadStudentTables(MessageBuffer& buf, const QString& path, const QStringList& tableNames,
-                           QList<FieldRowList>& tables)
+                           QList<FieldRowList>& tables, QStringList* unreadable)
 {
     const QString label = QStringLiteral("bFunLoadStudentTables()");
     if (!FileOps::exists(path))
         return SqlText::fail(buf, kMissingFile + path, label);
     QList<FieldRowList> loaded;
     loaded.reserve(tableNames.size());
+    QStringList reasons;
     if (!SqlText::readFile(buf, path, QStringLiteral("SQL exception: \n"), label, [&](CppSQLite3DB& db) {
             // One state of the file for every table.
             db.runStatement("begin transaction;");
             for (const QString& name : tableNames) {
                 FieldRowList rows;
+                QString& reason = reasons.emplace_back();
                 try {
-                    if (db.hasTable(SqlText::bytes(name)))
+                    if (!db.hasTable(SqlText::bytes(name)))
+                        reason = QStringLiteral("Tablica nie istnieje: ") + name;
+                    else
                         SqlText::forEachRow(db,
                                             SqlText::bytes(QStringLiteral("select * from `") +
                                                            SqlText::ident(name) +
@@ -572,16 +576,28 @@ bool bFunLoadStudentTables(MessageBuffer& buf, const QString& path, const QStrin
                                             });
                 } catch (const CppSQLite3Exception& e) {
                     // A table of another shape (not a student's) holds no rows to give;
-                    // a locked or damaged file is a real failure.
-                    if (e.code() != SQLITE_ERROR && e.code() != CPPSQLITE_ERROR)
+                    // a locked or damaged file is a real failure, unless the caller
+                    // takes what can be read.
+                    if (e.code() != SQLITE_ERROR && e.code() != CPPSQLITE_ERROR && !unreadable)
                         throw;
                     rows.clear();
+                    reason = QString::fromLatin1(CppSQLite3Exception::codeName(e.code()));
+                    if (const QString text = QString::fromUtf8(e.text()).trimmed(); !text.isEmpty())
+                        reason += QStringLiteral(": ") + text;
                 }
                 loaded.append(std::move(rows));
             }
-            db.runStatement("commit transaction;");
+            try {
+                db.runStatement("commit transaction;");
+            } catch (const CppSQLite3Exception&) {
+                // Damage met on the way fails the end of the reading too; what was read stands.
+                if (!unreadable)
+                    throw;
+            }
         }))
         return false;
     tables.append(loaded);
+    if (unreadable)
+        unreadable->append(reasons);
     return true;
 }

@@ -68,6 +68,8 @@ bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString&
 bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<StudentTable>& students,
                        const std::function<void()>& step = {});
 // Appends the rows of each named table, in stored order, one list per name, reading
-// the file once; a table that does not exist gives an empty list.
+// the file once; a table that does not exist gives an empty list. With `unreadable`,
+// one text per name is appended there too: empty for a table read whole, else why it
+// could not be read (missing, damaged), and such a table no longer fails the reading.
 bool bFunLoadStudentTables(MessageBuffer& buf, const QString& path, const QStringList& tableNames,
-                           QList<FieldRowList>& tables);
+                           QList<FieldRowList>& tables, QStringList* unreadable = nullptr);

@@ -2,13 +2,16 @@
 
 #include <emf2svg.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QtEndian>
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -47,6 +50,20 @@ QString structureFault(const QByteArray& data)
     return QStringLiteral("plik jest niekompletny");
 }
 
+// A mark converted once is drawn again from its picture while the file stays as it was:
+// a class printed at once draws the same two marks on every page.
+struct ConvertedMark {
+    qint64 size = -1;
+    QDateTime modified;
+    QByteArray svg;
+};
+
+QHash<QString, ConvertedMark>& convertedMarks()
+{
+    static QHash<QString, ConvertedMark> marks;
+    return marks;
+}
+
 } // namespace
 
 bool bFunLoadEmfMark(const QString& path, QByteArray& svg, QString& error)
@@ -63,6 +80,12 @@ bool bFunLoadEmfMark(const QString& path, QByteArray& svg, QString& error)
     if (info.size() > MarkMaximum) {
         error = QStringLiteral("Nie można odczytać pliku:\n") + path + QStringLiteral("\nPlik jest za duży.");
         return false;
+    }
+    if (const auto known = convertedMarks().constFind(path); known != convertedMarks().cend() &&
+                                                             info.isFile() && known->size == info.size() &&
+                                                             known->modified == info.lastModified()) {
+        svg = known->svg;
+        return true;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -93,13 +116,23 @@ bool bFunLoadEmfMark(const QString& path, QByteArray& svg, QString& error)
         error = QStringLiteral("Nie udało się odczytać rysunku EMF:\n") + path;
         return false;
     }
+    convertedMarks().insert(path, {info.size(), info.lastModified(), svg});
     return true;
 }
 
 void vFunPaintEmfMark(QPainter& painter, const QByteArray& svg, const QRectF& box)
 {
-    QSvgRenderer renderer(svg);
-    if (!renderer.isValid())
+    // The two marks of the form are parsed once and drawn from then on.
+    static QHash<QByteArray, std::shared_ptr<QSvgRenderer>> parsed;
+    std::shared_ptr<QSvgRenderer>& renderer = parsed[svg];
+    if (!renderer) {
+        if (parsed.size() > 8) {
+            parsed.clear();
+            return vFunPaintEmfMark(painter, svg, box);
+        }
+        renderer = std::make_shared<QSvgRenderer>(svg);
+    }
+    if (!renderer->isValid())
         return;
-    renderer.render(&painter, box);
+    renderer->render(&painter, box);
 }

@@ -118,6 +118,11 @@ PageRenderer::PageRenderer(MessageBuffer& buf, const PageOptions& options, const
 {
 }
 
+bool PageRenderer::isMark(const QString& name)
+{
+    return name.contains(kEmblem) || name.contains(kStamp);
+}
+
 int PageRenderer::pixelSize(int points)
 {
     return qRound(double(points) * UnitsPerInch / 72.0);

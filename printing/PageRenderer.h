@@ -80,6 +80,8 @@ public:
     // The warning before printing fields that are cut, from the lines above.
     static QString clippedWarning(const QStringList& lines);
 
+    // The emblem or the stamp mark: a picture of the page, the same whatever its texts.
+    static bool isMark(const QString& name);
     // A font size in points as a character height in page units.
     static int pixelSize(int points);
     // Replays the page picture stretched into `target` (in the painter's coordinates),

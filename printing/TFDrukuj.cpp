@@ -12,7 +12,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -695,7 +697,7 @@ void TFDrukuj::reportFailure(const QString& text, const QString& fun)
     Prompts::instance().error(this, m_buf.text());
 }
 
-bool TFDrukuj::sendJob(const QList<QPicture>& pages)
+bool TFDrukuj::sendJob(const QList<DrukujSheet::PagePainter>& pages)
 {
     DrukujSheet::Target target;
     target.printerName = chosenPrinter();
@@ -716,7 +718,7 @@ bool TFDrukuj::sendJob(const QList<QPicture>& pages)
     return true;
 }
 
-bool TFDrukuj::drawBatch(QList<QPicture>& pages)
+bool TFDrukuj::drawBatch(QList<DrukujSheet::PagePainter>& pages)
 {
     QProgressDialog progress(this);
     progress.setObjectName(QStringLiteral("PostepDrukowania"));
@@ -728,13 +730,20 @@ bool TFDrukuj::drawBatch(QList<QPicture>& pages)
     progress.setMinimumDuration(0);
     progress.setRange(0, m_batchCount);
     QStringList clipped, unreadable;
+    // The window is painted a few times a second, not for every page; "Anuluj" is heard
+    // before every page.
+    QElapsedTimer sincePainted;
     for (int i = 0; i < m_batchCount; ++i) {
-        const QString step = QStringLiteral("Drukowanie: %1 z %2").arg(i + 1).arg(m_batchCount);
-        progress.setLabelText(step);
-        progress.setAccessibleName(step);
-        if (i == 0)
-            progress.show();
-        progress.setValue(i); // lets the window paint and its "Anuluj" be pressed
+        if (i == 0 || sincePainted.elapsed() >= 40) {
+            const QString step = QStringLiteral("Drukowanie: %1 z %2").arg(i + 1).arg(m_batchCount);
+            progress.setLabelText(step);
+            progress.setAccessibleName(step);
+            if (i == 0)
+                progress.show();
+            progress.setValue(i);
+            sincePainted.start();
+        }
+        QCoreApplication::processEvents();
         if (progress.wasCanceled())
             return false;
         BatchPage page = m_drawBatchPage(i);
@@ -742,7 +751,7 @@ bool TFDrukuj::drawBatch(QList<QPicture>& pages)
             unreadable << page.unreadable;
             continue;
         }
-        pages << page.picture;
+        pages << page.draw;
         clipped << page.clippedFields;
     }
     progress.setValue(m_batchCount);
@@ -783,7 +792,7 @@ void TFDrukuj::DrukujButtonClick()
 {
     if (m_batchCount > 0) {
         // Stopped or refused: the dialog stays for another choice, and nothing was printed.
-        QList<QPicture> pages;
+        QList<DrukujSheet::PagePainter> pages;
         if (!drawBatch(pages))
             return;
         vFunUstawDrukarke();
@@ -799,7 +808,9 @@ void TFDrukuj::DrukujButtonClick()
         return;
     vFunUstawDrukarke();
     // Cancelling the file name leaves the dialog open for another choice.
-    if (m_pageCount == 1 && !sendJob({m_page}))
+    if (m_pageCount == 1 && !sendJob({[this](QPainter& painter, const QRectF& onSheet) {
+            PageRenderer::stretch(painter, m_page, onSheet);
+        }}))
         return;
     accept();
 }

@@ -22,9 +22,9 @@ struct NudgeButton;
 
 // One page of a job for many students, drawn when the job starts.
 struct BatchPage {
-    QPicture picture;
-    QStringList clippedFields; // its fields cut at their boxes, one line each
-    QString unreadable;        // not empty: the page could not be drawn; whose it is and why
+    DrukujSheet::PagePainter draw; // draws the page when the job is printed
+    QStringList clippedFields;     // its fields cut at their boxes, one line each
+    QString unreadable;            // not empty: the page could not be drawn; whose it is and why
 };
 using BatchPageSource = std::function<BatchPage(int index)>;
 
@@ -42,8 +42,8 @@ public:
     void setPage(const QPicture& picture, int pageCount, const QString& proposedPdfName);
     // The fields of that page cut at their boxes, one line each; printing warns first.
     void setClippedFields(const QStringList& lines) { m_clippedFields = lines; }
-    // Instead of one page: a job of `count` pages, one sheet each, drawn by `drawPage` in
-    // order once "Drukuj" is pressed, under a progress window whose "Anuluj" stops
+    // Instead of one page: a job of `count` pages, one sheet each, prepared by `drawPage`
+    // in order once "Drukuj" is pressed, under a progress window whose "Anuluj" stops
     // between pages before anything is printed or written.
     void setBatch(int count, BatchPageSource drawPage, const QString& proposedPdfName);
 
@@ -81,9 +81,9 @@ private:
     DrukujSheet::Edges page1Edges() const;
     // Prints or writes the pages where the dialog says; false when the user cancelled the
     // file name.
-    bool sendJob(const QList<QPicture>& pages);
-    // Draws the pages of a batch; false when the user stopped it or nothing is left to print.
-    bool drawBatch(QList<QPicture>& pages);
+    bool sendJob(const QList<DrukujSheet::PagePainter>& pages);
+    // Prepares the pages of a batch; false when the user stopped it or nothing is left to print.
+    bool drawBatch(QList<DrukujSheet::PagePainter>& pages);
     // Shows `text`, logs it under `fun`.
     void reportFailure(const QString& text, const QString& fun);
 

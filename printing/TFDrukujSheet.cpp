@@ -40,7 +40,7 @@ namespace {
 
 // Draws the pages stretched into their rectangles on sheets without an unprintable
 // border; false when the device refused.
-bool paint(QPdfWriter& device, const QList<QPicture>& pages, const Edges& edges)
+bool paint(QPdfWriter& device, const QList<PagePainter>& pages, const Edges& edges)
 {
     QPainter painter;
     if (!painter.begin(&device))
@@ -50,7 +50,7 @@ bool paint(QPdfWriter& device, const QList<QPicture>& pages, const Edges& edges)
         if (i > 0 && !device.newPage())
             return false;
         // The whole page stretched into the rectangle, each direction on its own.
-        PageRenderer::stretch(painter, pages[i], onSheet);
+        pages[i](painter, onSheet);
     }
     return painter.end();
 }
@@ -64,10 +64,13 @@ QString pdfFailure(const QString& path, const QString& reason)
 
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error)
 {
-    return printPages(target, {page}, edges, error);
+    return printPages(target, {[&page](QPainter& painter, const QRectF& onSheet) {
+                          PageRenderer::stretch(painter, page, onSheet);
+                      }},
+                      edges, error);
 }
 
-bool printPages(const Target& target, const QList<QPicture>& pages, const Edges& edges, QString& error)
+bool printPages(const Target& target, const QList<PagePainter>& pages, const Edges& edges, QString& error)
 {
     if (target.printerName.isEmpty()) {
         // The document is made in memory and checked whole before the file is written,
@@ -131,7 +134,7 @@ bool printPages(const Target& target, const QList<QPicture>& pages, const Edges&
             error = QStringLiteral("Błąd podczas wysyłania wydruku.");
             return false;
         }
-        PageRenderer::stretch(painter, pages[i], onSheet);
+        pages[i](painter, onSheet);
     }
     if (!painter.end()) {
         error = QStringLiteral("Błąd podczas wysyłania wydruku.");

@@ -11,6 +11,8 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
+
 namespace DrukujSheet {
 
 constexpr int PageWidth = PageRenderer::PageWidth;   // page units across
@@ -44,9 +46,12 @@ struct Target {
 // written.
 bool print(const Target& target, const QPicture& page, const Edges& edges, QString& error);
 
-// One job of one sheet per page, every page at `edges`, written or sent only once every
-// page is drawn. On a two-sided printer each page still gets a sheet of its own, its back
-// left empty, so that no page is printed on the back of another's.
-bool printPages(const Target& target, const QList<QPicture>& pages, const Edges& edges, QString& error);
+// Draws one page of a job filling `onSheet` (device coordinates).
+using PagePainter = std::function<void(QPainter& painter, const QRectF& onSheet)>;
+
+// One job of one sheet per page, every page at `edges`; a PDF file is written only once
+// every page is drawn. On a two-sided printer each page still gets a sheet of its own,
+// its back left empty, so that no page is printed on the back of another's.
+bool printPages(const Target& target, const QList<PagePainter>& pages, const Edges& edges, QString& error);
 
 } // namespace DrukujSheet

@@ -6,6 +6,7 @@
 #include "storage/EventLog.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/OtherProgram.h"
+#include "tests/support/RawFile.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <sqlite3.h>
@@ -148,6 +149,7 @@ private Q_SLOTS:
     void saveFailureLeavesCreatedTableEmpty();
     void storeStudentsIsAllOrNothing_data();
     void storeStudentsIsAllOrNothing();
+    void loadingManyTakesWhatCanBeRead();
 };
 
 void TestDocumentFile::init()
@@ -870,6 +872,31 @@ void TestDocumentFile::storeStudentsIsAllOrNothing()
     verifyLogged(label);
     QCOMPARE(fileBytes(doc), before);
     QVERIFY(!QFile::exists(doc + QStringLiteral("-journal")));
+}
+
+// Many students read at once: a damaged or missing table is named and skipped, the
+// others are read whole; without the list of reasons the damage fails the reading.
+void TestDocumentFile::loadingManyTakesWhatCanBeRead()
+{
+    MessageBuffer& buf = m_env->buf;
+    const QString doc = newDocument();
+    for (const char* pesel : {"1", "2", "3"})
+        QVERIFY(bFunSaveCertData(buf, doc, QStringLiteral("PESEL") + QLatin1String(pesel),
+                                 studentRows("Nowak", "Anna", QString::fromLatin1(pesel))));
+    RawSql::exec(doc, "insert into `PESEL2` values('DANE UCZNIA', 'Imie_DATA_EDIT', '" +
+                          QByteArray(20000, 'x') + "');");
+    QVERIFY(RawFile::damageValuePages(doc, 'x') >= 3);
+    const QStringList names{"PESEL1", "PESEL2", "PESEL9", "PESEL3"};
+    QList<FieldRowList> loaded;
+    QVERIFY(!bFunLoadStudentTables(buf, doc, names, loaded));
+    QStringList unreadable;
+    QVERIFY2(bFunLoadStudentTables(buf, doc, names, loaded, &unreadable), qPrintable(buf.text()));
+    QCOMPARE(loaded, (QList<FieldRowList>{
+                         studentRows("Nowak", "Anna", "1"), {}, {}, studentRows("Nowak", "Anna", "3")}));
+    QCOMPARE(unreadable.size(), 4);
+    QVERIFY(unreadable.at(0).isEmpty() && unreadable.at(3).isEmpty());
+    QVERIFY2(unreadable.at(1).startsWith(QStringLiteral("SQLITE_CORRUPT")), qPrintable(unreadable.at(1)));
+    QCOMPARE(unreadable.at(2), QStringLiteral("Tablica nie istnieje: PESEL9"));
 }
 
 QTEST_GUILESS_MAIN(TestDocumentFile)

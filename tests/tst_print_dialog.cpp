@@ -438,23 +438,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("queue");
         QTest::addColumn<bool>("duplex");
-        QTest::addColumn<int>("copies"); // chosen in the set-up dialog; 1: not opened
-        QTest::newRow("no duplex") << "MelvokPDF" << false << 1;
-        QTest::newRow("duplex") << "MelvokDuplex" << true << 1;
-        QTest::newRow("two copies set up") << "MelvokPDF" << false << 2;
+        QTest::addColumn<int>("copies");   // chosen in the set-up dialog; 1: not opened
+        QTest::addColumn<int>("students"); // 0: one document, else a batch of that many pages
+        QTest::newRow("no duplex") << "MelvokPDF" << false << 1 << 0;
+        QTest::newRow("duplex") << "MelvokDuplex" << true << 1 << 0;
+        QTest::newRow("two copies set up") << "MelvokPDF" << false << 2 << 0;
+        // Each student on a sheet of its own: the first one's back stays empty.
+        QTest::newRow("two students, duplex") << "MelvokDuplex" << true << 1 << 2;
     }
     void printThroughCups()
     {
         QFETCH(QString, queue);
         QFETCH(bool, duplex);
         QFETCH(int, copies);
+        QFETCH(int, students);
         if (!CupsPrinters::printers().contains(queue))
             QSKIP(qPrintable(QStringLiteral("CUPS queue %1 not reachable (./build.sh test sets it up): "
                                             "printing through CUPS not tested")
                                  .arg(queue)));
         const QString title =
             QStringLiteral("melvok-%1-%2").arg(queue).arg(QCoreApplication::applicationPid());
-        m_dialog->setPage(testPage(), 1, title + QStringLiteral(".pdf"));
+        if (students > 0)
+            m_dialog->setBatch(
+                students,
+                [](int) {
+                    return BatchPage{[](QPainter& painter, const QRectF& onSheet) {
+                                         PageRenderer::stretch(painter, testPage(), onSheet);
+                                     },
+                                     {},
+                                     {}};
+                },
+                title + QStringLiteral(".pdf"));
+        else
+            m_dialog->setPage(testPage(), 1, title + QStringLiteral(".pdf"));
         choosePrinter(queue);
         QCOMPARE(combo("DuplexComboBox")->isEnabled(), duplex);
         QCOMPARE(child(QStringLiteral("cbRotateSecondPage"))->isEnabled(), duplex);
@@ -490,7 +506,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!(pdf = cupsPdfJob(title)).isEmpty(), 90000);
         QTRY_VERIFY_WITH_TIMEOUT(isA4(pdf), 30000);
         QVERIFY(run(QStringLiteral("pdfinfo"), {pdf})
-                    .contains(QRegularExpression(QStringLiteral("Pages: +%1\n").arg(copies))));
+                    .contains(QRegularExpression(
+                        QStringLiteral("Pages: +%1\n").arg(students > 0 ? 2 * students - 1 : copies))));
         // The spooler's PDF keeps no text: the word's ink is where the dialog put it,
         // whatever border the queue's driver keeps.
         const QPoint at = expectedWordAt().toPoint();
