@@ -249,24 +249,21 @@ CppSQLite3DB::~CppSQLite3DB()
 
 void CppSQLite3DB::openFile(const QString& path)
 {
-    const QByteArray native = path.toUtf8();
-    const int rc = sqlite3_open(native.constData(), &m_db);
-    if (rc != SQLITE_OK) {
-        CppSQLite3Exception e(rc, m_db ? sqlite3_errmsg(m_db) : "");
-        // sqlite3_open hands back a connection even on failure; it must still be closed.
-        sqlite3_close(m_db);
-        m_db = nullptr;
-        throw e;
-    }
-    setBusyWait(m_busyWait);
+    open(path.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 
 void CppSQLite3DB::openUntouched(const QString& path)
 {
-    const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
-    const int rc = sqlite3_open_v2(uri.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    open("file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1",
+         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+}
+
+void CppSQLite3DB::open(const QByteArray& name, int flags)
+{
+    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         CppSQLite3Exception e(rc, m_db ? sqlite3_errmsg(m_db) : "");
+        // sqlite3_open hands back a connection even on failure; it must still be closed.
         sqlite3_close(m_db);
         m_db = nullptr;
         throw e;

@@ -110,6 +110,7 @@ public:
     static void setDefaultBusyWait(int ms);
 
 private:
+    void open(const QByteArray& name, int flags);
     void requireOpen() const;
     sqlite3_stmt* prepare(const char* sql);
 
