@@ -4,8 +4,6 @@
 
 #include "app/WindowSlot.h"
 #include "documents/StudentSaver.h"
-#include "platform/FileStamp.h"
-#include "platform/RegisterLock.h"
 #include "printing/PageRenderer.h"
 #include "storage/CalibrationStore.h"
 #include "storage/FieldRow.h"
@@ -19,7 +17,6 @@
 
 class QAction;
 class QCheckBox;
-class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -32,6 +29,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 class DocumentForm;
+class RegisterSession;
 class TFAktualizacja;
 class TFBackupFiles;
 class TFDaneSzkoly;
@@ -114,7 +112,9 @@ public:
     bool printing() const { return m_printing; }
     MessageBuffer& messageBuffer() { return m_buf; }
     // Opened while another user has it: Save is disabled, Save as works.
-    bool readOnly() const { return m_readOnly; }
+    bool readOnly() const;
+    // The open register: its file, working copy, base, lock and save.
+    RegisterSession& session();
     const QList<StudentListEntry>& students() const { return m_students; }
 
     QString selectedStudentCaption() const;
@@ -216,20 +216,15 @@ private:
     QSize previewBackgroundSize();
 
     // A register that other users may have open too (TFGlownaRejestr.cpp).
-    enum class RegisterAccess { Cancelled, Normal, ReadOnly };
-    enum class SaveStep { CopyWorkingCopy, Written, Stopped, SaveAs };
+    enum class RegisterAccess { Cancelled, Normal, ReadOnly, TakeOver };
     RegisterAccess askAboutOtherUser(const QString& path);
     void claimRegister(const QString& path, RegisterAccess access);
-    void rememberBase(const QString& path);
     void forgetRegister();
-    SaveStep joinChangesOnDisk(const QString& target);
-    SaveStep mergeSnapshot(const QString& target, const FileStamp& snapshotStamp);
-    void rememberSavedRegister(const QString& target);
-    void adoptSavedRegister(const QString& target);
-    void lockRegister(const QString& path);
+    // Save over the open register through the session; nullopt: Save as is to follow.
+    std::optional<bool> saveOverRegister();
     void setReadOnly(bool on);
     void setStatusNote(const QString& note);
-    void registerChangedOnDisk();
+    void showRegisterNotes();
     void refillKeepingSelection(const RegisterMergePlan& plan);
     void reportDamagedStudents(const QString& target, const QStringList& students);
 
@@ -252,19 +247,14 @@ private:
     bool m_readablePartOpened = false;
     bool m_pressOnSelected = false; // the mouse went down on the selected node
     QString m_saveDialogName = QStringLiteral("nowy");
-    RegisterLock m_lock;
-    FileStamp m_baseStamp; // the document file as it was read or last written
-    QByteArray m_baseHash; // SHA-256 of it; empty: no base copy to join changes against
-    bool m_readOnly = false;
+    RegisterSession* m_session = nullptr;
     bool m_openCancelled = false; // the last open stopped at the other user's question
-    QString m_note;               // what the status bar says about the register
-    QString m_lockNote;           // why no lock could be made
+    QString m_note;               // what the last join did
 
     QToolBar* m_toolBar = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusText = nullptr;
     QLabel* m_statusNote = nullptr;
-    QFileSystemWatcher* m_watcher = nullptr;
     QTreeWidget* m_tree = nullptr;
     QMenu* m_treeMenu = nullptr;
     QTabWidget* m_pageControl = nullptr;

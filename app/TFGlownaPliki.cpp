@@ -4,6 +4,7 @@
 
 #include "app/Version.h"
 #include "documents/DocumentForm.h"
+#include "documents/RegisterSession.h"
 #include "platform/FileErrorReason.h"
 #include "platform/FileOps.h"
 #include "prompts/Prompts.h"
@@ -17,6 +18,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <cerrno>
 
 namespace {
 const QString kDocumentFilter = QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc");
@@ -96,12 +99,15 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
     if (const int err = FileOps::copyFile(path, tmp, false); err != 0) {
         m_buf.reset();
         m_buf << "Błąd kopiowania pliku\nz :" << path << "\ndo :" << tmp << "\nKod błędu: " << err
-              << strFunNotRegularReason(path) << "\nDane świadectw nie zostały wczytane.";
+              << strFunNotRegularReason(path);
+        if (err == EACCES || err == EPERM)
+            m_buf << "\nBrak uprawnień do odczytu pliku „" << QFileInfo(path).fileName() << "”.";
+        m_buf << "\nDane świadectw nie zostały wczytane.";
         vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
         showError(m_buf.text());
         return false;
     }
-    rememberBase(path);
+    session().rememberBase();
     if (!bFunUseRollbackJournal(m_buf, tmp)) {
         showError(QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n") + m_buf.text() +
                   kNotADocument);
@@ -149,7 +155,7 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
 bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
 {
     // Another user's register opened read-only is never written over.
-    if (m_readOnly)
+    if (readOnly())
         return bFunZapiszNowyPlikSwiadectw();
     const QString target = openDocumentPath();
     if (!bFunSetFileNormal(target)) {
@@ -163,30 +169,9 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
                                     Prompts::Buttons::Ok);
     }
     // What another user saved since this program read the file is joined, not lost.
-    switch (joinChangesOnDisk(target)) {
-    case SaveStep::CopyWorkingCopy:
-        break;
-    case SaveStep::Written:
-        return true;
-    case SaveStep::Stopped:
-        return false;
-    case SaveStep::SaveAs:
-        return bFunZapiszNowyPlikSwiadectw();
-    }
-    // Without a working copy the copy fails and the document file stays as it is.
-    const QString tmp = strFunGetTmpFilePath(m_buf);
-    if (const int err = FileOps::copyFile(tmp, target, false); err != 0) {
-        m_buf.reset();
-        m_buf << "Błąd kopiowania pliku z\n"
-              << tmp << "\ndo:\n"
-              << target << "\nKod błędu: " << err << strFunFileErrorReason(err)
-              << "\n\nDane nie zostały zapisane.";
-        vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
-        showError(m_buf.text());
-        return false;
-    }
-    rememberSavedRegister(target);
-    return true;
+    if (const std::optional<bool> saved = saveOverRegister())
+        return *saved;
+    return bFunZapiszNowyPlikSwiadectw();
 }
 
 bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
@@ -199,7 +184,7 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
     const bool openRegister =
         FileOps::exists(target) && FileOps::exists(openDocumentPath()) &&
         QFileInfo(target).canonicalFilePath() == QFileInfo(openDocumentPath()).canonicalFilePath();
-    if (openRegister && m_readOnly) {
+    if (openRegister && readOnly()) {
         Prompts::instance().message(
             this, QStringLiteral("Rejestr otwarto tylko do odczytu: wybierz inną nazwę pliku."),
             QStringLiteral("Zapisz"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
@@ -241,7 +226,9 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
         return false;
     }
     setOpenDocumentPath(target);
-    adoptSavedRegister(target);
+    m_note.clear();
+    session().adopt(target);
+    setReadOnly(false);
     return true;
 }
 
@@ -302,6 +289,18 @@ void TFGlowna::OtworzPlikToolButtonClick()
 
 bool TFGlowna::bFunSaveCommand()
 {
+    // A register on a share that went away: the reason, never an empty save dialog, and
+    // never a window frozen until the server answers.
+    if (const QString path = openDocumentPath(); !path.isEmpty() && !readOnly()) {
+        if (const QString why = RegisterSession::folderUnavailable(path); !why.isEmpty()) {
+            m_buf.reset();
+            m_buf << why;
+            vFunLogError(m_buf, QStringLiteral("bFunZapiszIstniejacyPlikSwiadectw()"));
+            Prompts::instance().message(this, m_buf.text(), QStringLiteral("Zapisz"), Prompts::Icon::Warning,
+                                        Prompts::Buttons::Ok);
+            return false;
+        }
+    }
     const bool saved = FileOps::exists(openDocumentPath()) ? bFunZapiszIstniejacyPlikSwiadectw()
                                                            : bFunZapiszNowyPlikSwiadectw();
     // Only a save that reached the disk clears the flag, so closing still asks.
@@ -329,7 +328,7 @@ void TFGlowna::Koniec1Click()
 void TFGlowna::closeEvent(QCloseEvent* event)
 {
     if (m_closeWithoutQuestions) {
-        m_lock.release();
+        session().releaseLock();
         event->accept();
         return;
     }
@@ -344,7 +343,7 @@ void TFGlowna::closeEvent(QCloseEvent* event)
     }
     if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz zakończyć pracę ?"),
                                      QStringLiteral("Koniec"))) {
-        m_lock.release(); // the register is no longer open
+        session().releaseLock(); // the register is no longer open
         event->accept();
     } else {
         event->ignore();

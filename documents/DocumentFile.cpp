@@ -143,6 +143,22 @@ QString damagedStudentName(CppSQLite3DB& db, const QByteArray& table)
 
 } // namespace
 
+bool isStudentTableName(QByteArrayView name)
+{
+    if (!name.startsWith("PESEL") || name.size() > 5 + 30)
+        return false;
+    for (const char c : name.sliced(5))
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            return false;
+    return true;
+}
+
+QByteArray studentTableCreateStatement(QByteArrayView name)
+{
+    Q_ASSERT(isStudentTableName(name));
+    return SqlText::bytes(createStatement(QString::fromLatin1(name)));
+}
+
 int iFunCheckIsStudentExists(MessageBuffer& buf, const QString& path, const QString& tableName, bool create)
 {
     const QString label = QStringLiteral("iFunCheckIsStudentExists");

@@ -11,6 +11,14 @@
 
 class CppSQLite3Query;
 
+// Whether `name` has the shape the program gives a student table: "PESEL" followed by at
+// most 30 ASCII letters and digits. Only such a name read from a file may stand in a
+// statement.
+bool isStudentTableName(QByteArrayView name);
+// The program's own statement that creates the student table `name` (of that shape);
+// it names no schema, so it creates the table in the main file of the connection.
+QByteArray studentTableCreateStatement(QByteArrayView name);
+
 // One student's table as a batch stores it.
 struct StudentTable {
     QString tableName;

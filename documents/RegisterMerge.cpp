@@ -1,5 +1,6 @@
 #include "documents/RegisterMerge.h"
 
+#include "documents/DocumentFile.h"
 #include "storage/CppSQLite3.h"
 #include "storage/SqlText.h"
 
@@ -7,16 +8,17 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
 namespace {
 
 struct StoredTable {
-    QByteArray create;  // the statement that made it
-    QByteArray content; // every row, each value with its type and length
-    QString student;    // "surname first name"; empty when the rows do not name one
-    bool damaged = false;
+    QByteArray create;    // the statement that made it
+    QByteArray content;   // every row, each value with its type and length
+    QString student;      // "surname first name"; empty when the rows do not name one
+    bool damaged = false; // unreadable, or not defined as a student table
     int rootPage = 0;
 };
 
@@ -95,6 +97,24 @@ void readRows(CppSQLite3DB& db, const QByteArray& schema, const QByteArray& name
     }
 }
 
+// Whether the stored table `name` is a student table as the program makes it: a plain
+// table of the three text columns. Its definition is only looked at, never run.
+bool isStudentTable(CppSQLite3DB& db, const QByteArray& schema, const QByteArray& name,
+                    const QByteArray& create)
+{
+    if (!isStudentTableName(name) || !create.trimmed().toUpper().startsWith("CREATE TABLE"))
+        return false;
+    QByteArrayList columns;
+    bool hidden = false;
+    // The name has the student-table shape: nothing in it can end the quoting.
+    SqlText::forEachRow(db, "select name, hidden from " + schema + ".pragma_table_xinfo('" + name + "')",
+                        [&](const CppSQLite3Query& q) {
+                            columns << QByteArray(q.textAt(0, "")).toLower();
+                            hidden = hidden || q.intAt(1, 0) != 0;
+                        });
+    return !hidden && columns == QByteArrayList{"id", "comp_name", "value"};
+}
+
 // The tables of one schema of the connection.
 void listTables(CppSQLite3DB& db, const QByteArray& schema, StoredRegister& out)
 {
@@ -110,10 +130,16 @@ void listTables(CppSQLite3DB& db, const QByteArray& schema, StoredRegister& out)
                         });
 }
 
+// Reads the rows of the named tables; one that is not a student table is marked damaged
+// and left unread (looked at only now: a register of a thousand students is not checked
+// table by table at every Save).
 void readRowsOf(CppSQLite3DB& db, const QByteArray& schema, StoredRegister& r, const QByteArrayList& names)
 {
     for (const QByteArray& name : names)
         if (const auto it = r.tables.find(name); it != r.tables.end())
+            it->damaged = !isStudentTable(db, schema, name, it->create);
+    for (const QByteArray& name : names)
+        if (const auto it = r.tables.find(name); it != r.tables.end() && !it->damaged)
             readRows(db, schema, name, *it);
 }
 
@@ -196,7 +222,7 @@ bool same(const StoredTable* a, const StoredTable* b)
 {
     if (!a || !b)
         return !a && !b;
-    return !a->damaged && !b->damaged && a->create == b->create && a->content == b->content;
+    return !a->damaged && !b->damaged && a->content == b->content;
 }
 
 const StoredTable* find(const StoredRegister& r, const QByteArray& name)
@@ -241,7 +267,8 @@ QByteArrayList readChanges(CppSQLite3DB& db, const QString& base, const QString&
             const StoredTable* tt = find(t, name);
             const QByteArrayView page =
                 pages && bt && tt ? basePages.wholeTable(bt->rootPage) : QByteArrayView();
-            if (!page.isEmpty() && bt->create == tt->create && page == theirPages.wholeTable(tt->rootPage))
+            if (!page.isEmpty() && !bt->damaged && !tt->damaged && bt->create == tt->create &&
+                page == theirPages.wholeTable(tt->rootPage))
                 continue;
             candidates.append(name);
         }
@@ -258,40 +285,62 @@ QByteArrayList readChanges(CppSQLite3DB& db, const QString& base, const QString&
     return changed;
 }
 
+void take(RegisterMergePlan& plan, const QByteArray& name, const StoredTable* tt, StudentChange::Kind kind,
+          const QString& student)
+{
+    const QString table = SqlText::text(name.constData());
+    plan.fromTheirs.append(name);
+    if (tt)
+        plan.theirStudents.append({tt->student.isEmpty() ? table : tt->student, table});
+    plan.changes.append({kind, student, name});
+}
+
 // Decides every student that theirs changed; false when `decide` said Cancel.
 bool decideChanges(const QByteArrayList& changed, const StoredRegister& b, const StoredRegister& t,
-                   const StoredRegister& m, const std::function<MergeChoice(const QString&)>& decide,
-                   RegisterMergePlan& plan)
+                   const StoredRegister& m, const RegisterMergeContext& context, RegisterMergePlan& plan)
 {
+    using Kind = StudentChange::Kind;
     for (const QByteArray& name : changed) {
         const StoredTable* bt = find(b, name);
         const StoredTable* tt = find(t, name);
         const StoredTable* mt = find(m, name);
-        if (tt && tt->damaged) {
-            plan.damaged.append(studentName(name, {mt, bt}));
+        const QString student = studentName(name, {mt, tt, bt});
+        if ((tt && tt->damaged) || (bt && bt->damaged)) {
+            plan.changes.append({Kind::Damaged, studentName(name, {mt, bt}), name});
             continue;
         }
         if (same(mt, tt))
             continue;
-        if (!same(mt, bt)) {
-            const MergeChoice choice = decide(studentName(name, {mt, tt, bt}));
-            if (choice == MergeChoice::Cancel) {
-                plan.cancelled = true;
-                return false;
-            }
-            if (choice == MergeChoice::Mine)
+        MergeQuestion question = MergeQuestion::BothChanged;
+        if (!tt) { // deleted there
+            if (!context.theirsIsLater) {
+                plan.changes.append({Kind::KeptMissing, student, name});
                 continue;
+            }
+            if (same(mt, bt)) {
+                take(plan, name, tt, Kind::Removed, student);
+                continue;
+            }
+            question = MergeQuestion::DeletedThereChangedHere;
+        } else if (!mt) { // new there, or changed there and deleted here
+            if (!bt) {
+                take(plan, name, tt, Kind::Added, student);
+                continue;
+            }
+            question = MergeQuestion::ChangedThereDeletedHere;
+        } else if (bt && same(mt, bt)) {
+            take(plan, name, tt, Kind::Changed, student);
+            continue;
         }
-        const QString table = SqlText::text(name.constData());
-        plan.fromTheirs.append(name);
-        if (tt)
-            plan.theirStudents.append({tt->student.isEmpty() ? table : tt->student, table});
-        if (!mt)
-            ++plan.added;
-        else if (!tt)
-            ++plan.removed;
+        const MergeChoice choice = context.decide ? context.decide(question, student) : MergeChoice::Cancel;
+        if (choice == MergeChoice::Cancel) {
+            plan.cancelled = true;
+            return false;
+        }
+        if (choice == MergeChoice::Mine)
+            plan.changes.append({Kind::KeptMine, student, name});
         else
-            ++plan.changed;
+            take(plan, name, tt, !tt ? Kind::Removed : !mt ? Kind::Added : Kind::Changed, student);
     }
     return true;
 }
@@ -301,23 +350,41 @@ void takeTheirs(CppSQLite3DB& db, const StoredRegister& t, const RegisterMergePl
 {
     db.runStatement("begin transaction;");
     for (const QByteArray& name : plan.fromTheirs) {
+        if (!isStudentTableName(name)) // never taken: a damaged one stays as this desk has it
+            continue;
         db.runStatement("drop table if exists main." + quotedName(name));
-        const StoredTable* tt = find(t, name);
-        if (!tt)
+        if (!find(t, name))
             continue; // deleted by the other user
-        // The statement names no schema: it creates the table in the merged file.
-        db.runStatement(tt->create);
-        db.runStatement("insert into main." + quotedName(name) + " select * from theirs." + quotedName(name));
+        db.runStatement(studentTableCreateStatement(name));
+        db.runStatement("insert into main." + quotedName(name) +
+                        "( id, comp_name, value ) select id, comp_name, value from theirs." +
+                        quotedName(name));
     }
     db.runStatement("commit transaction;");
 }
 
 } // namespace
 
-bool bFunMergeRegisters(MessageBuffer& buf, const QString& base, const QString& theirs, const QString& merged,
-                        const std::function<MergeChoice(const QString& student)>& decide,
-                        RegisterMergePlan& plan)
+int RegisterMergePlan::count(StudentChange::Kind kind) const
 {
+    return int(std::count_if(changes.begin(), changes.end(),
+                             [kind](const StudentChange& c) { return c.kind == kind; }));
+}
+
+QStringList RegisterMergePlan::students(StudentChange::Kind kind) const
+{
+    QStringList out;
+    for (const StudentChange& change : changes)
+        if (change.kind == kind)
+            out << change.student;
+    return out;
+}
+
+bool bFunMergeRegisters(MessageBuffer& buf, const RegisterMergeContext& context, RegisterMergePlan& plan)
+{
+    const QString& base = context.base;
+    const QString& theirs = context.theirs;
+    const QString& merged = context.merged;
     plan = RegisterMergePlan();
     StoredRegister b;
     StoredRegister t;
@@ -337,7 +404,7 @@ bool bFunMergeRegisters(MessageBuffer& buf, const QString& base, const QString& 
         db.runStatement("attach database " + quotedText(base.toUtf8()) + " as base;");
         const QByteArrayList changed = readChanges(db, base, theirs, b, t, m, plan);
         // No file is locked while the user is asked.
-        if (!decideChanges(changed, b, t, m, decide, plan)) {
+        if (!decideChanges(changed, b, t, m, context, plan)) {
             SqlText::closeQuietly(db);
             return false;
         }

@@ -1,13 +1,22 @@
 #include "platform/FileOps.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <condition_variable>
+#include <csignal>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,19 +136,31 @@ int placeNew(const QByteArray& tmp, const QByteArray& dst)
     return ::rename(tmp.constData(), dst.constData()) == 0 ? 0 : errno;
 }
 
-// Hidden temporary files "<prefix>XXXXXX" of earlier copies that never got renamed.
+// Hidden temporary files "<prefix><owner tag>.XXXXXX" of earlier copies that never got
+// renamed, and "<prefix>XXXXXX" of older versions of the program. Another desk may be
+// writing one of them at this very moment: only an abandoned one goes.
 void removeLeftovers(const QString& dir, const QString& prefix)
 {
-    const QStringList names =
-        QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    const QDir folder(dir);
+    const QStringList names = folder.entryList({prefix + QLatin1Char('*')},
+                                               QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
     for (const QString& name : names) {
-        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+        const QString rest = name.mid(prefix.size());
+        const qsizetype dot = rest.lastIndexOf(QLatin1Char('.'));
+        const QString random = rest.mid(dot + 1);
+        if (random.size() != 6 || !std::all_of(random.begin(), random.end(), [](QChar c) {
+                return c.unicode() < 0x80 && std::isalnum(int(c.unicode()));
+            }))
             continue;
-        const bool random = std::all_of(name.begin() + prefix.size(), name.end(), [](QChar c) {
-            return c.unicode() < 0x80 && std::isalnum(int(c.unicode()));
-        });
-        if (random)
-            ::unlink(native(dir + QLatin1Char('/') + name).constData());
+        const QByteArray path = native(dir + QLatin1Char('/') + name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const qint64 age = now - qint64(st.st_mtim.tv_sec);
+        const QString tag = dot < 0 ? QString() : rest.left(dot);
+        if (FileOps::isAbandonedTag(tag, age))
+            ::unlink(path.constData());
     }
 }
 
@@ -153,7 +174,8 @@ int replaceFile(const QString& target, bool failIfExists, const std::function<in
     const QFileInfo info(FileOps::resolveLinks(target));
     const QString dir = info.absolutePath();
     const QString prefix = QStringLiteral(".") + info.fileName() + QStringLiteral(".");
-    QByteArray tmpl = native(dir + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
+    QByteArray tmpl =
+        native(dir + QLatin1Char('/') + prefix + FileOps::ownerTag() + QStringLiteral(".XXXXXX"));
     const int out = ::mkostemp(tmpl.data(), O_CLOEXEC); // mode 600
     if (out < 0)
         return errno;
@@ -163,6 +185,8 @@ int replaceFile(const QString& target, bool failIfExists, const std::function<in
     struct stat old;
     if (!err && !failIfExists && ::stat(dst.constData(), &old) == 0 && S_ISREG(old.st_mode))
         keepAttributes(out, old);
+    else if (!err)
+        FileOps::shareLikeUsersFiles(out, dir);
     // On disk before the rename: after a power cut the target is the old file or the
     // whole new one, never an empty one.
     if (!err)
@@ -246,6 +270,94 @@ int writeFile(const QString& target, const QByteArray& data)
                        [&data](int out) { return writeAll(out, data.constData(), size_t(data.size())); });
 }
 
+mode_t newFileMode()
+{
+    // The umask can only be read by setting it; the kernel's own report avoids the race
+    // with other threads creating files meanwhile.
+    static const mode_t mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+                if (line.startsWith("Umask:")) {
+                    bool ok = false;
+                    const uint value = line.mid(6).trimmed().toUInt(&ok, 8);
+                    if (ok)
+                        return mode_t(value & 0777);
+                }
+        }
+        const mode_t old = ::umask(022);
+        ::umask(old);
+        return old;
+    }();
+    return 0666 & ~mask;
+}
+
+void shareLikeUsersFiles(int fd, const QString& dir)
+{
+    (void)::fchmod(fd, newFileMode());
+    struct stat folder;
+    if (::stat(native(dir).constData(), &folder) == 0 && (folder.st_mode & S_ISGID))
+        (void)::fchown(fd, uid_t(-1), folder.st_gid);
+}
+
+QString ownerTag()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        name[0] = 0;
+    QString host = QString::fromLocal8Bit(name);
+    for (QChar& c : host)
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('.'))
+            c = QLatin1Char('_');
+    return host + QLatin1Char('-') + QString::number(::getpid());
+}
+
+bool isAbandonedTag(const QString& tag, qint64 ageSeconds)
+{
+    constexpr qint64 kYoung = 10 * 60; // a copy in progress, however slow the share
+    constexpr qint64 kForgotten = 24 * 60 * 60;
+    if (ageSeconds < kYoung)
+        return false;
+    const qsizetype dash = tag.lastIndexOf(QLatin1Char('-'));
+    const QString own = ownerTag();
+    if (dash <= 0 || tag.left(dash) != own.left(own.lastIndexOf(QLatin1Char('-'))))
+        return ageSeconds >= kForgotten; // another computer: its process cannot be asked
+    bool ok = false;
+    const qint64 pid = tag.mid(dash + 1).toLongLong(&ok);
+    if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return ageSeconds >= kForgotten;
+    return pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+}
+
+int probe(const QString& path, int timeoutMs)
+{
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool answered = false;
+        int err = 0;
+    };
+    const auto answer = std::make_shared<Answer>();
+    try {
+        // Detached: a call that hangs on a dead server keeps only its own thread.
+        std::thread([answer, p = native(path)] {
+            struct stat st;
+            const int err = SystemCalls::instance().stat(p.constData(), &st) == 0 ? 0 : errno;
+            const std::lock_guard lock(answer->mutex);
+            answer->err = err;
+            answer->answered = true;
+            answer->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        struct stat st;
+        return SystemCalls::instance().stat(native(path).constData(), &st) == 0 ? 0 : errno;
+    }
+    std::unique_lock lock(answer->mutex);
+    if (!answer->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return answer->answered; }))
+        return ETIMEDOUT;
+    return answer->err;
+}
+
 int removeFile(const QString& path)
 {
     return ::unlink(native(path).constData()) == 0 ? 0 : errno;
@@ -295,6 +407,11 @@ int SystemCalls::link(const char* existing, const char* created)
 int SystemCalls::fsync(int fd)
 {
     return ::fsync(fd);
+}
+
+int SystemCalls::stat(const char* path, struct stat* st)
+{
+    return ::stat(path, st);
 }
 
 SystemCalls& SystemCalls::instance()

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace FileOps {
@@ -21,8 +22,11 @@ Kind kind(const QString& path);
 // are flushed to disk, and the temporary file is then renamed over the target (or,
 // when `failIfExists`, given its name only while it is free: EEXIST when it is not).
 // A replaced target keeps its mode, owner and group (as far as the process may set
-// them); a new one is readable by its owner only. Temporary files that an interrupted
-// copy to the same target left behind are removed after a successful copy.
+// them); a new one gets the mode of the user's new files (the umask) and, in a
+// set-group-ID folder, the folder's group, so that others who share the folder can
+// read it. The temporary file's name carries this computer and process; one that an
+// interrupted copy left behind is removed after a later successful copy only when it is
+// old and its process is gone, never while another desk may still be writing it.
 // Only a regular file is read: a directory gives EISDIR, any other special file
 // EINVAL, before it is opened; with `SourceLink::Refuse` a source that is itself a
 // symbolic link gives ELOOP. Returns 0 or the errno value.
@@ -37,6 +41,24 @@ int writeFile(const QString& target, const QByteArray& data);
 // The path a write to `path` really reaches: symbolic links followed, also one whose
 // target does not exist yet.
 QString resolveLinks(const QString& path);
+
+// The mode a new file of the user gets: 0666 without the bits of the process's umask.
+mode_t newFileMode();
+// Gives the open new file `fd` the user's usual mode and, when its folder `dir` is
+// set-group-ID, that folder's group (a share may not do it itself).
+void shareLikeUsersFiles(int fd, const QString& dir);
+
+// "<host>-<pid>": names the files this process makes beside a register, so that
+// another desk tells whose they are.
+QString ownerTag();
+// Whether a file named with `tag` (ownerTag() of some process) is a leftover that may be
+// removed: its process is gone (this computer) or it is older than a day (another one).
+bool isAbandonedTag(const QString& tag, qint64 ageSeconds);
+
+// Asks for the status of `path` in a thread of its own and waits at most `timeoutMs`
+// for the answer: a folder on a server that no longer answers must not freeze the
+// window. 0, errno, or ETIMEDOUT when the answer did not come in time.
+int probe(const QString& path, int timeoutMs);
 
 // Removes a file; 0 or errno.
 int removeFile(const QString& path);
@@ -61,6 +83,9 @@ public:
     virtual ssize_t write(int fd, const void* data, size_t size);
     virtual int link(const char* existing, const char* created);
     virtual int fsync(int fd);
+    // As stat(2): what the file system says about a file; a share may say it from a
+    // cache that is seconds old.
+    virtual int stat(const char* path, struct stat* st);
 
     static SystemCalls& instance();
     // Not owned; nullptr restores the system's own.

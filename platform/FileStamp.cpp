@@ -1,5 +1,7 @@
 #include "platform/FileStamp.h"
 
+#include "platform/FileOps.h"
+
 #include <openssl/evp.h>
 
 #include <cerrno>
@@ -39,15 +41,17 @@ int writeAll(int fd, const char* data, size_t size)
 int FileStamp::of(const QString& path, FileStamp& stamp)
 {
     struct stat st;
-    if (::stat(path.toUtf8().constData(), &st) != 0)
+    if (FileOps::SystemCalls::instance().stat(path.toUtf8().constData(), &st) != 0)
         return errno;
     stamp = stampOf(st);
     return 0;
 }
 
 int copyHashed(const QString& source, const QString& target, QByteArray* sha256, FileStamp* sourceStamp,
-               bool* readFailed)
+               bool* readFailed, QByteArray* header)
 {
+    if (header)
+        header->clear();
     bool fromSource = true;
     const auto fail = [&](int err) {
         if (readFailed)
@@ -63,7 +67,7 @@ int copyHashed(const QString& source, const QString& target, QByteArray* sha256,
     if (err == 0 && ::fcntl(in, F_SETFL, 0) != 0)
         err = errno;
     int out = -1;
-    if (err == 0) {
+    if (err == 0 && !target.isEmpty()) {
         out = ::open(target.toUtf8().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (out < 0) {
             err = errno;
@@ -87,7 +91,9 @@ int copyHashed(const QString& source, const QString& target, QByteArray* sha256,
             break;
         if (hash)
             EVP_DigestUpdate(hash.get(), buffer, size_t(n));
-        err = writeAll(out, buffer, size_t(n));
+        if (header && header->size() < 100)
+            header->append(buffer, qMin<qsizetype>(n, 100 - header->size()));
+        err = out >= 0 ? writeAll(out, buffer, size_t(n)) : 0;
         fromSource = err == 0;
     }
     ::close(in);

@@ -19,9 +19,10 @@ struct FileStamp {
 };
 
 // Copies the regular file `source` to `target` (created or emptied, readable by its owner
-// only) without flushing it to disk: for copies the program can make again. `sha256`,
-// when given, receives the hash of the bytes copied and `sourceStamp` the stamp of the
-// file they were read from. 0 or errno; `readFailed`, when given, tells whether the error
-// came from the source rather than from writing the copy.
+// only) without flushing it to disk: for copies the program can make again; an empty
+// `target` only reads. `sha256`, when given, receives the hash of the bytes copied,
+// `sourceStamp` the stamp of the file they were read from and `header` its first 100
+// bytes (fewer when it is shorter). 0 or errno; `readFailed`, when given, tells whether
+// the error came from the source rather than from writing the copy.
 int copyHashed(const QString& source, const QString& target, QByteArray* sha256,
-               FileStamp* sourceStamp = nullptr, bool* readFailed = nullptr);
+               FileStamp* sourceStamp = nullptr, bool* readFailed = nullptr, QByteArray* header = nullptr);

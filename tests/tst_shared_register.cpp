@@ -197,33 +197,47 @@ struct DeskProcess {
     }
 };
 
-// Registers as "1=Nowak,2=Lis"; '!' before a surname: that table is damaged on disk.
+// Registers as "1=Nowak,2=Lis"; '!' before a surname: that table is damaged on disk;
+// '$': its stored definition goes on with statements of its own. A question is asked
+// as "B:" (changed on both sides), "D:" (deleted there, changed here) or "C:" (changed
+// there, deleted here) and the student.
 struct MergeCase {
     const char* name;
     const char* base;
     const char* theirs;
     const char* mine;
     MergeChoice answer; // to every question
+    bool later;         // the file on disk is a later save than the base
     const char* asked;
     const char* merged; // "-": cancelled, nothing joined
-    int added, changed, removed;
+    int added, changed, removed, keptMissing;
     const char* damaged;
 };
+constexpr MergeChoice kMine = MergeChoice::Mine;
+constexpr MergeChoice kTheirs = MergeChoice::Theirs;
+constexpr MergeChoice kCancel = MergeChoice::Cancel;
 const MergeCase kMergeCases[] = {
-    {"add/add", "1=A", "1=A,2=B", "1=A,3=C", MergeChoice::Mine, "", "1=A,2=B,3=C", 1, 0, 0, ""},
-    {"add/delete", "1=A,2=B", "1=A,2=B,3=C", "1=A", MergeChoice::Mine, "", "1=A,3=C", 1, 0, 0, ""},
-    {"delete/add", "1=A,2=B", "1=A", "1=A,2=B,3=C", MergeChoice::Mine, "", "1=A,3=C", 0, 0, 1, ""},
-    {"their change, bytes kept", "1=A,2=B", "1=A,2=\xb3", "1=A,2=B,3=C", MergeChoice::Mine, "",
-     "1=A,2=\xb3,3=C", 0, 1, 0, ""},
-    {"change/change, mine", "1=A", "1=T", "1=M", MergeChoice::Mine, "M Anna", "1=M", 0, 0, 0, ""},
-    {"change/change, theirs", "1=A", "1=T", "1=M", MergeChoice::Theirs, "M Anna", "1=T", 0, 1, 0, ""},
-    {"change/change, cancel", "1=A", "1=T", "1=M", MergeChoice::Cancel, "M Anna", "-", 0, 0, 0, ""},
-    {"delete/change, theirs", "1=A", "1=T", "", MergeChoice::Theirs, "T Anna", "1=T", 1, 0, 0, ""},
-    {"change/delete, mine", "1=A", "", "1=M", MergeChoice::Mine, "M Anna", "1=M", 0, 0, 0, ""},
-    {"same student added, equal", "", "2=B", "2=B", MergeChoice::Cancel, "", "2=B", 0, 0, 0, ""},
-    {"same student added, different", "", "2=T", "2=M", MergeChoice::Theirs, "M Anna", "2=T", 0, 1, 0, ""},
-    {"damaged on disk", "1=A", "1=A,2=!T,3=C", "1=A,2=M", MergeChoice::Theirs, "", "1=A,2=M,3=C", 1, 0, 0,
+    {"add/add", "1=A", "1=A,2=B", "1=A,3=C", kMine, true, "", "1=A,2=B,3=C", 1, 0, 0, 0, ""},
+    {"add/delete", "1=A,2=B", "1=A,2=B,3=C", "1=A", kMine, true, "", "1=A,3=C", 1, 0, 0, 0, ""},
+    {"delete/add", "1=A,2=B", "1=A", "1=A,2=B,3=C", kMine, true, "", "1=A,3=C", 0, 0, 1, 0, ""},
+    {"missing from an earlier save", "1=A,2=B", "1=A", "1=A,2=B,3=C", kMine, false, "", "1=A,2=B,3=C", 0, 0,
+     0, 1, ""},
+    {"their change, bytes kept", "1=A,2=B", "1=A,2=\xb3", "1=A,2=B,3=C", kMine, true, "", "1=A,2=\xb3,3=C", 0,
+     1, 0, 0, ""},
+    {"change/change, mine", "1=A", "1=T", "1=M", kMine, true, "B:M Anna", "1=M", 0, 0, 0, 0, ""},
+    {"change/change, theirs", "1=A", "1=T", "1=M", kTheirs, true, "B:M Anna", "1=T", 0, 1, 0, 0, ""},
+    {"change/change, cancel", "1=A", "1=T", "1=M", kCancel, true, "B:M Anna", "-", 0, 0, 0, 0, ""},
+    {"deleted here, changed there: keep", "1=A", "1=T", "", kTheirs, true, "C:T Anna", "1=T", 1, 0, 0, 0, ""},
+    {"deleted here, changed there: delete", "1=A", "1=T", "", kMine, true, "C:T Anna", "", 0, 0, 0, 0, ""},
+    {"changed here, deleted there: keep", "1=A", "", "1=M", kMine, true, "D:M Anna", "1=M", 0, 0, 0, 0, ""},
+    {"changed here, deleted there: delete", "1=A", "", "1=M", kTheirs, true, "D:M Anna", "", 0, 0, 1, 0, ""},
+    {"changed here, deleted there: cancel", "1=A", "", "1=M", kCancel, true, "D:M Anna", "-", 0, 0, 0, 0, ""},
+    {"same student added, equal", "", "2=B", "2=B", kCancel, true, "", "2=B", 0, 0, 0, 0, ""},
+    {"same student added, different", "", "2=T", "2=M", kTheirs, true, "B:M Anna", "2=T", 0, 1, 0, 0, ""},
+    {"damaged on disk", "1=A", "1=A,2=!T,3=C", "1=A,2=M", kTheirs, true, "", "1=A,2=M,3=C", 1, 0, 0, 0,
      "M Anna"},
+    {"not a student table", "1=A", "1=A,_9=Z", "1=A", kTheirs, true, "", "1=A", 0, 0, 0, 0, "PESEL_9"},
+    {"stored statements never run", "1=A", "1=A,2=$B", "1=A", kTheirs, true, "", "1=A,2=B", 1, 0, 0, 0, ""},
 };
 
 } // namespace
@@ -257,9 +271,14 @@ void TestSharedRegister::mergeStudentByStudent()
     const QString dir = env.root() + QLatin1Char('/');
     const QByteArray theirs = c.theirs;
     writeRegister(dir + QStringLiteral("base"), c.base);
-    writeRegister(dir + QStringLiteral("theirs"), QByteArray(theirs).replace('!', ""));
+    writeRegister(dir + QStringLiteral("theirs"), QByteArray(theirs).replace('!', "").replace('$', ""));
     if (theirs.contains('!'))
         damageTable(dir + QStringLiteral("theirs"), "PESEL2");
+    const QString planted = dir + QStringLiteral("wstawiony");
+    if (theirs.contains('$'))
+        RawSql::exec(dir + QStringLiteral("theirs"),
+                     "pragma writable_schema=1; update sqlite_master set sql = sql || '; attach ''" +
+                         planted.toUtf8() + "'' as v; create table v.x(y)' where name='PESEL2';");
     writeRegister(dir + QStringLiteral("mine"), c.mine);
     QVERIFY(QFile::copy(dir + QStringLiteral("mine"), dir + QStringLiteral("merged")));
     QFile(dir + QStringLiteral("merged")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -267,13 +286,16 @@ void TestSharedRegister::mergeStudentByStudent()
     QStringList questions;
     RegisterMergePlan plan;
     MessageBuffer buf;
-    const bool joined = bFunMergeRegisters(
-        buf, dir + QStringLiteral("base"), dir + QStringLiteral("theirs"), dir + QStringLiteral("merged"),
-        [&](const QString& student) {
-            questions << student;
-            return c.answer;
-        },
-        plan);
+    RegisterMergeContext context;
+    context.base = dir + QStringLiteral("base");
+    context.theirs = dir + QStringLiteral("theirs");
+    context.merged = dir + QStringLiteral("merged");
+    context.theirsIsLater = c.later;
+    context.decide = [&](MergeQuestion question, const QString& student) {
+        questions << QString(QLatin1Char("BDC"[int(question)])) + QLatin1Char(':') + student;
+        return c.answer;
+    };
+    const bool joined = bFunMergeRegisters(buf, context, plan);
     QCOMPARE(questions.join(QLatin1Char(',')), QString::fromLatin1(c.asked));
     if (qstrcmp(c.merged, "-") == 0) {
         QVERIFY(!joined && plan.cancelled);
@@ -282,9 +304,12 @@ void TestSharedRegister::mergeStudentByStudent()
     }
     QVERIFY2(joined, qPrintable(buf.text()));
     QCOMPARE(studentsOf(dir + QStringLiteral("merged")), QByteArray(c.merged));
-    QCOMPARE((QList<int>{plan.added, plan.changed, plan.removed}),
-             (QList<int>{c.added, c.changed, c.removed}));
-    QCOMPARE(plan.damaged.join(QLatin1Char(',')), QString::fromLatin1(c.damaged));
+    QVERIFY(!QFile::exists(planted));
+    using Kind = StudentChange::Kind;
+    QCOMPARE((QList<int>{plan.count(Kind::Added), plan.count(Kind::Changed), plan.count(Kind::Removed),
+                         plan.count(Kind::KeptMissing)}),
+             (QList<int>{c.added, c.changed, c.removed, c.keptMissing}));
+    QCOMPARE(plan.students(Kind::Damaged).join(QLatin1Char(',')), QString::fromLatin1(c.damaged));
 }
 
 void TestSharedRegister::lockLifeCycle_data()
@@ -434,7 +459,8 @@ void TestSharedRegister::saveJoinsTheOtherUsersChanges()
     QCOMPARE(studentsOf(p.doc), QByteArray("1=Adamska,2=Baran,3=Cieslak,4=Dudek"));
     QCOMPARE(studentsOf(p.tmp()), studentsOf(p.doc));
     QCOMPARE(p.note(),
-             QStringLiteral("Dołączono zmiany innego użytkownika: dodani 1, zmienieni 0, usunięci 0."));
+             QStringLiteral(
+                 "Dołączono zmiany innego użytkownika: dodani 1 (Cieslak Anna), zmienieni 0, usunięci 0."));
     QStringList listed;
     for (const StudentListEntry& student : p.main()->students())
         listed << student.displayName + QLatin1Char('/') + student.tableName;
