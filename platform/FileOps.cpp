@@ -274,7 +274,7 @@ mode_t newFileMode()
 {
     // The umask can only be read by setting it; the kernel's own report avoids the race
     // with other threads creating files meanwhile.
-    static const mode_t mask = [] {
+    const mode_t mask = [] {
         QFile status(QStringLiteral("/proc/self/status"));
         if (status.open(QIODevice::ReadOnly)) {
             for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())

@@ -6,6 +6,7 @@
 #include "platform/RegisterLock.h"
 #include "storage/DataPaths.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/RegisterFiles.h"
 #include "tests/support/RunningProgram.h"
 
 #include <QAction>
@@ -29,37 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A register given as "1=Nowak,2=Lis": the table PESEL1 of the student Nowak Anna, and
-// so on; surnames are stored bytes.
-void writeRegister(const QString& path, const QByteArray& students)
-{
-    QFile::remove(path);
-    QByteArray sql = "pragma journal_mode=memory;pragma user_version=0;";
-    for (const QByteArray& student : students.split(',')) {
-        const qsizetype eq = student.indexOf('=');
-        if (eq < 0)
-            continue;
-        const QByteArray table = "PESEL" + student.left(eq);
-        sql += "create table " + table + "( id TEXT, comp_name TEXT, value TEXT );insert into " + table +
-               " values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', '" + student.mid(eq + 1) + "');insert into " +
-               table + " values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Anna');";
-    }
-    RawSql::exec(path, sql);
-}
-
-// The students of a register in the same notation, by table name.
-QByteArray studentsOf(const QString& path)
-{
-    QByteArrayList out;
-    for (const QByteArray& table :
-         RawSql::column(path, "select name from sqlite_master where type='table' order by name"))
-        out << table.mid(5) + '=' +
-                   RawSql::column(path,
-                                  "select value from `" + table + "` where comp_name='Nazwisko_DATA_EDIT'")
-                       .value(0);
-    return out.join(',');
-}
 
 // The other desk's Save: a new file renamed over the register.
 void otherUserSaves(const QString& path, const QByteArray& students)
@@ -223,6 +193,8 @@ const MergeCase kMergeCases[] = {
     {"missing from an earlier save", "1=A,2=B", "1=A", "1=A,2=B,3=C", kMine, false, "", "1=A,2=B,3=C", 0, 0,
      0, 1, ""},
     {"their change, bytes kept", "1=A,2=B", "1=A,2=\xb3", "1=A,2=B,3=C", kMine, true, "", "1=A,2=\xb3,3=C", 0,
+     1, 0, 0, ""},
+    {"their change past the first page", "1=A,2=+B", "1=A,2=+C", "1=A,2=+B", kMine, true, "", "1=A,2=+C", 0,
      1, 0, 0, ""},
     {"change/change, mine", "1=A", "1=T", "1=M", kMine, true, "B:M Anna", "1=M", 0, 0, 0, 0, ""},
     {"change/change, theirs", "1=A", "1=T", "1=M", kTheirs, true, "B:M Anna", "1=T", 0, 1, 0, 0, ""},
