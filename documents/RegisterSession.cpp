@@ -3,10 +3,9 @@
 #include "platform/Clock.h"
 #include "platform/FileErrorReason.h"
 #include "platform/FileOps.h"
-#include "storage/CppSQLite3.h"
-#include "storage/SqlText.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHash>
@@ -15,6 +14,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,28 +38,57 @@ QString fileName(const QString& path)
 // The save counter: SQLite's user_version, four bytes at offset 60 of the header.
 quint32 counterOf(const QByteArray& header)
 {
-    if (header.size() < 64 || !header.startsWith("SQLite format 3"))
+    if (header.size() < 64 || !header.startsWith(QByteArrayView("SQLite format 3\0", 16)))
         return 0;
     const auto* h = reinterpret_cast<const uchar*>(header.constData());
     return (quint32(h[60]) << 24) | (quint32(h[61]) << 16) | (quint32(h[62]) << 8) | quint32(h[63]);
 }
 
-// Stores the save counter in the file at `path`, which the program owns (the working
-// copy or the join); false with the reason in `message`.
+// Stores the save counter in the header of the file at `path`, which the program owns
+// and no connection has open (the working copy, or the join): four bytes where SQLite
+// keeps user_version, without a transaction of its own on every Save. A file that is not
+// a database (an empty new register) keeps none. False with the reason in `message`.
 bool setCounter(const QString& path, quint32 counter, QString& message)
 {
-    CppSQLite3DB db;
-    try {
-        db.openFile(path);
-        db.runStatement("pragma synchronous=OFF;");
-        db.runStatement("pragma user_version=" + QByteArray::number(qint32(counter)) + ';');
-        db.closeFile();
-        return true;
-    } catch (const CppSQLite3Exception& e) {
-        SqlText::closeQuietly(db);
-        message = QStringLiteral("Nie można przygotować danych do zapisu.\n\nSQLite: ") +
-                  QString::fromUtf8(e.text()) + strFunFileErrorReason(e.code() == SQLITE_FULL ? ENOSPC : 0);
+    const int fd = ::open(path.toUtf8().constData(), O_RDWR | O_CLOEXEC);
+    char header[64];
+    int err = fd < 0 ? errno : 0;
+    if (err == 0 && ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) &&
+        counterOf(QByteArray(header, sizeof header)) != counter) {
+        const uchar bytes[4] = {uchar(counter >> 24), uchar(counter >> 16), uchar(counter >> 8),
+                                uchar(counter)};
+        if (::pwrite(fd, bytes, 4, 60) != 4)
+            err = errno;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (err != 0)
+        message = QStringLiteral("Nie można przygotować danych do zapisu:\n") + path +
+                  QStringLiteral("\nKod błędu: ") + QString::number(err) + strFunFileErrorReason(err);
+    return err == 0;
+}
+
+// Whether the two files hold the same bytes: the register read back after a write,
+// against the copy of what was written.
+bool sameContent(const QString& a, const QString& b)
+{
+    QFile first(a);
+    QFile second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) ||
+        first.size() != second.size())
         return false;
+    constexpr qint64 kChunk = 1 << 16;
+    QByteArray x(kChunk, Qt::Uninitialized);
+    QByteArray y(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = first.read(x.data(), kChunk);
+        const qint64 m = second.read(y.data(), kChunk);
+        if (n != m || n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (std::memcmp(x.constData(), y.constData(), size_t(n)) != 0)
+            return false;
     }
 }
 
@@ -477,21 +508,31 @@ RegisterSession::SaveResult RegisterSession::save(const Decide& decide, const Wa
         }
         // Read back: what is there must be what was written, or another writer got in
         // and the join is made again.
+        // The next base is made while reading what was written; it replaces the base only
+        // once the file is known to hold it. A new name rather than a file emptied or
+        // renamed over: the file system then has no reason to flush it at once.
+        const QString base = scratch("data_base.sqtmp");
         const QString nextBase = scratch("data_base_nowa.sqtmp");
+        FileOps::removeFile(nextBase);
         QByteArray written;
-        QByteArray back;
-        FileStamp backStamp;
-        if (copyHashed(source, nextBase, &written) != 0 ||
-            copyHashed(m_path, QString(), &back, &backStamp) != 0 || back != written) {
+        const bool based = copyHashed(source, nextBase, &written) == 0;
+        QByteArray back; // without room for the base: compared by hash
+        const bool same = based ? sameContent(m_path, nextBase)
+                                : copyHashed(source, QString(), &written) == 0 &&
+                                      copyHashed(m_path, QString(), &back) == 0 && back == written;
+        if (!same) {
             FileOps::removeFile(nextBase);
             if (source == merged)
                 FileOps::removeFile(merged);
             continue;
         }
-        if (std::rename(nextBase.toUtf8().constData(), scratch("data_base.sqtmp").toUtf8().constData()) != 0)
-            FileOps::removeFile(nextBase); // the old base stays: the next Save joins against it
-        else
+        FileOps::removeFile(base);
+        if (based && std::rename(nextBase.toUtf8().constData(), base.toUtf8().constData()) == 0) {
             m_baseHash = written;
+        } else {
+            m_baseHash.clear(); // without a base the next Save writes over the file as before
+            FileOps::removeFile(nextBase);
+        }
         if (source == merged &&
             std::rename(merged.toUtf8().constData(), m_workingCopy.toUtf8().constData()) != 0 &&
             FileOps::copyFile(merged, m_workingCopy, false) != 0) {
@@ -503,7 +544,7 @@ RegisterSession::SaveResult RegisterSession::save(const Decide& decide, const Wa
         FileOps::removeFile(merged);
         m_baseCounter = counter;
         if (FileStamp::of(m_path, m_baseStamp) != 0)
-            m_baseStamp = backStamp;
+            m_baseStamp = FileStamp();
         m_seenStamp = m_baseStamp;
         saveLock.release();
         setDiskNote(QString());
