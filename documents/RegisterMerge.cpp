@@ -292,7 +292,8 @@ void take(RegisterMergePlan& plan, const QByteArray& name, const StoredTable* tt
     plan.fromTheirs.append(name);
     if (tt)
         plan.theirStudents.append({tt->student.isEmpty() ? table : tt->student, table});
-    plan.changes.append({kind, student, name});
+    // Named as it is now: the version taken, else (removed) as this desk knew it.
+    plan.changes.append({kind, tt && !tt->student.isEmpty() ? tt->student : student, name});
 }
 
 // Decides every student that theirs changed; false when `decide` said Cancel.

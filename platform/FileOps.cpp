@@ -316,8 +316,6 @@ bool isAbandonedTag(const QString& tag, qint64 ageSeconds)
 {
     constexpr qint64 kYoung = 10 * 60; // a copy in progress, however slow the share
     constexpr qint64 kForgotten = 24 * 60 * 60;
-    if (ageSeconds < kYoung)
-        return false;
     const qsizetype dash = tag.lastIndexOf(QLatin1Char('-'));
     const QString own = ownerTag();
     if (dash <= 0 || tag.left(dash) != own.left(own.lastIndexOf(QLatin1Char('-'))))
@@ -326,7 +324,11 @@ bool isAbandonedTag(const QString& tag, qint64 ageSeconds)
     const qint64 pid = tag.mid(dash + 1).toLongLong(&ok);
     if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
         return ageSeconds >= kForgotten;
-    return pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+    // This process may be writing it in another thread while it is young; a process of
+    // this computer that is gone writes nothing any more.
+    if (pid == ::getpid())
+        return ageSeconds >= kYoung;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
 int probe(const QString& path, int timeoutMs)

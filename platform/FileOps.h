@@ -25,8 +25,8 @@ Kind kind(const QString& path);
 // them); a new one gets the mode of the user's new files (the umask) and, in a
 // set-group-ID folder, the folder's group, so that others who share the folder can
 // read it. The temporary file's name carries this computer and process; one that an
-// interrupted copy left behind is removed after a later successful copy only when it is
-// old and its process is gone, never while another desk may still be writing it.
+// interrupted copy left behind is removed after a later successful copy only when its
+// process is known to be gone or it is old, never while another desk may be writing it.
 // Only a regular file is read: a directory gives EISDIR, any other special file
 // EINVAL, before it is opened; with `SourceLink::Refuse` a source that is itself a
 // symbolic link gives ELOOP. Returns 0 or the errno value.
@@ -52,7 +52,8 @@ void shareLikeUsersFiles(int fd, const QString& dir);
 // another desk tells whose they are.
 QString ownerTag();
 // Whether a file named with `tag` (ownerTag() of some process) is a leftover that may be
-// removed: its process is gone (this computer) or it is older than a day (another one).
+// removed: its process of this computer is gone (this process's own: it is older than
+// ten minutes), or, made on another computer, it is older than a day.
 bool isAbandonedTag(const QString& tag, qint64 ageSeconds);
 
 // Asks for the status of `path` in a thread of its own and waits at most `timeoutMs`

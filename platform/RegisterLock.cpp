@@ -5,8 +5,8 @@
 #include "platform/FileOps.h"
 
 #include <QFileInfo>
-#include <QTimeZone>
 #include <QStringDecoder>
+#include <QTimeZone>
 
 #include <cerrno>
 #include <csignal>

@@ -498,9 +498,11 @@ void TestRegisterSession::leftoversOfOtherDesks_data()
     QTest::newRow("another computer, being written") << QStringLiteral("sekretariat-2-4242") << 60 << false;
     QTest::newRow("another computer, two days old")
         << QStringLiteral("sekretariat-2-4242") << 2 * 86400 << true;
-    QTest::newRow("this computer, process gone, young") << dead << 60 << false;
-    QTest::newRow("this computer, process gone, old") << dead << 11 * 60 << true;
+    QTest::newRow("this computer, process gone") << dead << 1 << true;
     QTest::newRow("this computer, process running") << here + QStringLiteral("-1") << 11 * 60 << false;
+    QTest::newRow("this process, being written") << FileOps::ownerTag() << 60 << false;
+    QTest::newRow("this process, interrupted long ago") << FileOps::ownerTag() << 11 * 60 << true;
+    QTest::newRow("an older program's, being written") << QString() << 60 << false;
 }
 
 void TestRegisterSession::leftoversOfOtherDesks()

@@ -19,6 +19,7 @@
 #include <QSysInfo>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <csignal>
@@ -445,6 +446,7 @@ void TestSharedRegister::saveJoinsTheOtherUsersChanges()
     // Both change one student: Anuluj writes nothing, "Zachowaj moje" keeps this desk's.
     otherUserSaves(p.doc, QByteArray("1=Nowa,2=Baran,3=Cieslak,4=Dudek"));
     RawSql::exec(p.tmp(), "update PESEL1 set value='Moja' where comp_name='Nazwisko_DATA_EDIT'");
+    p.main()->vFunRefreshStudentList();
     p.main()->setUnsavedChanges(true);
     const QByteArray theirs = contents(p.doc);
     p.prompts.clear();
@@ -462,6 +464,21 @@ void TestSharedRegister::saveJoinsTheOtherUsersChanges()
     QCOMPARE(studentsOf(p.doc), QByteArray("1=Moja,2=Baran,3=Cieslak,4=Dudek"));
     QCOMPARE(p.note(),
              QStringLiteral("Dołączono zmiany innego użytkownika: dodani 0, zmienieni 0, usunięci 0."));
+
+    // A student changed and one deleted there: each named, each listed once or not at all.
+    otherUserSaves(p.doc, QByteArray("1=Moja,2=Baranowska,3=Cieslak"));
+    p.main()->setUnsavedChanges(true);
+    p.prompts.clear();
+    p.main()->Zapisz1Click();
+    QCOMPARE(p.prompts.texts(), QStringList());
+    QCOMPARE(p.note(),
+             QStringLiteral("Dołączono zmiany innego użytkownika: dodani 0, zmienieni 1 (Baranowska "
+                            "Anna), usunięci 1 (Dudek Anna)."));
+    listed.clear();
+    for (const StudentListEntry& student : p.main()->students())
+        listed << student.displayName;
+    QCOMPARE(listed.join(QLatin1Char(',')), QStringLiteral("Baranowska Anna,Cieslak Anna,Moja Anna"));
+    QCOMPARE(p.main()->treeView()->topLevelItemCount(), 3);
 }
 
 void TestSharedRegister::saveWhenTheFileWentBad_data()
