@@ -111,9 +111,10 @@ void TFGlowna::drawCalibrationPreview(const QString& key, const QString& highlig
 void TFGlowna::vFunBlankPreview()
 {
     finishStartPage();
-    QPixmap blank(m_image->size());
+    QPixmap blank(previewPageSize());
     blank.fill(Qt::white);
     m_image->setPixmap(blank);
+    applyZoom();
 }
 
 namespace {

@@ -157,12 +157,12 @@ void TFGlowna::buildRecentMenu(QMenu* fileMenu)
 {
     m_recentMenu = new QMenu(QStringLiteral("Ostatnio o&twierane"), this);
     m_recentMenu->setObjectName(QStringLiteral("OstatnioOtwierane"));
-    // Right under "Otwórz plik", read again each time it opens: files come and go.
+    // Right under "Otwórz plik", filled each time it opens (files come and go), not
+    // while the window is built: the data folder is checked only after that.
     const QList<QAction*> items = fileMenu->actions();
     const qsizetype open = items.indexOf(findChild<QAction*>(QStringLiteral("Otworzplik1")));
     fileMenu->insertMenu(items.value(open + 1), m_recentMenu);
     connect(m_recentMenu, &QMenu::aboutToShow, this, &TFGlowna::refreshRecentMenu);
-    refreshRecentMenu();
 }
 
 void TFGlowna::refreshRecentMenu()

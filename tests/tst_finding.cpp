@@ -239,7 +239,12 @@ void TestFinding::filterKeys()
     startWithClass();
     QTest::keyClick(main()->treeView(), Qt::Key_F, Qt::ControlModifier);
     QCOMPARE(QApplication::focusWidget(), main()->filterBox());
-    QTest::keyClicks(main()->filterBox(), QStringLiteral("nowak"));
+    QTest::keyClicks(main()->filterBox(), QStringLiteral("xnowak"));
+    // Delete edits the filter; it deletes no student.
+    QTest::keyClick(main()->filterBox(), Qt::Key_Home);
+    QTest::keyClick(main()->filterBox(), Qt::Key_Delete);
+    QCOMPARE(prompts->shown.size(), 0);
+    QCOMPARE(main()->filterBox()->text(), QStringLiteral("nowak"));
     QCOMPARE(shownCaptions().size(), 2);
     // Enter goes into the list, on the first student left.
     QTest::keyClick(main()->filterBox(), Qt::Key_Return);
