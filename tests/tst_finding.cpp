@@ -108,8 +108,6 @@ private Q_SLOTS:
 
     void studentMatches_data();
     void studentMatches();
-    void namesakeCaptions();
-    void recentListOrder();
     void filterNarrowsTheList_data();
     void filterNarrowsTheList();
     void filterKeys();
@@ -175,32 +173,6 @@ void TestFinding::studentMatches()
     QFETCH(QString, filter);
     QFETCH(bool, matches);
     QCOMPARE(bFunStudentMatches({name, table}, filter), matches);
-}
-
-void TestFinding::namesakeCaptions()
-{
-    const QList<StudentListEntry> students{{"Nowak Jan", "PESEL111"},
-                                           {"Nowak Ewa", "PESEL333"},
-                                           {"Nowak Jan", "PESEL222"},
-                                           {"Nowak Jan", "PESEL"}};
-    QCOMPARE(strFunStudentCaptions(students),
-             (QStringList{"Nowak Jan (PESEL 111)", "Nowak Ewa", "Nowak Jan (PESEL 222)",
-                          "Nowak Jan (bez numeru PESEL)"}));
-}
-
-void TestFinding::recentListOrder()
-{
-    QStringList list;
-    for (int i = 1; i <= 12; ++i)
-        list = RecentFiles::added(list, QStringLiteral("/r/%1.sqdoc").arg(i));
-    QCOMPARE(list.size(), RecentFiles::kLimit);
-    QCOMPARE(list.first(), QStringLiteral("/r/12.sqdoc"));
-    QCOMPARE(list.last(), QStringLiteral("/r/3.sqdoc"));
-    // Opened again: to the front, once.
-    list = RecentFiles::added(list, QStringLiteral("/r/7.sqdoc"));
-    QCOMPARE(list.mid(0, 3), (QStringList{"/r/7.sqdoc", "/r/12.sqdoc", "/r/11.sqdoc"}));
-    QCOMPARE(list.count(QStringLiteral("/r/7.sqdoc")), 1);
-    QCOMPARE(list.size(), RecentFiles::kLimit);
 }
 
 void TestFinding::filterNarrowsTheList_data()
