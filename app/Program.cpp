@@ -17,6 +17,7 @@
 #include "prompts/Prompts.h"
 #include "services/TFAktualizacja.h"
 #include "services/TFLogi.h"
+#include "storage/SqlText.h"
 
 #include <QApplication>
 #include <QNetworkProxyFactory>
@@ -41,6 +42,14 @@ public:
     {
         try {
             return QApplication::notify(receiver, event);
+        } catch (const StorageTextError& e) {
+            Prompts::instance().error(nullptr, e.message());
+        } catch (const CppSQLite3Exception& e) {
+            // The reason in the user's words; the layer's code goes to the log.
+            MessageBuffer buf;
+            buf << "Błąd bazy danych.\n\nPrzyczyna: " << SqlText::reason(e.code()) << ".";
+            SqlText::logWithCode(buf, e.code(), QStringLiteral("notify()"));
+            Prompts::instance().error(nullptr, buf.text());
         } catch (const std::exception& e) {
             Prompts::instance().error(nullptr, QString::fromLocal8Bit(e.what()));
         } catch (...) {

@@ -2,6 +2,8 @@
 
 #include "storage/Cp1250.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 QByteArray strFunStudentSortKey(const QString& displayName)
@@ -44,4 +46,39 @@ void vFunSortStudents(QList<StudentListEntry>& students)
     });
     for (qsizetype i = 0; i < keyed.size(); ++i)
         students[i] = std::move(keyed[i].second);
+}
+
+QString strFunStudentPesel(const StudentListEntry& student)
+{
+    return student.tableName.startsWith(QLatin1String("PESEL")) ? student.tableName.mid(5) : QString();
+}
+
+QStringList strFunStudentCaptions(const QList<StudentListEntry>& students)
+{
+    QHash<QString, int> uses;
+    for (const StudentListEntry& s : students)
+        ++uses[s.displayName];
+    QStringList captions;
+    captions.reserve(students.size());
+    for (const StudentListEntry& s : students) {
+        if (uses.value(s.displayName) < 2) {
+            captions << s.displayName;
+            continue;
+        }
+        const QString pesel = strFunStudentPesel(s);
+        captions << s.displayName + (pesel.isEmpty() ? QStringLiteral(" (bez numeru PESEL)")
+                                                     : QStringLiteral(" (PESEL ") + pesel + QLatin1Char(')'));
+    }
+    return captions;
+}
+
+bool bFunStudentMatches(const StudentListEntry& student, const QString& filter)
+{
+    const QByteArray name = strFunStudentSortKey(student.displayName.toUpper());
+    const QString pesel = strFunStudentPesel(student);
+    const QStringList words = filter.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return std::all_of(words.begin(), words.end(), [&](const QString& word) {
+        // Both sides in capitals first, so that letters the key leaves alone match too.
+        return name.contains(strFunStudentSortKey(word.toUpper())) || pesel.contains(word);
+    });
 }

@@ -16,6 +16,7 @@
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/DataPaths.h"
+#include "storage/RecentFiles.h"
 #include "storage/SettingsStore.h"
 
 #include <QCheckBox>
@@ -50,7 +51,6 @@ const QString TFGlowna::kAdmissionConfirmation = QStringLiteral("Potwierdzenie p
 
 namespace {
 
-constexpr int kTableRole = Qt::UserRole + 1;
 // The preview's sheet when the blank form cannot be read.
 constexpr QSize kBlankSheet(958, 1389);
 
@@ -63,6 +63,9 @@ struct MenuItem {
     Handler handler;
     bool visible = true;
     QKeySequence::StandardKey shortcut = QKeySequence::UnknownKey;
+    // Keys of the program's own; a key after a tab is only shown (another control
+    // handles it: Enter in the list).
+    const char* keys = nullptr;
 };
 
 // The main menu as the user sees it. Commands that arrive with later windows are
@@ -82,16 +85,31 @@ const MenuItem kMenu[] = {
     {"&Plik", "-", nullptr, nullptr},
     {"&Plik", "&Koniec", "Koniec1", &TFGlowna::Koniec1Click, true, QKeySequence::Quit},
     {"&Plik", "Szablon danych szkoły", "Szablondanychszkoy1", &TFGlowna::Szablondanychszkoy1Click, false},
-    {"&Uczniowie", "&Dodaj nowego ucznia", "Dodajnowegoucznia1", &TFGlowna::DodajUczniaToolButtonClick},
+    {"&Uczniowie", "&Dodaj nowego ucznia", "Dodajnowegoucznia1", &TFGlowna::DodajUczniaToolButtonClick, true,
+     QKeySequence::UnknownKey, "Ins"},
     {"&Uczniowie", "&Edytuj dane wybranego ucznia", "Edytujdanewybranegoucznia1",
-     &TFGlowna::EdytujDaneUczniaToolButtonClick},
-    {"&Uczniowie", "&Usuń wybranego ucznia", "Usuwybranegoucznia1", &TFGlowna::UsunUczniaToolButtonClick},
-    {"Ś&wiadectwa", "&Edytuj wybrane świadectwo / dokument", "Edytujwybranewiadectwo1",
+     &TFGlowna::EdytujDaneUczniaToolButtonClick, true, QKeySequence::UnknownKey, "F2"},
+    {"&Uczniowie", "&Usuń wybranego ucznia", "Usuwybranegoucznia1", &TFGlowna::UsunUczniaToolButtonClick,
+     true, QKeySequence::UnknownKey, "Del"},
+    {"&Uczniowie", "-", nullptr, nullptr},
+    {"&Uczniowie", "&Szukaj ucznia", "Szukajucznia1", &TFGlowna::SzukajUczniaClick, true, QKeySequence::Find},
+    {"Ś&wiadectwa", "&Edytuj wybrane świadectwo / dokument\tEnter", "Edytujwybranewiadectwo1",
      &TFGlowna::EdytujSwiadectwoToolButtonClick},
     {"Ś&wiadectwa", "&Drukuj wybrane świadectwo", "Drukujwybranewiadectwo1", &TFGlowna::DrukujToolButtonClick,
      true, QKeySequence::Print},
     {"Ś&wiadectwa", "Drukuj dla &zaznaczonych uczniów…", "Drukujdlazaznaczonych1",
      &TFGlowna::DrukujDlaZaznaczonychClick},
+    {"W&idok", "&Następny obszar okna", "Nastepnyobszar1", &TFGlowna::NastepnyObszarClick, true,
+     QKeySequence::UnknownKey, "F6"},
+    {"W&idok", "&Poprzedni obszar okna", "Poprzedniobszar1", &TFGlowna::PoprzedniObszarClick, true,
+     QKeySequence::UnknownKey, "Shift+F6"},
+    {"W&idok", "-", nullptr, nullptr},
+    {"W&idok", "Po&większ podgląd", "Powieksz1", &TFGlowna::PowiekszClick, true, QKeySequence::ZoomIn,
+     "Ctrl+="},
+    {"W&idok", "Po&mniejsz podgląd", "Pomniejsz1", &TFGlowna::PomniejszClick, true, QKeySequence::ZoomOut},
+    {"W&idok", "&Rzeczywisty rozmiar", "Rzeczywistyrozmiar1", &TFGlowna::RzeczywistyRozmiarClick, true,
+     QKeySequence::UnknownKey, "Ctrl+0"},
+    {"W&idok", "&Dopasuj do szerokości", "Dopasujdoszerokosci1", &TFGlowna::DopasujDoSzerokosciClick},
     {"U&stawienia", "Formatowanie &podstawowe ( tylko zmienne )", "Formatowaniewiadectwapodstawowe1",
      &TFGlowna::Formatowaniewiadectwapodstawowe1Click},
     {"U&stawienia", "Formatowanie &zaawansowane ( wszystkie obiekty )", "Ustawieniaczcionki1",
@@ -115,14 +133,15 @@ const MenuItem kMenu[] = {
     {"Po&moc", "&Virizize Dazarododiv", "DziennikInternetowy1", &TFGlowna::DziennikInternetowy1Click},
 };
 
+// The same commands as the main menu: their keys are shown here and work through it.
 const MenuItem kTreeMenu[] = {
-    {"", "&Dodaj ucznia", "Dodajucznia1", &TFGlowna::DodajUczniaToolButtonClick},
-    {"", "&Edytuj dane ucznia", "Edytujdaneucznia1", &TFGlowna::EdytujDaneUczniaToolButtonClick},
-    {"", "&Usuń dane ucznia", "Usudaneucznia1", &TFGlowna::UsunUczniaToolButtonClick},
+    {"", "&Dodaj ucznia\tIns", "Dodajucznia1", &TFGlowna::DodajUczniaToolButtonClick},
+    {"", "&Edytuj dane ucznia\tF2", "Edytujdaneucznia1", &TFGlowna::EdytujDaneUczniaToolButtonClick},
+    {"", "&Usuń dane ucznia\tDel", "Usudaneucznia1", &TFGlowna::UsunUczniaToolButtonClick},
     {"", "-", nullptr, nullptr},
-    {"", "Edytuj wybrane ś&wiadectwo", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
+    {"", "Edytuj wybrane ś&wiadectwo\tEnter", "Edytujdokument1", &TFGlowna::EdytujSwiadectwoToolButtonClick},
     {"", "-", nullptr, nullptr},
-    {"", "Dru&kuj wybrane świadectwo", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
+    {"", "Dru&kuj wybrane świadectwo\tCtrl+P", "Drukujwybranewiadectwo2", &TFGlowna::DrukujToolButtonClick},
     {"", "Drukuj dla &zaznaczonych uczniów…", "Drukujdlazaznaczonych2",
      &TFGlowna::DrukujDlaZaznaczonychClick},
 };
@@ -225,8 +244,12 @@ QAction* addMenuItem(TFGlowna* window, QMenu* menu, const MenuItem& item)
     QAction* action = menu->addAction(QString::fromUtf8(item.caption));
     action->setObjectName(QString::fromLatin1(item.objectName));
     action->setVisible(item.visible);
+    QList<QKeySequence> keys;
     if (item.shortcut != QKeySequence::UnknownKey)
-        action->setShortcuts(item.shortcut);
+        keys = QKeySequence::keyBindings(item.shortcut);
+    if (item.keys)
+        keys << QKeySequence(QString::fromLatin1(item.keys));
+    action->setShortcuts(keys);
     if (item.handler)
         QObject::connect(action, &QAction::triggered, window, item.handler);
     else
@@ -282,6 +305,7 @@ void TFGlowna::buildMenus()
             menu = menuBar()->addMenu(title);
         addMenuItem(this, menu, item);
     }
+    buildRecentMenu(menus.value(QStringLiteral("&Plik")));
     m_treeMenu = new QMenu(this);
     m_treeMenu->setObjectName(QStringLiteral("TreeViewPopupMenu"));
     for (const MenuItem& item : kTreeMenu)
@@ -364,6 +388,10 @@ void TFGlowna::buildCentre()
 
     auto* body = new QHBoxLayout;
     body->setSpacing(0);
+    auto* listColumn = new QVBoxLayout;
+    listColumn->setSpacing(0);
+    buildFilter();
+    listColumn->addWidget(m_filter);
     m_tree = new QTreeWidget(central);
     m_tree->setObjectName(QStringLiteral("TreeView"));
     m_tree->setAccessibleName(QStringLiteral("Lista uczniów"));
@@ -393,7 +421,8 @@ void TFGlowna::buildCentre()
         if (item && item->parent())
             EdytujSwiadectwoToolButtonClick();
     });
-    body->addWidget(m_tree);
+    listColumn->addWidget(m_tree, 1);
+    body->addLayout(listColumn);
 
     m_pageControl = new QTabWidget(central);
     m_pageControl->setObjectName(QStringLiteral("PageControl"));
@@ -401,6 +430,8 @@ void TFGlowna::buildCentre()
     m_scroll = new QScrollArea;
     m_scroll->setObjectName(QStringLiteral("ScrollBox1"));
     m_scroll->setAccessibleName(QStringLiteral("Podgląd dokumentu"));
+    // The keyboard reaches the preview to scroll and zoom it (F6, Tab).
+    m_scroll->setFocusPolicy(Qt::StrongFocus);
     m_scroll->setBackgroundRole(QPalette::Dark);
     m_image = new QLabel;
     m_image->setObjectName(QStringLiteral("Image1"));
@@ -416,6 +447,9 @@ void TFGlowna::buildCentre()
     body->addWidget(m_pageControl, 1);
     layout->addLayout(body, 1);
     setCentralWidget(central);
+    setTabOrder(m_filter, m_tree);
+    setTabOrder(m_tree, m_scroll);
+    setAcceptDrops(true);
 }
 
 QAction* TFGlowna::action(const char* objectName) const
@@ -441,6 +475,9 @@ void TFGlowna::setOpenDocumentPath(const QString& path)
                                     (path.isEmpty() ? QStringLiteral("brak") : path));
     m_statusText->setAccessibleDescription(path);
     m_statusText->repaint();
+    // Every register that became the open one is offered again in "Ostatnio otwierane".
+    if (!path.isEmpty())
+        RecentFiles::rememberRegister(path);
 }
 
 // ---------------------------------------------------------------- the tree
@@ -474,7 +511,7 @@ QString TFGlowna::selectedStudentCaption() const
     QTreeWidgetItem* node = selectedNode();
     if (!node)
         return QString();
-    return node->parent() ? node->parent()->text(0) : node->text(0);
+    return (node->parent() ? node->parent() : node)->data(0, kNameRole).toString();
 }
 
 QString TFGlowna::selectedStudentTable() const
@@ -515,14 +552,18 @@ void TFGlowna::fillStudentTree(QList<StudentListEntry> students)
     m_tree->clear();
     QList<QTreeWidgetItem*> roots;
     roots.reserve(students.size());
-    for (const StudentListEntry& s : std::as_const(students)) {
-        auto* node = new QTreeWidgetItem(QStringList{s.displayName});
+    const QStringList captions = strFunStudentCaptions(students);
+    for (qsizetype i = 0; i < students.size(); ++i) {
+        const StudentListEntry& s = students.at(i);
+        auto* node = new QTreeWidgetItem(QStringList{captions.at(i)});
         node->setData(0, kTableRole, s.tableName);
+        node->setData(0, kNameRole, s.displayName);
         node->addChild(new QTreeWidgetItem(QStringList{kTransferNotice}));
         node->addChild(new QTreeWidgetItem(QStringList{kAdmissionConfirmation}));
         roots.append(node);
     }
     m_tree->addTopLevelItems(roots);
+    applyFilter();
     m_tree->setUpdatesEnabled(true);
     vFunUpdateStudentMenuItems();
 }
@@ -622,6 +663,7 @@ bool TFGlowna::storeStudent(const QString& tableName, const QStringList& alsoDro
         showError(QStringLiteral("Błąd zapisu danych.\n\n") + m_buf.text());
         return false;
     }
+    m_storedTable = tableName;
     vFunRefreshStudentList();
     return true;
 }
@@ -650,8 +692,10 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
     PageRenderer renderer(m_buf, pageOptions(), strFunGetMainDirPath(m_buf));
     renderer.record(m_pagePicture, m_calibEntries, pageTextsOf(*form), printing);
     m_clippedFields = clippedLines(*form, renderer);
-    if (!printing)
+    if (!printing) {
         vFunShowRecordedPage(renderer);
+        describePreview(documentType);
+    }
 }
 
 QStringList TFGlowna::clippedLines(const DocumentForm& form, const PageRenderer& renderer)
@@ -678,7 +722,8 @@ void TFGlowna::vFunDrawStartPage()
     m_printing = false;
     m_pageCount = 1;
     m_startPage = pageOptions();
-    m_image->resize(previewBackgroundSize());
+    applyZoom();
+    describePreview(0);
 }
 
 void TFGlowna::finishStartPage()
@@ -737,7 +782,7 @@ void TFGlowna::vFunShowRecordedPage(const PageRenderer& renderer)
     vFunShowPagePreview();
     if (const auto& request = renderer.highlight()) {
         m_pageControl->setCurrentIndex(request->pageIndex);
-        m_scroll->verticalScrollBar()->setValue(request->scrollY);
+        m_scroll->verticalScrollBar()->setValue(request->scrollY * m_zoom / 100);
     }
 }
 
@@ -772,7 +817,7 @@ void TFGlowna::vFunShowPagePreview()
     PageRenderer::stretch(painter, m_pagePicture, QRectF(QPointF(74, 74), QPointF(957, 1388)));
     painter.end();
     m_image->setPixmap(page);
-    m_image->resize(page.size());
+    applyZoom();
 }
 
 QString TFGlowna::previewBackgroundPath()
@@ -801,16 +846,22 @@ void TFGlowna::setHighlightMode(bool on, const QString& highlightedName)
 void TFGlowna::DodajUczniaToolButtonClick()
 {
     m_unsavedChanges = true;
+    const QString table = selectedStudentTable();
+    const QString document = selectedDocumentCaption();
     m_windows.daneUcznia->EditMode = false;
     m_windows.daneUcznia->ClearFields();
     m_windows.zawiadomienie->ClearFields();
     m_windows.potwierdzenie->ClearFields();
     // The form closes with OK only once the student is stored, and storing refills the
-    // tree: reading the list again would only repeat it.
-    if (m_windows.daneUcznia->exec() == QDialog::Accepted)
+    // tree: reading the list again would only repeat it. The new student is the
+    // selected one then; after Anuluj the one selected before.
+    if (m_windows.daneUcznia->exec() == QDialog::Accepted) {
+        selectStudent(m_storedTable);
         return;
+    }
     TreeViewClick(); // nothing typed into a cancelled form stays in the forms
     vFunRefreshStudentList();
+    selectStudent(table, document);
 }
 
 void TFGlowna::EdytujDaneUczniaToolButtonClick()
@@ -822,12 +873,19 @@ void TFGlowna::EdytujDaneUczniaToolButtonClick()
                                     Prompts::Buttons::Ok);
         return;
     }
-    m_windows.daneUcznia->OldTableName = selectedStudentTable();
+    const QString table = selectedStudentTable();
+    const QString document = selectedDocumentCaption();
+    m_windows.daneUcznia->OldTableName = table;
     m_windows.daneUcznia->EditMode = true;
     // A cancelled edit is dropped from the forms at once, so that no later command
-    // (a document's OK above all) can store it.
-    if (m_windows.daneUcznia->exec() != QDialog::Accepted)
+    // (a document's OK above all) can store it. A stored one refilled the list: the
+    // student, under its PESEL as it is now, is selected again.
+    if (m_windows.daneUcznia->exec() != QDialog::Accepted) {
         TreeViewClick();
+        selectStudent(table, document);
+    } else {
+        selectStudent(m_storedTable, document);
+    }
 }
 
 void TFGlowna::UsunUczniaToolButtonClick()
@@ -841,13 +899,29 @@ void TFGlowna::UsunUczniaToolButtonClick()
         return;
     }
     const QString table = selectedStudentTable();
-    if (Prompts::instance().askYesNo(this,
-                                     QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \n") + caption,
-                                     QStringLiteral("Usuń"), Prompts::Icon::Warning)) {
-        // Exactly the selected student: a namesake has a table of its own.
-        bFunDeleteTable(m_buf, strFunGetTmpFilePath(m_buf), table);
+    const QString document = selectedDocumentCaption();
+    // After a delete the next student in the list is the selected one (the one before
+    // it at the end of the list).
+    QString neighbour;
+    QTreeWidgetItem* node = selectedNode();
+    const int index = m_tree->indexOfTopLevelItem(node->parent() ? node->parent() : node);
+    for (const int step : {1, -1}) {
+        for (int i = index + step; neighbour.isEmpty() && i >= 0 && i < m_tree->topLevelItemCount();
+             i += step)
+            if (!m_tree->topLevelItem(i)->isHidden())
+                neighbour = m_tree->topLevelItem(i)->data(0, kTableRole).toString();
     }
+    const bool drop = Prompts::instance().askYesNo(
+        this, QStringLiteral("Czy na pewno chcesz skasować dane ucznia: \n") + caption,
+        QStringLiteral("Usuń"), Prompts::Icon::Warning);
+    // Exactly the selected student: a namesake has a table of its own.
+    if (drop)
+        bFunDeleteTable(m_buf, strFunGetTmpFilePath(m_buf), table);
     vFunRefreshStudentList();
+    if (drop)
+        selectStudent(neighbour);
+    else
+        selectStudent(table, document);
 }
 
 void TFGlowna::EdytujSwiadectwoToolButtonClick()
@@ -881,7 +955,7 @@ void TFGlowna::EdytujSwiadectwoToolButtonClick()
         const QSignalBlocker blocker(m_tree);
         m_tree->clearSelection();
     }
-    if (!selectDocument(table, document))
+    if (!selectStudent(table, document))
         vFunUpdateStudentMenuItems();
 }
 
@@ -957,9 +1031,20 @@ bool TFGlowna::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Expose && watched == windowHandle())
         finishStartPage();
     if (watched == m_scroll->viewport() && event->type() == QEvent::Wheel) {
-        FormMouseWheel(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const int delta = wheel->angleDelta().y();
+        if (!(wheel->modifiers() & Qt::ControlModifier))
+            FormMouseWheel(delta);
+        else if (delta > 0)
+            PowiekszClick();
+        else if (delta < 0)
+            PomniejszClick();
         return true;
     }
+    if (watched == m_filter && event->type() == QEvent::KeyPress &&
+        (static_cast<QKeyEvent*>(event)->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        filterKey(static_cast<QKeyEvent*>(event)->key()))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 

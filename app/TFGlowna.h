@@ -17,7 +17,11 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QScrollArea;
 class QStatusBar;
@@ -78,6 +82,12 @@ public:
     void vFunReset();
     // The Save command; true when the document file was written.
     bool bFunSaveCommand();
+    // The save question before another register replaces the open one; false: stay.
+    bool bFunSaveBeforeOpening();
+    // Opens `path` as "Otwórz plik" does once its dialog has chosen it.
+    void openRegisterFile(const QString& path);
+    // Reads the class list `path` as "Importuj uczniów z pliku CSV" does once it is chosen.
+    void importClassList(const QString& path);
 
     // The student list and tree.
     // False when the students cannot be listed (the message is shown, with `hint`
@@ -125,6 +135,18 @@ public:
     QStringList selectedStudentTables() const;
     // Selects the document node of the student stored under `tableName`.
     bool selectDocument(const QString& tableName, const QString& documentCaption);
+    // Selects the student stored under `tableName` (its node of `documentCaption`, when
+    // given), shows it and gives the list the keyboard. False when it is not listed.
+    bool selectStudent(const QString& tableName, const QString& documentCaption = QString());
+
+    // The filter above the student list and the registers of "Ostatnio otwierane".
+    QLineEdit* filterBox() const { return m_filter; }
+    QMenu* recentMenu() const { return m_recentMenu; }
+    // The preview's scale in percent, kept between runs.
+    int previewZoom() const { return m_zoom; }
+    void setPreviewZoom(int percent);
+    static constexpr int kMinZoom = 25;
+    static constexpr int kMaxZoom = 400;
 
     QTreeWidget* treeView() const { return m_tree; }
     QScrollArea* scrollBox() const { return m_scroll; }
@@ -134,6 +156,10 @@ public:
     const QList<CalibEntry>& calibEntries() const { return m_calibEntries; }
     // The fields of the last drawn page that are cut at their boxes, one line each.
     const QStringList& clippedFields() const { return m_clippedFields; }
+
+    // A student node's table name, and its display name (a namesake's caption adds the PESEL).
+    static constexpr int kTableRole = Qt::UserRole + 1;
+    static constexpr int kNameRole = Qt::UserRole + 2;
 
     static const QString kTransferNotice;        // "Zawiadomienie o przekazaniu"
     static const QString kAdmissionConfirmation; // "Potwierdzenie przyjęcia ucznia"
@@ -182,11 +208,24 @@ public Q_SLOTS:
     void AktualizacjaTimerTimer();
     // Moves the preview by a wheel turn (delta as the system reports it).
     void FormMouseWheel(int delta);
+    // Finding and moving about: the filter, and F6 / Shift+F6 between the list, the
+    // filter and the preview.
+    void SzukajUczniaClick();
+    void NastepnyObszarClick();
+    void PoprzedniObszarClick();
+    // The preview's scale.
+    void PowiekszClick();
+    void PomniejszClick();
+    void RzeczywistyRozmiarClick();
+    void DopasujDoSzerokosciClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Registers and class lists dropped on the window open or import as from the menu.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildMenus();
@@ -226,6 +265,26 @@ private:
     void setStatusNote(const QString& note);
     void showRegisterNotes();
     void refillKeepingSelection(const RegisterMergePlan& plan);
+
+    // The student list's filter, the recent registers and the preview's scale
+    // (TFGlownaSzukaj.cpp, TFGlownaPodglad.cpp).
+    enum class QuitAnswer { Save, Discard, Cancel };
+    QuitAnswer askSaveBeforeQuit();
+    void buildFilter();
+    void applyFilter();
+    bool filterKey(int key);
+    void cycleArea(int step);
+    void buildRecentMenu(QMenu* fileMenu);
+    void refreshRecentMenu();
+    void openRecentRegister(const QString& path);
+    // The file a drop would open or import; empty when it is neither kind.
+    static QString droppedFile(const QMimeData* data);
+    void applyZoom();
+    void loadZoom();
+    QSize previewPageSize();
+    // The preview's accessible description: the document of `documentType` and the
+    // selected student, or (-1) what it showed, at the scale it has now.
+    void describePreview(int documentType);
     void reportDamagedStudents(const QString& target, const QStringList& students);
 
     MessageBuffer m_buf;
@@ -250,12 +309,17 @@ private:
     RegisterSession* m_session = nullptr;
     bool m_openCancelled = false; // the last open stopped at the other user's question
     QString m_note;               // what the last join did
+    QString m_storedTable;        // the student the last store wrote
+    int m_zoom = 100;
+    QString m_previewSubject; // the document and the student the preview shows
 
     QToolBar* m_toolBar = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusText = nullptr;
     QLabel* m_statusNote = nullptr;
     QTreeWidget* m_tree = nullptr;
+    QLineEdit* m_filter = nullptr;
+    QMenu* m_recentMenu = nullptr;
     QMenu* m_treeMenu = nullptr;
     QTabWidget* m_pageControl = nullptr;
     QScrollArea* m_scroll = nullptr;

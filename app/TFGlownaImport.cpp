@@ -13,6 +13,7 @@
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "storage/RecentFiles.h"
 #include "storage/Templates.h"
 
 #include <QFile>
@@ -64,11 +65,17 @@ bool readList(const QString& path, QByteArray& bytes, QString& error)
 
 void TFGlowna::Importujuczniow1Click()
 {
-    const QString path =
-        Prompts::instance().openFileName(this, QStringLiteral("Importuj uczniów z pliku CSV"),
-                                         QStringLiteral("Pliki CSV (*.csv *.txt)|*.csv;*.txt"), QString());
+    const QString path = Prompts::instance().openFileName(
+        this, QStringLiteral("Importuj uczniów z pliku CSV"),
+        QStringLiteral("Pliki CSV (*.csv *.txt)|*.csv;*.txt"), strFunDialogStart(FileKind::ClassLists));
     if (path.isEmpty())
         return;
+    vFunRememberFolder(FileKind::ClassLists, path);
+    importClassList(path);
+}
+
+void TFGlowna::importClassList(const QString& path)
+{
     QByteArray bytes;
     QString error;
     if (!readList(path, bytes, error)) {
@@ -181,9 +188,10 @@ void TFGlowna::Eksportujliste1Click()
     }
     const QString path = Prompts::instance().saveFileName(
         this, QStringLiteral("Eksportuj listę uczniów do CSV"), QStringLiteral("Pliki CSV (*.csv)|*.csv"),
-        QStringLiteral("uczniowie.csv"));
+        strFunDialogStart(FileKind::ClassLists, QStringLiteral("uczniowie.csv")));
     if (path.isEmpty())
         return;
+    vFunRememberFolder(FileKind::ClassLists, path);
     if (FileOps::exists(path) &&
         !Prompts::instance().askYesNo(
             this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"),

@@ -8,6 +8,7 @@
 #include "prompts/Prompts.h"
 #include "storage/DataPaths.h"
 #include "storage/EventLog.h"
+#include "storage/RecentFiles.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -110,9 +111,10 @@ void TFGlowna::drawCalibrationPreview(const QString& key, const QString& highlig
 void TFGlowna::vFunBlankPreview()
 {
     finishStartPage();
-    QPixmap blank(m_image->size());
+    QPixmap blank(previewPageSize());
     blank.fill(Qt::white);
     m_image->setPixmap(blank);
+    applyZoom();
 }
 
 namespace {
@@ -148,9 +150,11 @@ void TFGlowna::EksportujPlikKalibracji()
 {
     const QString fun = QStringLiteral("EksportujPlikKalibracji()");
     const QString target = Prompts::instance().saveFileName(
-        this, QStringLiteral("Zapisz plik kalibracji"), kCalibFilter, QStringLiteral("dokumenty_kalibracja"));
+        this, QStringLiteral("Zapisz plik kalibracji"), kCalibFilter,
+        strFunDialogStart(FileKind::Calibration, QStringLiteral("dokumenty_kalibracja")));
     if (target.isEmpty())
         return;
+    vFunRememberFolder(FileKind::Calibration, target);
     const QString source = strFunGetCalibFilePath(m_buf, false);
     if (sameFile(source, target)) {
         reportCopyFailure(this, m_buf, fun, sameFileFailure(target));
@@ -172,10 +176,12 @@ void TFGlowna::EksportujPlikKalibracji()
 void TFGlowna::ImportujPlikKalibracji()
 {
     const QString fun = QStringLiteral("ImportujPlikKalibracji()");
-    const QString source = Prompts::instance().openFileName(this, QStringLiteral("Wczytaj plik kalibracji"),
-                                                            kCalibFilter, QString());
+    const QString source =
+        Prompts::instance().openFileName(this, QStringLiteral("Wczytaj plik kalibracji"), kCalibFilter,
+                                         strFunDialogStart(FileKind::Calibration));
     if (source.isEmpty())
         return;
+    vFunRememberFolder(FileKind::Calibration, source);
     const QString target = strFunGetCalibFilePath(m_buf, false);
     if (sameFile(source, target)) {
         reportCopyFailure(this, m_buf, fun, sameFileFailure(source));

@@ -9,6 +9,7 @@
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "storage/RecentFiles.h"
 
 #include <QFileInfo>
 
@@ -41,11 +42,12 @@ void TFGlowna::Otwrzplikzkopizapasowej1Click()
     if (!m_windows.backupFiles || m_windows.backupFiles->exec() != QDialog::Accepted)
         return;
     const QString chosen = m_windows.backupFiles->chosenBackupPath();
-    const QString target =
-        Prompts::instance().saveFileName(this, QStringLiteral("Zapisz dane z kopii"),
-                                         QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"), m_saveDialogName);
+    const QString target = Prompts::instance().saveFileName(
+        this, QStringLiteral("Zapisz dane z kopii"), QStringLiteral("Dokumenty(*.sqdoc)|*.sqdoc"),
+        strFunDialogStart(FileKind::Registers, m_saveDialogName));
     if (target.isEmpty())
         return;
+    vFunRememberFolder(FileKind::Registers, target);
     m_saveDialogName = target;
     if (FileOps::exists(target) &&
         !Prompts::instance().askYesNo(this,

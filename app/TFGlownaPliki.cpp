@@ -10,6 +10,7 @@
 #include "prompts/Prompts.h"
 #include "storage/DataFolder.h"
 #include "storage/EventLog.h"
+#include "storage/RecentFiles.h"
 #include "storage/SettingsStore.h"
 
 #include <QCheckBox>
@@ -64,6 +65,7 @@ bool TFGlowna::FormCreate()
             box->setChecked(value != 0);
     }
 
+    loadZoom();
     vFunDrawStartPage();
     m_closeWithoutQuestions = false;
     m_unsavedChanges = false;
@@ -177,9 +179,11 @@ bool TFGlowna::bFunZapiszIstniejacyPlikSwiadectw()
 bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
 {
     const QString target =
-        Prompts::instance().saveFileName(this, QStringLiteral("Zapisz"), kDocumentFilter, m_saveDialogName);
+        Prompts::instance().saveFileName(this, QStringLiteral("Zapisz"), kDocumentFilter,
+                                         strFunDialogStart(FileKind::Registers, m_saveDialogName));
     if (target.isEmpty())
         return false;
+    vFunRememberFolder(FileKind::Registers, target);
     m_saveDialogName = target;
     const bool openRegister =
         FileOps::exists(target) && FileOps::exists(openDocumentPath()) &&
@@ -261,19 +265,31 @@ void TFGlowna::NowyPlikToolButtonClick()
     vFunReset();
 }
 
-void TFGlowna::OtworzPlikToolButtonClick()
+bool TFGlowna::bFunSaveBeforeOpening()
 {
     // Opening replaces the working copy: when the save the user asked for did not
     // happen (it failed or its dialog was cancelled), the unsaved students stay.
-    if (m_unsavedChanges &&
-        Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
-                                    Prompts::Icon::None, Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
-        !bFunSaveCommand())
+    return !(m_unsavedChanges &&
+             Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
+                                         Prompts::Icon::None,
+                                         Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+             !bFunSaveCommand());
+}
+
+void TFGlowna::OtworzPlikToolButtonClick()
+{
+    if (!bFunSaveBeforeOpening())
         return;
-    const QString path =
-        Prompts::instance().openFileName(this, QStringLiteral("Wczytaj plik"), kDocumentFilter, QString());
+    const QString path = Prompts::instance().openFileName(
+        this, QStringLiteral("Wczytaj plik"), kDocumentFilter, strFunDialogStart(FileKind::Registers));
     if (path.isEmpty())
         return;
+    vFunRememberFolder(FileKind::Registers, path);
+    openRegisterFile(path);
+}
+
+void TFGlowna::openRegisterFile(const QString& path)
+{
     if (bFunWczytajPlikSwiadectw(path)) {
         setOpenDocumentPath(readablePartOpened() ? QString() : path);
         return;
@@ -332,13 +348,17 @@ void TFGlowna::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    // A save the user asked for that did not happen keeps the program open: the next
-    // start would delete the working copy with the unsaved students.
-    if (m_unsavedChanges &&
-        Prompts::instance().message(this, QStringLiteral("Czy chcesz zapisać zmiany ?"), QString(),
-                                    Prompts::Icon::None, Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
-        !bFunSaveCommand()) {
-        event->ignore();
+    // With unsaved changes the save question alone decides; a save the user asked for
+    // that did not happen keeps the program open: the next start would delete the
+    // working copy with the unsaved students.
+    if (m_unsavedChanges) {
+        const QuitAnswer answer = askSaveBeforeQuit();
+        if (answer == QuitAnswer::Cancel || (answer == QuitAnswer::Save && !bFunSaveCommand())) {
+            event->ignore();
+            return;
+        }
+        session().releaseLock();
+        event->accept();
         return;
     }
     if (Prompts::instance().askYesNo(this, QStringLiteral("Czy na pewno chcesz zakończyć pracę ?"),

@@ -597,9 +597,7 @@ bool bFunLoadStudentTables(MessageBuffer& buf, const QString& path, const QStrin
                     if (e.code() != SQLITE_ERROR && e.code() != CPPSQLITE_ERROR && !unreadable)
                         throw;
                     rows.clear();
-                    reason = QString::fromLatin1(CppSQLite3Exception::codeName(e.code()));
-                    if (const QString text = QString::fromUtf8(e.text()).trimmed(); !text.isEmpty())
-                        reason += QStringLiteral(": ") + text;
+                    reason = SqlText::reason(e.code());
                 }
                 loaded.append(std::move(rows));
             }

@@ -9,6 +9,7 @@
 #include "prompts/Prompts.h"
 #include "storage/DataPaths.h"
 #include "storage/EventLog.h"
+#include "storage/RecentFiles.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -670,11 +671,12 @@ void TFDrukuj::BitBtn1Click()
 
 QString TFDrukuj::askPdfFile()
 {
-    QString file =
-        Prompts::instance().saveFileName(this, QStringLiteral("Zapisz jako PDF"),
-                                         QStringLiteral("PDF (*.pdf)|*.pdf"), withPdfSuffix(m_pdfName));
+    QString file = Prompts::instance().saveFileName(
+        this, QStringLiteral("Zapisz jako PDF"), QStringLiteral("PDF (*.pdf)|*.pdf"),
+        strFunDialogStart(FileKind::Pdf, withPdfSuffix(m_pdfName)));
     if (file.isEmpty())
         return QString();
+    vFunRememberFolder(FileKind::Pdf, file);
     file = withPdfSuffix(file);
     if (FileOps::exists(file) &&
         !Prompts::instance().askYesNo(

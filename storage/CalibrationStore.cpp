@@ -275,8 +275,7 @@ bool bFunReadCalibFile(const QString& path, QList<CalibTable>& tables, QString& 
             reason =
                 QStringLiteral("plik zawiera wartość dłuższą niż %1 kB").arg(CalibValueLengthLimit / 1024);
         else
-            reason = QStringLiteral("błąd odczytu bazy danych: ") +
-                     QString::fromLatin1(CppSQLite3Exception::codeName(e.code()));
+            reason = SqlText::reason(e.code());
         return false;
     }
 }

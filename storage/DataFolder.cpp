@@ -106,11 +106,10 @@ bool bFunSettleDocumentFile(MessageBuffer& buf, const QString& path)
     buf << "Błąd podczas próby wczytania pliku\n"
         << path << "\nObok pliku leży niedokończony zapis bazy danych ("
         << QFileInfo(hasWal ? wal : journal).fileName()
-        << "), którego nie udało się dołączyć do pliku ani wycofać.\nKod błędu: "
-        << QString::fromLatin1(CppSQLite3Exception::codeName(code))
-        << "\nSprawdź, czy katalog pliku pozwala na zapis i czy plik nie jest otwarty w innym programie."
+        << "), którego nie udało się dołączyć do pliku ani wycofać.\nPrzyczyna: " << SqlText::reason(code)
+        << ".\nSprawdź, czy katalog pliku pozwala na zapis i czy plik nie jest otwarty w innym programie."
         << "\nDane świadectw nie zostały wczytane.";
-    vFunLogError(buf, QStringLiteral("bFunSettleDocumentFile()"));
+    SqlText::logWithCode(buf, code, QStringLiteral("bFunSettleDocumentFile()"));
     return false;
 }
 

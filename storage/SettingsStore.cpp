@@ -6,34 +6,51 @@
 #include "storage/EventLog.h"
 #include "storage/SqlText.h"
 
-bool bFunSqlSettingWriteValue(MessageBuffer& buf, const QString& key, int value)
+namespace {
+
+// Update first, insert only when nothing was updated: one row per key. `column` is the
+// program's own literal, `value` already escaped.
+bool writeSetting(MessageBuffer& buf, const QString& key, const QString& column, const QString& value,
+                  const QString& fun)
 {
     const QString path = strFunGetSettingsFilePath(buf, false);
     if (!FileOps::exists(path))
-        return SqlText::fail(buf, QStringLiteral("Plik nie istnieje.\n\n") + path,
-                             QStringLiteral("bFunSqlSettingWriteValue()"));
+        return SqlText::fail(buf, QStringLiteral("Plik nie istnieje.\n\n") + path, fun);
     CppSQLite3DB db;
     try {
         const QString k = strFunSqlEscape(key);
-        const QString v = QString::number(value);
         const QByteArray update =
-            SqlText::bytes(QStringLiteral("update `settings` set `int_value`='") + v +
-                           QStringLiteral("' where `name`='") + k + QStringLiteral("'"));
+            SqlText::bytes(QStringLiteral("update `settings` set `") + column + QStringLiteral("`='") +
+                           value + QStringLiteral("' where `name`='") + k + QStringLiteral("'"));
+        const QByteArray insert = SqlText::bytes(QStringLiteral("insert into `settings`(`name`, `") + column +
+                                                 QStringLiteral("`) values( '") + k + QStringLiteral("', '") +
+                                                 value + QStringLiteral("')"));
         db.openFile(path);
         if (db.runStatement(update) > 0) {
             db.closeFile();
             return true;
         }
-        const int inserted =
-            db.runStatement(SqlText::bytes(QStringLiteral("insert into `settings`(`name`, "
-                                                          "`int_value`) values( '") +
-                                           k + QStringLiteral("', '") + v + QStringLiteral("')")));
+        const int inserted = db.runStatement(insert);
         db.closeFile();
         return inserted > 0;
     } catch (const CppSQLite3Exception& e) {
         SqlText::closeQuietly(db);
         return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "), QString());
     }
+}
+
+} // namespace
+
+bool bFunSqlSettingWriteValue(MessageBuffer& buf, const QString& key, int value)
+{
+    return writeSetting(buf, key, QStringLiteral("int_value"), QString::number(value),
+                        QStringLiteral("bFunSqlSettingWriteValue()"));
+}
+
+bool bFunSqlSettingWriteText(MessageBuffer& buf, const QString& key, const QString& value)
+{
+    return writeSetting(buf, key, QStringLiteral("text_value"), strFunSqlEscape(value),
+                        QStringLiteral("bFunSqlSettingWriteText()"));
 }
 
 namespace {

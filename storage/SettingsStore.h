@@ -7,6 +7,8 @@
 #include <QString>
 
 bool bFunSqlSettingWriteValue(MessageBuffer& buf, const QString& key, int value);
+// Writes `value` into the `text_value` of `key`, as the integer write does.
+bool bFunSqlSettingWriteText(MessageBuffer& buf, const QString& key, const QString& value);
 bool bFunSqlGetSettingsValue(MessageBuffer& buf, const QString& key, int& value);
 // The `text_value` of `key`; empty when there is no row or the column is NULL.
 bool bFunSqlGetSettingsText(MessageBuffer& buf, const QString& key, QString& value);

@@ -25,11 +25,18 @@ void requireStorable(const QString& text);
 // Stored bytes to program text; a null pointer gives the empty text.
 QString text(const char* stored);
 
-// The common failure of a storage operation: reset the buffer, write `prefix` and the
-// code's name (or the plain message of a text that cannot be stored), log under `fun`
-// unless `fun` is empty. Always returns false.
+// Why an operation of the SQLite layer failed, in the user's words ("plik jest
+// uszkodzony"); extended codes are read by their primary code.
+QString reason(int code);
+
+// The common failure of a storage operation: reset the buffer, write the Polish reason
+// of the code (or the plain message of a text that cannot be stored), log under `fun`
+// unless `fun` is empty. The log keeps `prefix` and the code's name as well, for
+// whoever reads it later; the user never sees them. Always returns false.
 bool fail(MessageBuffer& buf, const CppSQLite3Exception& e, const QString& prefix, const QString& fun);
 // Reset the buffer, write `message`, log under `fun` unless it is empty. Returns false.
+// Logs the buffer's text and, after it, the name of the layer's `code`.
+void logWithCode(const MessageBuffer& buf, int code, const QString& fun);
 bool fail(MessageBuffer& buf, const QString& message, const QString& fun);
 
 // Closes a connection after a failure, swallowing a second error.

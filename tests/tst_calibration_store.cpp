@@ -68,8 +68,8 @@ private Q_SLOTS:
                                   << QStringLiteral("Tablica nie istnieje: \nt");
         QTest::newRow("columns missing")
             << QByteArray("create table t( name TEXT ); insert into t values('X');")
-            << QStringLiteral("SQLite exception: \nCPPSQLITE_ERROR");
-        QTest::newRow("not a database") << QByteArray("garbage") << QStringLiteral("SQLite exception: \n*");
+            << QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje.");
+        QTest::newRow("not a database") << QByteArray("garbage") << QStringLiteral("Przyczyna: *");
     }
     void loadFailures()
     {
@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(file.readAll(), before);
 
         QVERIFY(!bFunSqlCalibUpdateValue(env->buf, calib(), QStringLiteral("brak_tablicy"), entry));
-        QCOMPARE(env->buf.text(), QStringLiteral("SqlException\nSQLITE_ERROR"));
+        QCOMPARE(env->buf.text(), QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
     }
 
     void listing()
@@ -177,7 +177,7 @@ private Q_SLOTS:
 
         writeGarbage();
         QVERIFY(!bFunCalibLoadCertList(env->buf, names));
-        QVERIFY(env->buf.text().startsWith(QStringLiteral("Sql exception: ")));
+        QVERIFY(env->buf.text().startsWith(QStringLiteral("Przyczyna: ")));
         QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunCalibLoadCertList()"));
     }
 };

@@ -158,7 +158,8 @@ void TestDataFolder::missingCatalogue()
     junk.write(QByteArray(4096, 'x'));
     junk.close();
     QVERIFY(!env.installDataFolder());
-    QCOMPARE(env.buf.text(), QStringLiteral("Sql exception: SQLITE_NOTADB"));
+    QCOMPARE(env.buf.text(),
+             QStringLiteral("Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."));
 }
 
 void TestDataFolder::readOnlyCatalogueWithNothingToUpdate()

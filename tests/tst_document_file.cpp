@@ -5,6 +5,7 @@
 #include "storage/CppSQLite3.h"
 #include "storage/EventLog.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/LoggedMessage.h"
 #include "tests/support/OtherProgram.h"
 #include "tests/support/RawFile.h"
 #include "tests/support/TestEnvironment.h"
@@ -115,8 +116,7 @@ private:
         const QList<LogEntry> entries = logs();
         QVERIFY(!entries.isEmpty());
         QCOMPARE(entries.last().fun, label);
-        // The log keeps what Windows-1250 can hold of the message.
-        QCOMPARE(entries.last().info, Cp1250::decode(Cp1250::encodeLossy(m_env->buf.text())));
+        verifyLoggedMessage(entries.last().info, m_env->buf.text());
     }
 
 private Q_SLOTS:
@@ -212,17 +212,23 @@ void TestDocumentFile::damagedFile_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("label");
     // SQLITE_NOTADB has no name of its own.
-    QTest::newRow("exists") << int(CheckExists) << -1 << "SQLite exception: \nSQLITE_NOTADB"
+    QTest::newRow("exists") << int(CheckExists) << -1
+                            << "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."
                             << "iFunCheckIsStudentExists";
-    QTest::newRow("student list") << int(StudentsList) << 0 << "SQL exception: \nSQLITE_NOTADB"
+    QTest::newRow("student list") << int(StudentsList) << 0
+                                  << "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."
                                   << "bFunGetStudentsList";
-    QTest::newRow("load") << int(Load) << 0 << "SQL exception: \nSQLITE_NOTADB"
+    QTest::newRow("load") << int(Load) << 0
+                          << "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."
                           << "bFunLoadCertData()";
-    QTest::newRow("delete") << int(Delete) << 0 << "SQL exception: \nSQLITE_NOTADB"
+    QTest::newRow("delete") << int(Delete) << 0
+                            << "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."
                             << "bFunDeleteTable()";
-    QTest::newRow("save") << int(Save) << 0 << "SQLite exception: SQLITE_NOTADB"
+    QTest::newRow("save") << int(Save) << 0
+                          << "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."
                           << "bFunSqlSaveCertData()";
-    QTest::newRow("replace") << int(Replace) << 0 << "SQLite exception: SQLITE_NOTADB"
+    QTest::newRow("replace") << int(Replace) << 0
+                             << "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."
                              << "bFunSqlSaveCertData()";
 }
 
@@ -293,7 +299,7 @@ void TestDocumentFile::checkExists()
     // A folder that is not there cannot hold a new file.
     const QString unreachable = path(QStringLiteral("no/such/folder/work.sqtmp"));
     QCOMPARE(iFunCheckIsStudentExists(buf, unreachable, QStringLiteral("PESEL1"), true), -1);
-    QCOMPARE(buf.text(), QStringLiteral("SQLite exception: \nSQLITE_CANTOPEN"));
+    QCOMPARE(buf.text(), QStringLiteral("Przyczyna: nie można otworzyć pliku."));
     verifyLogged(QStringLiteral("iFunCheckIsStudentExists"));
 }
 
@@ -459,7 +465,8 @@ void TestDocumentFile::getValue()
     if (ok) {
         QCOMPARE(m_env->buf.text(), QStringLiteral("untouched"));
     } else {
-        QCOMPARE(m_env->buf.text(), QStringLiteral("SQL exception: \nCPPSQLITE_ERROR"));
+        QCOMPARE(m_env->buf.text(),
+                 QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
         verifyLogged(QStringLiteral("bFunGetValue"));
     }
     q.release();
@@ -478,7 +485,7 @@ void TestDocumentFile::loadKeepsRowsWithUnreadableColumns()
     QCOMPARE(rows, (FieldRowList{{QStringLiteral("DANE UCZNIA"), QStringLiteral("Imie_DATA_EDIT"), QString()},
                                  {QString(), QStringLiteral("Nazwisko_DATA_EDIT"), QString()}}));
     // Each unreadable value was reported on its own, without failing the load.
-    QCOMPARE(buf.text(), QStringLiteral("SQL exception: \nCPPSQLITE_ERROR"));
+    QCOMPARE(buf.text(), QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
     const QList<LogEntry> entries = logs();
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries[0].fun, QStringLiteral("bFunGetValue"));
@@ -709,16 +716,19 @@ void TestDocumentFile::replaceIsAtomic_data()
 {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("message");
-    QTest::newRow("file read by another process at commit") << "reader"
-                                                            << "SQLite exception: SQLITE_BUSY";
-    QTest::newRow("file written by another process") << "writer"
-                                                     << "SQLite exception: SQLITE_BUSY";
+    QTest::newRow("file read by another process at commit")
+        << "reader"
+        << "Przyczyna: plik jest zablokowany przez inny program.";
+    QTest::newRow("file written by another process")
+        << "writer"
+        << "Przyczyna: plik jest zablokowany przez inny program.";
     QTest::newRow("disk full") << "disk"
-                               << "SQLite exception: SQLITE_IOERR";
-    QTest::newRow("new table name taken by a view") << "view"
-                                                    << "SQLite exception: SQLITE_ERROR";
+                               << "Przyczyna: błąd odczytu lub zapisu dysku.";
+    QTest::newRow("new table name taken by a view")
+        << "view"
+        << "Przyczyna: plik nie ma budowy, której program oczekuje.";
     QTest::newRow("failure between two inserts") << "step"
-                                                 << "SQLite exception: SQLITE_IOERR";
+                                                 << "Przyczyna: błąd odczytu lub zapisu dysku.";
 }
 
 void TestDocumentFile::replaceIsAtomic()
@@ -788,7 +798,7 @@ void TestDocumentFile::saveFailureLeavesCreatedTableEmpty()
         if (++steps == 3)
             throw CppSQLite3Exception(SQLITE_FULL, "database or disk is full");
     }));
-    QCOMPARE(buf.text(), QStringLiteral("SQLite exception: SQLITE_FULL"));
+    QCOMPARE(buf.text(), QStringLiteral("Przyczyna: brak miejsca na dysku."));
     verifyLogged(QStringLiteral("bFunSqlSaveCertData()"));
     QCOMPARE(RawSql::column(doc, "select name from sqlite_master"), QList<QByteArray>{"PESEL5"});
     QCOMPARE(RawSql::column(doc, "select count(*) from `PESEL5`"), QList<QByteArray>{"0"});
@@ -796,7 +806,7 @@ void TestDocumentFile::saveFailureLeavesCreatedTableEmpty()
     // A view of the same name is no table, but the name is taken.
     RawSql::exec(doc, "create view `PESEL6` as select * from `PESEL5`;");
     QVERIFY(!bFunSaveCertData(buf, doc, QStringLiteral("PESEL6"), studentRows("A", "B", "6")));
-    QCOMPARE(buf.text(), QStringLiteral("SQLite exception: SQLITE_ERROR"));
+    QCOMPARE(buf.text(), QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
     verifyLogged(QStringLiteral("bFunSqlSaveCertData()"));
 }
 
@@ -814,10 +824,10 @@ void TestDocumentFile::storeStudentsIsAllOrNothing_data()
     QTest::newRow("text outside the code page")
         << "emoji" << Cp1250::refusalMessage(QStringLiteral("\U0001F600")) << "bFunStoreStudents()";
     QTest::newRow("file written by another process") << "writer"
-                                                     << "SQLite exception: SQLITE_BUSY"
+                                                     << "Przyczyna: plik jest zablokowany przez inny program."
                                                      << "bFunStoreStudents()";
     QTest::newRow("failure between two students") << "step"
-                                                  << "SQLite exception: SQLITE_IOERR"
+                                                  << "Przyczyna: błąd odczytu lub zapisu dysku."
                                                   << "bFunStoreStudents()";
 }
 
@@ -895,7 +905,7 @@ void TestDocumentFile::loadingManyTakesWhatCanBeRead()
                          studentRows("Nowak", "Anna", "1"), {}, {}, studentRows("Nowak", "Anna", "3")}));
     QCOMPARE(unreadable.size(), 4);
     QVERIFY(unreadable.at(0).isEmpty() && unreadable.at(3).isEmpty());
-    QVERIFY2(unreadable.at(1).startsWith(QStringLiteral("SQLITE_CORRUPT")), qPrintable(unreadable.at(1)));
+    QCOMPARE(unreadable.at(1), QStringLiteral("plik jest uszkodzony"));
     QCOMPARE(unreadable.at(2), QStringLiteral("Tablica nie istnieje: PESEL9"));
 }
 

@@ -147,6 +147,8 @@ private Q_SLOTS:
     void windows1250Fixture();
     void newDocumentQuestions();
     void closingQuestions();
+    void quitQuestionWithUnsavedChanges_data();
+    void quitQuestionWithUnsavedChanges();
     void optionBoxesAreStored();
     void refusedCharacterKeepsTheForm();
     void wheelScrollsThePreview();
@@ -342,7 +344,9 @@ void TestMainWindow::namesakesAreToldApart()
     start();
     addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("111")});
     addStudent({QStringLiteral("Nowak"), QStringLiteral("Jan"), QStringLiteral("222")});
-    QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("Nowak Jan"), QStringLiteral("Nowak Jan")}));
+    // The list tells them apart by their PESEL; the commands still name the student.
+    QCOMPARE(treeCaptions(),
+             (QStringList{QStringLiteral("Nowak Jan (PESEL 111)"), QStringLiteral("Nowak Jan (PESEL 222)")}));
     // Clicking the second namesake loads that one, not the first.
     main()->treeView()->setCurrentItem(node(1));
     const QString second = main()->selectedStudentTable();
@@ -749,9 +753,9 @@ void TestMainWindow::failedSaveKeepsTheDocumentWhole()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
     QVERIFY(main()->unsavedChanges());
-    // Closing still asks to save; Yes saves for real this time.
+    // Closing still asks to save; "Zapisz" saves for real this time.
     prompts->clear();
-    prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
+    prompts->choices << 0;
     QVERIFY(main()->close());
     QCOMPARE(RawSql::column(doc, "select name from sqlite_master"), (QList<QByteArray>{"PESEL9", "PESEL1"}));
 }
@@ -788,10 +792,10 @@ void TestMainWindow::openBadFiles()
     j.close();
     prompts->files.enqueue(junk);
     main()->OtworzPlikToolButtonClick();
-    QCOMPARE(prompts->texts(),
-             QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                        "SQL exception: \nSQLITE_NOTADB\n\n"
-                                        "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral(
+                                   "Błąd podczas próby wczytania listy uczniów\n\n"
+                                   "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu.\n\n"
+                                   "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(j.open(QIODevice::ReadOnly));
     QCOMPARE(j.readAll(), note); // untouched
@@ -909,21 +913,45 @@ void TestMainWindow::closingQuestions()
     QVERIFY(!main()->close());
     QCOMPARE(prompts->texts(), QStringList{QStringLiteral("Czy na pewno chcesz zakończyć pracę ?")});
     QCOMPARE(prompts->shown[0].caption, QStringLiteral("Koniec"));
-    main()->setUnsavedChanges(true);
+}
+
+// With unsaved changes one question decides: "Zapisz", "Nie zapisuj" or "Anuluj".
+void TestMainWindow::quitQuestionWithUnsavedChanges_data()
+{
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("saveTo"); // the file the save dialog answers; empty cancels it
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Zapisz") << 0 << QStringLiteral("zapisany.sqdoc") << true;
+    QTest::newRow("Zapisz, its dialog cancelled") << 0 << QString() << false;
+    QTest::newRow("Nie zapisuj") << 1 << QString() << true;
+    QTest::newRow("Anuluj") << 2 << QString() << false;
+}
+
+void TestMainWindow::quitQuestionWithUnsavedChanges()
+{
+    QFETCH(int, choice);
+    QFETCH(QString, saveTo);
+    QFETCH(bool, closes);
+    start();
+    addStudent({QStringLiteral("Kowalska"), QStringLiteral("Ewa"), QStringLiteral("1")});
+    const QString target = saveTo.isEmpty() ? QString() : env->root() + QLatin1Char('/') + saveTo;
+    const QByteArray working = RawFile::bytes(tmpPath());
     prompts->clear();
-    prompts->answers << Prompts::Answer::No << Prompts::Answer::Yes;
-    QVERIFY(main()->close());
-    QCOMPARE(prompts->texts(), (QStringList{QStringLiteral("Czy chcesz zapisać zmiany ?"),
-                                            QStringLiteral("Czy na pewno chcesz zakończyć pracę ?")}));
-    QCOMPARE(prompts->shown[0].caption, QString());
-    QCOMPARE(prompts->shown[0].icon, Prompts::Icon::None);
-    // Yes, and the save dialog is cancelled: the program stays with the unsaved students.
-    prompts->clear();
-    prompts->answers << Prompts::Answer::Yes << Prompts::Answer::Yes;
-    QVERIFY(!main()->close());
-    QCOMPARE(prompts->shown.size(), 2);
-    QCOMPARE(prompts->shown[1].caption, QStringLiteral("Zapisz"));
-    QVERIFY(main()->unsavedChanges());
+    prompts->choices << choice;
+    prompts->files << target;
+    QCOMPARE(main()->close(), closes);
+    const ShownBox box = prompts->shown.value(0);
+    QCOMPARE(box.kind, ShownBox::Kind::Choice);
+    QCOMPARE(box.text, QStringLiteral("Czy chcesz zapisać zmiany ?"));
+    QCOMPARE(box.choices, (QStringList{"Zapisz", "Nie zapisuj", "Anuluj"}));
+    QCOMPARE(box.defaultChoice, 0);
+    // No second question after the answer.
+    QCOMPARE(prompts->texts().size(), 1);
+    QCOMPARE(QFileInfo::exists(target), !target.isEmpty());
+    QCOMPARE(main()->unsavedChanges(), choice != 0 || target.isEmpty());
+    // The work stays as it was whatever was answered.
+    QCOMPARE(RawFile::bytes(tmpPath()), working);
+    QCOMPARE(treeCaptions(), QStringList{QStringLiteral("Kowalska Ewa")});
 }
 
 void TestMainWindow::optionBoxesAreStored()
@@ -994,7 +1022,8 @@ void TestMainWindow::workingCopyLockedByAnotherProgram()
     });
     main()->EdytujSwiadectwoToolButtonClick();
     QVERIFY(stayedOpen);
-    QCOMPARE(prompts->texts().at(1), QStringLiteral("Błąd zapisu danych.\n\nSQLite exception: SQLITE_BUSY"));
+    QCOMPARE(prompts->texts().at(1),
+             QStringLiteral("Błąd zapisu danych.\n\nPrzyczyna: plik jest zablokowany przez inny program."));
     QCOMPARE(
         RawSql::column(tmpPath(), "select value from PESEL1 where comp_name='ZMIENNA_Klasy_STR1_DATA_EDIT'"),
         QList<QByteArray>{"2a"});
@@ -1054,10 +1083,10 @@ void TestMainWindow::notARegisterIsAFailedOpen()
         prompts->files.enqueue(bad);
         main()->OtworzPlikToolButtonClick();
     }
-    QCOMPARE(prompts->texts(),
-             QStringList{QStringLiteral("Błąd podczas próby wczytania listy uczniów\n\n"
-                                        "SQL exception: \nSQLITE_NOTADB\n\n"
-                                        "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
+    QCOMPARE(prompts->texts(), QStringList{QStringLiteral(
+                                   "Błąd podczas próby wczytania listy uczniów\n\n"
+                                   "Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu.\n\n"
+                                   "Wybrany plik nie jest plikiem dokumentów albo jest uszkodzony.")});
     QCOMPARE(main()->openDocumentPath(), QString());
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(!QFileInfo::exists(tmpPath()));

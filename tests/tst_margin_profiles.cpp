@@ -123,7 +123,7 @@ private Q_SLOTS:
         const MarginProfileList before = read();
 
         QVERIFY(!bFunMarginRestoreOriginal(m_env->buf, source(), settings()));
-        QVERIFY(m_env->buf.text().startsWith(QStringLiteral("Sql exception: ")));
+        QVERIFY(m_env->buf.text().startsWith(QStringLiteral("Przyczyna: ")));
         QCOMPARE(lastLoggedFunction(), QStringLiteral("bFunMarginRestoreOriginal()"));
         QCOMPARE(read(), before);
     }

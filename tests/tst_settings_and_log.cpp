@@ -132,14 +132,15 @@ void TestSettingsAndLog::settingsFileThatIsNotADatabase()
     junk.close();
     int value = 0;
     QVERIFY(!bFunSqlGetSettingsValue(env.buf, QStringLiteral("import_alert"), value));
-    QCOMPARE(env.buf.text(), QStringLiteral("SqlException:\n\nSQLITE_NOTADB"));
+    QCOMPARE(env.buf.text(),
+             QStringLiteral("Przyczyna: plik nie jest rejestrem ani innym plikiem danych programu."));
     // A database without the table.
     QFile::remove(path);
     RawSql::exec(path, "create table other(x)");
     QVERIFY(!bFunSqlSettingWriteValue(env.buf, QStringLiteral("word_wrap"), 1));
-    QCOMPARE(env.buf.text(), QStringLiteral("SQLite exception: SQLITE_ERROR"));
+    QCOMPARE(env.buf.text(), QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
     QVERIFY(!bFunSqlGetSettingsValue(env.buf, QStringLiteral("word_wrap"), value));
-    QCOMPARE(env.buf.text(), QStringLiteral("SqlException:\n\nSQLITE_ERROR"));
+    QCOMPARE(env.buf.text(), QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
 }
 
 void TestSettingsAndLog::logCreatesItsTableAndKeepsTexts()
@@ -171,12 +172,14 @@ void TestSettingsAndLog::logWithoutItsTable()
     RawSql::exec(log, "create table something(x)");
     QList<LogEntry> entries;
     QVERIFY(!bFunSqlGetLogsData(env.buf, entries));
-    QCOMPARE(env.buf.text(), QStringLiteral("Sql exception: SQLITE_ERROR"));
+    QCOMPARE(env.buf.text(), QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
     // The failure was itself logged, which created the table.
     QVERIFY(bFunSqlGetLogsData(env.buf, entries));
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries[0].fun, QStringLiteral("bFunSqlGetLogsData()"));
-    QCOMPARE(entries[0].info, QStringLiteral("Sql exception: SQLITE_ERROR"));
+    // The user reads the reason; the log keeps the layer's own code after it.
+    QCOMPARE(entries[0].info, QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje.\n"
+                                             "Sql exception: SQLITE_ERROR"));
 }
 
 void TestSettingsAndLog::logIsNotReadWhenMissing()

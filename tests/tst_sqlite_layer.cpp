@@ -20,6 +20,8 @@ private Q_SLOTS:
     void codeNames();
     void everyCodeSqliteKnowsHasAName();
     void exceptionText();
+    void reasonsInPolish_data();
+    void reasonsInPolish();
     void emptySelectReadsNullDefaults();
     void columnIndexIsCaseSensitive();
     void hasTableOnlyForTables();
@@ -62,6 +64,39 @@ void TestSqliteLayer::everyCodeSqliteKnowsHasAName()
         if (QByteArray(sqlite3_errstr(code)) != "unknown error")
             QVERIFY2(QByteArray(CppSQLite3Exception::codeName(code)) != "UNKNOWN_ERROR",
                      sqlite3_errstr(code));
+}
+
+void TestSqliteLayer::reasonsInPolish_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not a database") << SQLITE_NOTADB
+                                    << "plik nie jest rejestrem ani innym plikiem danych programu";
+    QTest::newRow("damaged") << SQLITE_CORRUPT << "plik jest uszkodzony";
+    QTest::newRow("damaged index (extended)") << SQLITE_CORRUPT_INDEX << "plik jest uszkodzony";
+    QTest::newRow("disk full") << SQLITE_FULL << "brak miejsca na dysku";
+    QTest::newRow("busy") << SQLITE_BUSY << "plik jest zablokowany przez inny program";
+    QTest::newRow("busy snapshot (extended)")
+        << SQLITE_BUSY_SNAPSHOT << "plik jest zablokowany przez inny program";
+    QTest::newRow("locked") << SQLITE_LOCKED << "plik jest zablokowany przez inny program";
+    QTest::newRow("write error (extended)") << SQLITE_IOERR_WRITE << "błąd odczytu lub zapisu dysku";
+    QTest::newRow("read-only") << SQLITE_READONLY << "plik jest tylko do odczytu";
+    QTest::newRow("cannot open") << SQLITE_CANTOPEN << "nie można otworzyć pliku";
+    QTest::newRow("no such table") << SQLITE_ERROR << "plik nie ma budowy, której program oczekuje";
+    QTest::newRow("layer's own") << CPPSQLITE_ERROR << "plik nie ma budowy, której program oczekuje";
+    QTest::newRow("unknown") << 999 << "wewnętrzny błąd bazy danych";
+}
+
+void TestSqliteLayer::reasonsInPolish()
+{
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    QCOMPARE(SqlText::reason(code), reason);
+    // The user is told the reason; the code's name stays for the log.
+    MessageBuffer buf;
+    QVERIFY(!SqlText::fail(buf, CppSQLite3Exception(code, "raw English text"),
+                           QStringLiteral("SQL exception: "), QString()));
+    QCOMPARE(buf.text(), QStringLiteral("Przyczyna: ") + reason + QLatin1Char('.'));
 }
 
 void TestSqliteLayer::exceptionText()
