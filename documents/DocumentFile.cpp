@@ -55,6 +55,7 @@ EncodedSave encodeSave(const QString& tableName, const FieldRowList& rows)
 }
 
 const QString kInsertFailed = QStringLiteral("Błąd dodania wpisu do bazy:\n");
+const QString kStoreStopped = QStringLiteral("Import został przerwany: żaden uczeń nie został zapisany.");
 
 // Runs the inserts in order, advancing `step` after each; the index of an insert
 // that stored nothing, or -1 when all did.
@@ -490,7 +491,7 @@ QString insertAllStatement(const QString& tableName, const FieldRowList& rows)
 } // namespace
 
 bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<StudentTable>& students,
-                       const std::function<void()>& step)
+                       const std::function<void()>& step, const std::function<bool()>& stopped)
 {
     const QString label = QStringLiteral("bFunStoreStudents()");
     if (!FileOps::exists(path))
@@ -536,6 +537,12 @@ bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<Stud
             }
             if (step)
                 step();
+            if (stopped && stopped()) {
+                SqlText::rollbackAndClose(db);
+                buf.reset();
+                buf << kStoreStopped;
+                return false;
+            }
         }
         db.runStatement("commit transaction;");
         db.closeFile();

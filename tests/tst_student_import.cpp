@@ -205,16 +205,20 @@ void TestStudentImport::peselDecoder_data()
     QTest::addColumn<bool>("checkDigitOk");
     QTest::addColumn<QDate>("date"); // null: the date does not exist
     QTest::addColumn<bool>("male");
+    QTest::addColumn<bool>("future"); // after 1 September 2025
 
-    QTest::newRow("1800s: month + 80") << "82810101238" << true << QDate(1882, 1, 1) << true;
-    QTest::newRow("1900s") << "08031401236" << true << QDate(1908, 3, 14) << true;
-    QTest::newRow("2000s: month + 20") << "08231401249" << true << QDate(2008, 3, 14) << false;
-    QTest::newRow("2100s: month + 40") << "02412900008" << true << QDate(2102, 1, 29) << false;
-    QTest::newRow("2200s: month + 60") << "00612900000" << true << QDate(2200, 1, 29) << false;
-    QTest::newRow("29 February of a leap year") << "08222900128" << true << QDate(2008, 2, 29) << false;
-    QTest::newRow("wrong check digit") << "08231401233" << false << QDate(2008, 3, 14) << true;
-    QTest::newRow("29 February of 1909") << "09022900129" << true << QDate() << false;
-    QTest::newRow("month 13") << "05330112306" << true << QDate() << false;
+    QTest::newRow("1800s: month + 80") << "82810101238" << true << QDate(1882, 1, 1) << true << false;
+    QTest::newRow("1900s") << "08031401236" << true << QDate(1908, 3, 14) << true << false;
+    QTest::newRow("2000s: month + 20") << "08231401249" << true << QDate(2008, 3, 14) << false << false;
+    QTest::newRow("2100s: month + 40") << "02412900008" << true << QDate(2102, 1, 29) << false << true;
+    QTest::newRow("2200s: month + 60") << "00612900000" << true << QDate(2200, 1, 29) << false << true;
+    QTest::newRow("29 February of a leap year")
+        << "08222900128" << true << QDate(2008, 2, 29) << false << false;
+    QTest::newRow("wrong check digit") << "08231401233" << false << QDate(2008, 3, 14) << true << false;
+    QTest::newRow("29 February of 1909") << "09022900129" << true << QDate() << false << false;
+    QTest::newRow("month 13") << "05330112306" << true << QDate() << false << false;
+    QTest::newRow("today") << "25290100005" << true << QDate(2025, 9, 1) << false << false;
+    QTest::newRow("tomorrow") << "25290200002" << true << QDate(2025, 9, 2) << false << true;
 }
 
 void TestStudentImport::peselDecoder()
@@ -223,13 +227,17 @@ void TestStudentImport::peselDecoder()
     QFETCH(bool, checkDigitOk);
     QFETCH(QDate, date);
     QFETCH(bool, male);
+    QFETCH(bool, future);
+    const FixedClock clock(QDateTime(QDate(2025, 9, 1), QTime(21, 0), Qt::UTC));
     const Pesel::Decoded d = Pesel::decode(pesel);
     QVERIFY(d.elevenDigits);
     QCOMPARE(d.checkDigitOk, checkDigitOk);
     QCOMPARE(d.dateOk, date.isValid());
     QCOMPARE(d.birthDate, date);
     QCOMPARE(d.male, male);
-    QCOMPARE(d.valid(), checkDigitOk && date.isValid());
+    QCOMPARE(d.inFuture, future);
+    QCOMPARE(d.valid(), checkDigitOk && date.isValid() && !future);
+    QCOMPARE(Pesel::faults(pesel).isEmpty(), d.valid());
     for (const QString& other : {pesel.left(10), pesel + QLatin1Char('1'), pesel.left(10) + QLatin1Char('X')})
         QVERIFY(!Pesel::decode(other).elevenDigits);
 }
@@ -241,9 +249,9 @@ void TestStudentImport::rowStates_data()
     // What the student form's rows get: surname, first name, birth day, year, sex.
     QTest::addColumn<QStringList>("values");
 
-    QTest::newRow("PESEL gives date and sex; first of the names")
+    QTest::newRow("PESEL gives date and sex; every first name")
         << QByteArray("1;Wiśniewska;Zofia Maria;08231401249;;Kraków;małopolskie;") << "do dodania"
-        << QStringList{"Wiśniewska", "Zofia", "14 marca", "2008 r.", "kobieta"};
+        << QStringList{"Wiśniewska", "Zofia Maria", "14 marca", "2008 r.", "kobieta"};
     QTest::newRow("ISO date, apostrophe and hyphen, small first letter")
         << QByteArray("2;o'Connor-Żak;łucja;;2008-07-01;;;K") << "do dodania"
         << QStringList{"O'Connor-Żak", "łucja", "1 lipca", "2008 r.", "kobieta"};
@@ -272,13 +280,30 @@ void TestStudentImport::rowStates_data()
     QTest::newRow("date that does not exist")
         << QByteArray("10;Lis;Ewa;;31.02.2008;;;K") << "data urodzenia \u201E31.02.2008\u201D nie istnieje"
         << QStringList();
-    QTest::newRow("no sex anywhere") << QByteArray("11;Lis;Ewa;;;;;") << "brak płci" << QStringList();
+    QTest::newRow("no sex anywhere") << QByteArray("11;Lis;Ewa;;;;;")
+                                     << "do dodania (uwaga: brak płci (zostanie zapytana przy imporcie))"
+                                     << QStringList{"Lis", "Ewa", "", "", ""};
+    QTest::newRow("ten digits: leading zero offered")
+        << QByteArray("16;Lis;Ewa;8231401249;;;;K")
+        << "numer PESEL 8231401249 ma 10 cyfr: brak wiodącego zera? Poprawny byłby 08231401249"
+        << QStringList();
+    QTest::newRow("PESEL in the future")
+        << QByteArray("17;Lis;Ewa;30210101231;;;;K")
+        << "do dodania (uwaga: numer PESEL zawiera datę urodzenia z przyszłości (01.01.2030))"
+        << QStringList{"Lis", "Ewa", "", "", "kobieta"};
+    QTest::newRow("a date the list spoils, the PESEL gives")
+        << QByteArray("18;Lis;Ewa;08231401249;14.13.2008;;;")
+        << "do dodania (uwaga: data urodzenia \u201E14.13.2008\u201D nie istnieje: przyjęto datę z numeru "
+           "PESEL)"
+        << QStringList{"Lis", "Ewa", "14 marca", "2008 r.", "kobieta"};
     QTest::newRow("more fields than the header")
         << QByteArray("12;Lis;Ewa;;;;;K;x") << "liczba pól w wierszu (9) różni się od liczby kolumn (8)"
         << QStringList();
-    QTest::newRow("fewer fields than the header")
-        << QByteArray("13;Lis;Ewa") << "liczba pól w wierszu (3) różni się od liczby kolumn (8); brak płci"
-        << QStringList();
+    QTest::newRow("fewer fields than the header") << QByteArray("13;Lis;Ewa")
+                                                  << "liczba pól w wierszu (3) różni się od liczby kolumn "
+                                                     "(8) (uwaga: brak płci (zostanie zapytana przy "
+                                                     "imporcie))"
+                                                  << QStringList();
     QTest::newRow("line break in a name")
         << QByteArray("15;\"Lis\r\nNowak\";Ewa;;;;;K") << "pole \u201ENazwisko\u201D zawiera podział wiersza"
         << QStringList();
@@ -292,6 +317,7 @@ void TestStudentImport::rowStates()
     QFETCH(QByteArray, line);
     QFETCH(QString, state);
     QFETCH(QStringList, values);
+    const FixedClock clock(QDateTime(QDate(2025, 9, 1), QTime(12, 0), Qt::UTC));
 
     StudentImport::Source source;
     QCOMPARE(StudentImport::read(QString::fromUtf8(Header + line), QLatin1Char(';'), source),
@@ -356,10 +382,9 @@ void TestStudentImport::mappingAndEncodingChosenInWindow()
     QCOMPARE(window.source().header, (QStringList{"Kolumna 1", "Kolumna 2", "Kolumna 3", "Kolumna 4"}));
     QCOMPARE(window.rows().size(), 2);
     // Two students without a number would be one table.
-    QCOMPARE(
-        window.rows().at(0).errors,
-        QStringLiteral("brak nazwiska; brak imienia; brak płci; bez numeru PESEL, jak wiersz 2: w rejestrze "
-                       "może być tylko jeden uczeń bez numeru PESEL"));
+    QCOMPARE(window.rows().at(0).errors,
+             QStringLiteral("brak nazwiska; brak imienia; bez numeru PESEL, jak wiersz 2: w rejestrze "
+                            "może być tylko jeden uczeń bez numeru PESEL"));
     window.setColumn(3, StudentImport::Column::Pesel);
     window.setColumn(0, StudentImport::Column::Surname);
     window.setColumn(1, StudentImport::Column::Surname); // a meaning belongs to one column
@@ -429,7 +454,7 @@ void TestStudentImport::importIntoRegisterAndSave()
         prompts->texts().last(),
         QStringLiteral("Wczytano uczniów: 1 (nowych: 1, zastąpionych: 0).\nWierszy z błędami, których nie "
                        "wczytano: 3."));
-    QCOMPARE(tree(), (QStringList{"Lis Ewa", "Wiśniewska Zofia"}));
+    QCOMPARE(tree(), (QStringList{"Lis Ewa", "Wiśniewska Zofia Maria"}));
     QVERIFY(main()->unsavedChanges());
     QStringList towns;
     QVERIFY(bFunStudentDataLoadCityList(env->buf, towns));
