@@ -5,7 +5,6 @@
 #include "documents/StudentFields.h"
 #include "storage/Cp1250.h"
 
-#include <QLocale>
 #include <QRegularExpression>
 
 namespace StudentImport {
@@ -389,9 +388,22 @@ Problem read(const QString& text, QChar separator, Source& source)
     return Problem::None;
 }
 
+namespace {
+
+// A number as Polish print writes it: "1000", "20 000", "1 000 000".
+QString grouped(qsizetype n)
+{
+    QString digits = QString::number(n);
+    if (digits.size() > 4)
+        for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+            digits.insert(i, QChar(0x00A0));
+    return digits;
+}
+
+} // namespace
+
 QString problemText(Problem problem, const QString& path, int line)
 {
-    const QLocale polish(QLocale::Polish, QLocale::Poland);
     const QString file = QStringLiteral("Nie można wczytać listy uczniów z pliku:\n") + path + u'\n';
     const QString where = QStringLiteral(" (wiersz %1)").arg(line);
     switch (problem) {
@@ -400,19 +412,18 @@ QString problemText(Problem problem, const QString& path, int line)
                           .arg(LargestFile / (1024 * 1024));
     case Problem::TooManyColumns:
         return file + QStringLiteral("Plik ma więcej niż %1 kolumn%2.")
-                          .arg(polish.toString(ListLimits.fieldsPerRecord), where);
+                          .arg(grouped(ListLimits.fieldsPerRecord), where);
     case Problem::FieldTooLong:
         return file + QStringLiteral("Pole pliku ma więcej niż %1 znaków%2.")
-                          .arg(polish.toString(ListLimits.charsPerField), where);
+                          .arg(grouped(ListLimits.charsPerField), where);
     case Problem::LineTooLong:
         return file + QStringLiteral("Wiersz pliku ma więcej niż %1 znaków%2.")
-                          .arg(polish.toString(ListLimits.charsPerRecord), where);
+                          .arg(grouped(ListLimits.charsPerRecord), where);
     case Problem::TooManyRows:
-        return file +
-               QStringLiteral("Plik ma więcej niż %1 wierszy.").arg(polish.toString(ListLimits.records));
+        return file + QStringLiteral("Plik ma więcej niż %1 wierszy.").arg(grouped(ListLimits.records));
     case Problem::TooManyFields:
         return file + QStringLiteral("Plik ma więcej niż %1 pól we wszystkich wierszach razem.")
-                          .arg(polish.toString(ListLimits.fields));
+                          .arg(grouped(ListLimits.fields));
     case Problem::Empty:
         return QStringLiteral("Plik jest pusty: nie ma w nim żadnego ucznia.");
     case Problem::Binary:
