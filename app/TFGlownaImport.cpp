@@ -125,7 +125,8 @@ void TFGlowna::Importujuczniow1Click()
                                  0, int(tables.size()), &window);
         progress.setWindowTitle(kImportCaption);
         progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
+        // A class stores in a blink; a school's list shows its progress from the start.
+        progress.setMinimumDuration(tables.size() > 200 ? 0 : 500);
         progress.setAutoReset(false);
         int done = 0;
         QElapsedTimer sinceShown;

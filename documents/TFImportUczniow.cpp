@@ -368,7 +368,7 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
     connect(m_zeroBox, &QCheckBox::toggled, this, [this](bool on) {
         m_options.addLeadingZero = on;
         evaluate();
-        m_model->reset();
+        resetPreview();
     });
     connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_header,
             [this] { m_header->schedulePlacing(); });
@@ -383,7 +383,12 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
     connect(cancel, &QPushButton::clicked, this, &TFImportUczniow::AnulujButtonClick);
 }
 
-TFImportUczniow::~TFImportUczniow() = default;
+TFImportUczniow::~TFImportUczniow()
+{
+    // The model reads the rows and the file's records, which die before the view does.
+    hide();
+    m_table->setModel(nullptr);
+}
 
 QWidget* TFImportUczniow::component(const char* name) const
 {
@@ -455,7 +460,7 @@ void TFImportUczniow::applySource()
         if (Separators[i] == m_separator)
             m_separatorBox->setCurrentIndex(i);
     evaluate();
-    m_model->reset();
+    resetPreview();
     showMapping();
     m_table->resizeColumnsToContents();
     // Every list must be wide enough to read its choice.
@@ -479,6 +484,17 @@ void TFImportUczniow::evaluate()
                                                    unknown + QLatin1Char('.'));
     m_unknownNote->setAccessibleName(m_unknownNote->text());
     updateSummary();
+    showCurrentColumn();
+}
+
+void TFImportUczniow::resetPreview()
+{
+    // The cursor stays where it was: choosing a column's meaning does not lose the place.
+    const QModelIndex current = m_table->currentIndex();
+    m_model->reset();
+    if (current.isValid())
+        m_table->setCurrentIndex(
+            m_filter->index(std::min(current.row(), m_filter->rowCount() - 1), current.column()));
     showCurrentColumn();
 }
 
@@ -552,7 +568,7 @@ void TFImportUczniow::setColumn(int column, Column meaning)
                 other = Column::Skip;
     m_mapping[column] = meaning;
     evaluate();
-    m_model->reset();
+    resetPreview();
     showMapping();
 }
 

@@ -60,6 +60,8 @@ private:
     // The file's column the table's cursor is in; -1 when none.
     int currentFileColumn() const;
     void showCurrentColumn();
+    // The preview read again from the rows, the cursor kept.
+    void resetPreview();
     // The pupils of `rows` that give no sex get the one the user chooses, once for all,
     // or are left out; false when the user gives up the import.
     bool askSexOnce(QList<StudentImport::Row>& rows);

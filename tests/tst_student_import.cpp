@@ -11,6 +11,7 @@
 #include "storage/CsvText.h"
 #include "storage/DataFolder.h"
 #include "storage/Templates.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Modal.h"
 #include "tests/support/ProgramFixture.h"
 #include "tests/support/RawFile.h"
@@ -21,6 +22,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -28,6 +30,9 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -111,6 +116,13 @@ private Q_SLOTS:
     void replacingKeepsDocuments();
     void exportImportsBackToSameStudents();
     void largeListAsksFirst();
+    void sexAskedOnce_data();
+    void sexAskedOnce();
+    void stoppedOrFailedImportLeavesRegister_data();
+    void stoppedOrFailedImportLeavesRegister();
+    void notAListRefusedAtOnce_data();
+    void notAListRefusedAtOnce();
+    void previewIsOneTabStop();
 };
 
 void TestStudentImport::csvReader_data()
@@ -554,6 +566,162 @@ void TestStudentImport::largeListAsksFirst()
                  "minut, a rejestr z tyloma uczniami działa wolniej.\nCzy mimo to wczytać wszystkich ?"));
     QCOMPARE(prompts->shown.last().defaultAnswer, Prompts::Answer::No);
     QVERIFY(!QFile::exists(workingCopy()));
+}
+
+void TestStudentImport::sexAskedOnce_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QByteArray>("sex"); // stored for Nowak Anna
+
+    const QStringList all{"Lis Jan", "Nowak Anna", "Żak Ola"};
+    QTest::newRow("kobieta") << 0 << all << QByteArray("kobieta");
+    QTest::newRow("mężczyzna") << 1 << all
+                               << QByteArray("m\xEA\xBF"
+                                             "czyzna");
+    QTest::newRow("left out") << 2 << QStringList{"Żak Ola"} << QByteArray("<0 rows>");
+    QTest::newRow("Anuluj") << 3 << QStringList() << QByteArray();
+}
+
+void TestStudentImport::sexAskedOnce()
+{
+    QFETCH(int, answer);
+    QFETCH(QStringList, tree);
+    QFETCH(QByteArray, sex);
+    // Two pupils give no sex and no PESEL to take it from; the third has a PESEL.
+    const QString path = file(QStringLiteral("lista.csv"), "Nazwisko;Imię;PESEL;Płeć\r\nNowak;Anna;A1;\r\n"
+                                                           "Lis;Jan;A2;\r\n\xC5\xBB"
+                                                           "ak;Ola;08231401249;\r\n");
+    prompts->choices.enqueue(answer);
+    importFile(path);
+    QCOMPARE(prompts->shown.first().kind, ShownBox::Kind::OpenFile);
+    const ShownBox& question = prompts->shown.at(1);
+    QCOMPARE(question.text,
+             QStringLiteral("Uczniowie bez płci i bez numeru PESEL, z którego można ją odczytać: 2 "
+                            "(wiersze: 2, 3).\nJaką płeć im wpisać ?"));
+    QCOMPARE(question.choices, (QStringList{"kobieta", "mężczyzna", "Pomiń tych uczniów", "Anuluj"}));
+    QCOMPARE(question.defaultChoice, 3);
+    // Asked once for all of them.
+    QCOMPARE(std::count_if(prompts->shown.cbegin(), prompts->shown.cend(),
+                           [](const ShownBox& box) { return box.kind == ShownBox::Kind::Choice; }),
+             1);
+    QCOMPARE(this->tree(), tree);
+    if (sex.isEmpty()) {
+        QVERIFY(!QFile::exists(workingCopy()));
+        return;
+    }
+    QCOMPARE(stored(workingCopy(), "PESELA1", "DANE UCZNIA", "Plec_DATA_COMBOBOX"), sex);
+    QCOMPARE(stored(workingCopy(), "PESEL08231401249", "DANE UCZNIA", "Plec_DATA_COMBOBOX"),
+             QByteArray("kobieta"));
+}
+
+void TestStudentImport::stoppedOrFailedImportLeavesRegister_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Anuluj while storing")
+        << true << "Import został przerwany: żaden uczeń nie został zapisany.";
+    QTest::newRow("the disk fills") << false << "Błąd zapisu danych.\n\nŻaden uczeń nie został zapisany.\n\n";
+}
+
+void TestStudentImport::stoppedOrFailedImportLeavesRegister()
+{
+    QFETCH(bool, stop);
+    QFETCH(QString, message);
+    QCOMPARE(iFunCheckIsStudentExists(env->buf, workingCopy(), QStringLiteral("x"), true), 0);
+    QVERIFY(bFunStoreStudents(
+        env->buf, workingCopy(),
+        {{QStringLiteral("PESEL08270104628"),
+          {{"DANE UCZNIA", "Nazwisko_DATA_EDIT", "Lis"}, {"DANE UCZNIA", "Imie_DATA_EDIT", "Ewa"}}}}));
+    main()->vFunRefreshStudentList();
+    const QByteArray before = RawFile::bytes(workingCopy());
+    // A list long enough to show its progress from the start.
+    QByteArray list = Header;
+    for (int i = 0; i < 300; ++i)
+        list += QByteArray::number(i) + ";Nowak;Anna;A" + QByteArray::number(i) + ";;;;K\r\n";
+    std::unique_ptr<FileSizeLimit> diskFull;
+    importFile(file(QStringLiteral("szkola.csv"), list), [&](TFImportUczniow* window) {
+        if (!stop) {
+            diskFull = std::make_unique<FileSizeLimit>(before.size() + 16 * 1024);
+            return;
+        }
+        QTimer::singleShot(0, window, [window] {
+            auto* progress = window->findChild<QProgressDialog*>();
+            QVERIFY(progress);
+            QVERIFY(progress->isVisible());
+            QCOMPARE(progress->labelText(), QStringLiteral("Zapisywanie uczniów w rejestrze…"));
+            progress->cancel();
+        });
+    });
+    diskFull.reset();
+    QVERIFY2(prompts->texts().last().startsWith(message), qPrintable(prompts->texts().last()));
+    QCOMPARE(RawFile::bytes(workingCopy()), before);
+    QVERIFY(!QFile::exists(workingCopy() + QStringLiteral("-journal")));
+    QCOMPARE(tree(), QStringList{"Lis Ewa"});
+    QVERIFY(!main()->unsavedChanges());
+}
+
+void TestStudentImport::notAListRefusedAtOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo"
+                          << "Nie można odczytać pliku:\n%1\nTo nie jest plik.";
+    QTest::newRow("folder") << "folder"
+                            << "Nie można odczytać pliku:\n%1\nTo nie jest plik.";
+    QTest::newRow("9 MB")
+        << "large"
+        << "Nie można wczytać listy uczniów z pliku:\n%1\nPlik jest większy niż 8 MB, a lista "
+           "uczniów nigdy nie jest tak duża.";
+}
+
+void TestStudentImport::notAListRefusedAtOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString path = env->root() + QStringLiteral("/lista.csv");
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly) && QFile::resize(path, 9 * 1024 * 1024));
+    // A pipe opened for reading would wait here for a writer that never comes.
+    prompts->files.enqueue(path);
+    main()->Importujuczniow1Click();
+    QCOMPARE(prompts->texts(), QStringList{reason.arg(path)});
+    QVERIFY(!QFile::exists(workingCopy()));
+}
+
+void TestStudentImport::previewIsOneTabStop()
+{
+    TFImportUczniow window;
+    QVERIFY(window.setFile(QStringLiteral("lista.csv"), Header + "1;Nowak;Anna;08231401249;;;;\r\n", {}));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* table = window.findChild<QTableView*>(QStringLiteral("PodgladTableView"));
+    auto* current = window.findChild<QComboBox*>(QStringLiteral("BiezacaKolumnaComboBox"));
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(0, 3)); // "Nazwisko"
+    // The arrows move inside the table, and the list below follows the column.
+    QTest::keyClick(table, Qt::Key_Right);
+    QCOMPARE(table->currentIndex().column(), 4);
+    QCOMPARE(current->currentText(), QStringLiteral("Imiona"));
+    QVERIFY(current->accessibleDescription().contains(QStringLiteral("Imiona")));
+    // The keyboard's way to a column's meaning is the list below; the lists above are for the mouse.
+    current->setFocus();
+    QTest::keyClick(current, Qt::Key_Down);
+    QCOMPARE(window.mapping().at(2), StudentImport::Column::Pesel);
+    QCOMPARE(window.mapping().at(3), StudentImport::Column::Skip);
+    // Tab leaves the table at once, for the list below it.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), current);
+    for (QComboBox* list :
+         window.findChildren<QComboBox*>(QRegularExpression(QStringLiteral("^KolumnaComboBox"))))
+        QCOMPARE(list->focusPolicy(), Qt::ClickFocus);
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("KolumnyLabel"))->buddy(), table);
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("BiezacaKolumnaLabel"))->buddy(), current);
 }
 
 QTEST_MAIN(TestStudentImport)
