@@ -398,7 +398,9 @@ QWidget* TFImportUczniow::component(const char* name) const
 bool TFImportUczniow::setFile(const QString& path, const QByteArray& bytes,
                               const QSet<QString>& registerTables)
 {
-    qobject_cast<QLabel*>(component("PlikNazwaLabel"))->setText(path);
+    auto* fileName = qobject_cast<QLabel*>(component("PlikNazwaLabel"));
+    fileName->setText(path);
+    fileName->setAccessibleName(QStringLiteral("Plik: ") + path);
     m_bytes.clear();
     m_registerTables = registerTables;
     m_problem.clear();
@@ -615,7 +617,7 @@ void TFImportUczniow::updateSummary()
                                  : QStringLiteral(" (zostaną pominięci)"))
             .arg(errors);
     const auto withoutSex = std::count_if(m_rows.cbegin(), m_rows.cend(), [](const Row& row) {
-        return row.needsSex && row.state != State::Error;
+        return row.needsSex && row.state == State::Add;
     });
     if (withoutSex > 0)
         text += QStringLiteral("; bez płci: %1 (płeć zostanie zapytana)").arg(withoutSex);
@@ -654,8 +656,10 @@ void TFImportUczniow::ImportujButtonClick()
 bool TFImportUczniow::askSexOnce(QList<Row>& rows)
 {
     QStringList lines;
+    // A pupil already in the register keeps the sex stored there.
+    const auto asked = [](const Row& row) { return row.needsSex && row.state == State::Add; };
     for (const Row& row : std::as_const(rows))
-        if (row.needsSex)
+        if (asked(row))
             lines << QString::number(row.line);
     if (lines.isEmpty())
         return true;
@@ -676,13 +680,13 @@ bool TFImportUczniow::askSexOnce(QList<Row>& rows)
         QStringLiteral("Import uczniów"), Prompts::Icon::Question,
         {female, male, QStringLiteral("Pomiń tych uczniów"), QStringLiteral("Anuluj")}, 3);
     if (answer == 2) {
-        rows.removeIf([](const Row& row) { return row.needsSex; });
+        rows.removeIf(asked);
         return true;
     }
     if (answer != 0 && answer != 1)
         return false;
     for (Row& row : rows)
-        if (row.needsSex)
+        if (asked(row))
             row.given.insert(StudentFields::Sex, answer == 0 ? female : male);
     return true;
 }
