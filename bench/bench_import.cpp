@@ -193,7 +193,7 @@ QByteArray repeated(const QByteArray& piece, int times)
 // Lists made to hang the window or fill the memory; each is refused or previewed.
 const char* const HostileNames[] = {"header of 100,000 columns", "line of 1,000,000 separators",
                                     "20,000 rows of one PESEL",  "50,000 pupils (the most taken)",
-                                    "8 MB of one-letter fields", "1,000,000 rows (64 MB)"};
+                                    "7 MB of one-letter fields", "64 MB file"};
 
 QByteArray hostileList(int kind)
 {
@@ -207,10 +207,9 @@ QByteArray hostileList(int kind)
     case 3:
         return classList(49999);
     case 4:
-        return "Nazwisko;Imię\r\n" + repeated("a;b\r\n", 8 * 1024 * 1024 / 5);
+        return "Nazwisko;Imię\r\n" + repeated("a;b\r\n", 7 * 1024 * 1024 / 5);
     default:
-        return "Nazwisko;Imię;PESEL;Płeć\r\n" + repeated("Nowak;Anna;A1;K\r\n", 1000000) +
-               QByteArray(64 * 1024 * 1024, ' ');
+        return "Nazwisko;Imię;PESEL;Płeć\r\n" + QByteArray(64 * 1024 * 1024, ' ');
     }
 }
 

@@ -529,10 +529,19 @@ bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<Stud
                 db.runStatement(SqlText::bytes(dropStatement(student.tableName)));
             db.runStatement(SqlText::bytes(createStatement(student.tableName)));
             if (!student.rows.isEmpty()) {
-                const QString insert = insertAllStatement(student.tableName, student.rows);
-                if (db.runStatement(SqlText::bytes(insert)) != student.rows.size()) {
+                // One compiled statement for all the student's rows, the texts bound to it.
+                QList<QByteArray> texts;
+                texts.reserve(student.rows.size() * 3);
+                for (const FieldRow& row : student.rows)
+                    texts << SqlText::bytes(row.id) << SqlText::bytes(row.compName)
+                          << SqlText::bytes(row.value);
+                const QByteArray insert =
+                    SqlText::bytes(QStringLiteral("insert into `") + SqlText::ident(student.tableName) +
+                                   QStringLiteral("`( id, comp_name, value ) values( ?, ?, ? )"));
+                if (db.runBound(insert, 3, texts) != student.rows.size()) {
                     SqlText::rollbackAndClose(db);
-                    return SqlText::fail(buf, kInsertFailed + insert, QString());
+                    return SqlText::fail(
+                        buf, kInsertFailed + insertAllStatement(student.tableName, student.rows), QString());
                 }
             }
             if (step)
