@@ -2,7 +2,6 @@
 // register in one step, and the register's students written out as CSV.
 #include "app/TFGlowna.h"
 
-#include "app/TFWait.h"
 #include "documents/DocumentFile.h"
 #include "documents/DocumentForm.h"
 #include "documents/StudentFields.h"
@@ -16,15 +15,14 @@
 #include "storage/RecentFiles.h"
 #include "storage/Templates.h"
 
+#include <QElapsedTimer>
 #include <QFile>
-#include <QProgressBar>
+#include <QProgressDialog>
 
 namespace {
 
 const QString kImportCaption = QStringLiteral("Import uczniów");
 const QString kExportCaption = QStringLiteral("Eksport uczniów");
-// A class list of a whole school is a few megabytes; anything far larger is another file.
-constexpr qint64 kLargestList = 64 * 1024 * 1024;
 
 void inform(QWidget* parent, const QString& text, const QString& caption, Prompts::Icon icon)
 {
@@ -43,8 +41,8 @@ bool readList(const QString& path, QByteArray& bytes, QString& error)
         return false;
     }
     QFile file(path);
-    if (file.size() > kLargestList) {
-        error = QStringLiteral("Plik jest zbyt duży jak na listę uczniów (ponad 64 MB):\n") + path;
+    if (file.size() > StudentImport::LargestFile) {
+        error = StudentImport::problemText(StudentImport::Problem::TooLarge, path);
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {
@@ -53,7 +51,7 @@ bool readList(const QString& path, QByteArray& bytes, QString& error)
                               : QString());
         return false;
     }
-    bytes = file.read(kLargestList + 1);
+    bytes = file.read(StudentImport::LargestFile + 1);
     if (file.error() != QFileDevice::NoError) {
         error = cannot;
         return false;
@@ -128,21 +126,42 @@ void TFGlowna::importClassList(const QString& path)
             showError(QStringLiteral("Błąd zapisu danych.\n\n") + m_buf.text());
             return false;
         }
-        TFWait* wait = m_windows.wait;
-        if (wait) {
-            wait->showAndPaint();
-            wait->ProgressBar1->setRange(0, int(tables.size()));
-            wait->ProgressBar1->setValue(0);
-        }
-        const bool ok = bFunStoreStudents(m_buf, workingCopy, tables, [wait] {
-            if (wait)
-                wait->ProgressBar1->setValue(wait->ProgressBar1->value() + 1);
-        });
-        if (wait)
-            wait->close();
+        // A long list shows how far it is and can be stopped; "Anuluj" leaves the register
+        // as it was.
+        QProgressDialog progress(QStringLiteral("Zapisywanie uczniów w rejestrze…"), QStringLiteral("Anuluj"),
+                                 0, int(tables.size()), &window);
+        progress.setWindowTitle(kImportCaption);
+        progress.setWindowModality(Qt::WindowModal);
+        // A class stores in a blink; a school's list shows its progress from the start.
+        progress.setMinimumDuration(tables.size() > 200 ? 0 : 500);
+        progress.setAutoReset(false);
+        int done = 0;
+        QElapsedTimer sinceShown;
+        const bool ok = bFunStoreStudents(
+            m_buf, workingCopy, tables,
+            [&] {
+                ++done;
+                // The window is drawn a few times a second, not once per pupil.
+                if (!sinceShown.isValid() || sinceShown.elapsed() >= 50 || done == int(tables.size())) {
+                    progress.setValue(done);
+                    sinceShown.start();
+                }
+            },
+            [&progress] { return progress.wasCanceled(); });
+        const bool stopped = progress.wasCanceled();
+        progress.close();
         if (!ok) {
-            showError(QStringLiteral("Błąd zapisu danych.\n\nŻaden uczeń nie został zapisany.\n\n") +
-                      m_buf.text());
+            // A journal a failure left beside the working copy is rolled back now, not at
+            // the next opening.
+            if (FileOps::exists(workingCopy + QStringLiteral("-journal"))) {
+                MessageBuffer quiet;
+                bFunSettleDocumentFile(quiet, workingCopy);
+            }
+            if (stopped)
+                inform(&window, m_buf.text(), kImportCaption, Prompts::Icon::Information);
+            else
+                showError(QStringLiteral("Błąd zapisu danych.\n\nŻaden uczeń nie został zapisany.\n\n") +
+                          m_buf.text());
             return false;
         }
         m_unsavedChanges = true;

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <sys/resource.h>
+
 #include <string>
 #include <vector>
 
@@ -179,6 +181,59 @@ void BM_ImportPreview(benchmark::State& state)
     (void)f;
 }
 
+QByteArray repeated(const QByteArray& piece, int times)
+{
+    QByteArray out;
+    out.reserve(piece.size() * times);
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+// Lists made to hang the window or fill the memory; each is refused or previewed.
+const char* const HostileNames[] = {"header of 100,000 columns", "line of 1,000,000 separators",
+                                    "20,000 rows of one PESEL",  "50,000 pupils (the most taken)",
+                                    "7 MB of one-letter fields", "64 MB file"};
+
+QByteArray hostileList(int kind)
+{
+    switch (kind) {
+    case 0:
+        return "Nazwisko" + repeated(";Imię", 100000) + "\r\nNowak;Anna\r\n";
+    case 1:
+        return "Nazwisko;Imię\r\n" + QByteArray(1000000, ';');
+    case 2:
+        return "Nazwisko;Imię;PESEL;Płeć\r\n" + repeated("Nowak;Anna;08231401249;K\r\n", 20000);
+    case 3:
+        return classList(49999);
+    case 4:
+        return "Nazwisko;Imię\r\n" + repeated("a;b\r\n", 7 * 1024 * 1024 / 5);
+    default:
+        return "Nazwisko;Imię;PESEL;Płeć\r\n" + QByteArray(64 * 1024 * 1024, ' ');
+    }
+}
+
+// The most memory the process has held so far, in MB.
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_ImportHostileList(benchmark::State& state)
+{
+    const QByteArray bytes = hostileList(int(state.range(0)));
+    bool shown = false;
+    for (auto _ : state) {
+        TFImportUczniow window;
+        shown = window.setFile(QStringLiteral("lista.csv"), bytes, {});
+        benchmark::DoNotOptimize(window.rows().size());
+    }
+    state.SetLabel(std::string(HostileNames[state.range(0)]) + (shown ? ": previewed" : ": refused"));
+    state.counters["peak_MB"] = peakMegabytes();
+}
+
 // Choosing another meaning for a column judges every row again.
 void BM_ImportRemapColumn(benchmark::State& state)
 {
@@ -193,6 +248,8 @@ void BM_ImportRemapColumn(benchmark::State& state)
 
 } // namespace
 
+// First, so that the peak memory each reports is its own or an earlier hostile list's.
+BENCHMARK(BM_ImportHostileList)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ImportCsv_Program)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportCsv_Baseline)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportCsv_Baseline)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -55,6 +55,7 @@ EncodedSave encodeSave(const QString& tableName, const FieldRowList& rows)
 }
 
 const QString kInsertFailed = QStringLiteral("Błąd dodania wpisu do bazy:\n");
+const QString kStoreStopped = QStringLiteral("Import został przerwany: żaden uczeń nie został zapisany.");
 
 // Runs the inserts in order, advancing `step` after each; the index of an insert
 // that stored nothing, or -1 when all did.
@@ -506,7 +507,7 @@ QString insertAllStatement(const QString& tableName, const FieldRowList& rows)
 } // namespace
 
 bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<StudentTable>& students,
-                       const std::function<void()>& step)
+                       const std::function<void()>& step, const std::function<bool()>& stopped)
 {
     const QString label = QStringLiteral("bFunStoreStudents()");
     if (!FileOps::exists(path))
@@ -544,14 +545,29 @@ bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<Stud
                 db.runStatement(SqlText::bytes(dropStatement(student.tableName)));
             db.runStatement(SqlText::bytes(createStatement(student.tableName)));
             if (!student.rows.isEmpty()) {
-                const QString insert = insertAllStatement(student.tableName, student.rows);
-                if (db.runStatement(SqlText::bytes(insert)) != student.rows.size()) {
+                // One compiled statement for all the student's rows, the texts bound to it.
+                QList<QByteArray> texts;
+                texts.reserve(student.rows.size() * 3);
+                for (const FieldRow& row : student.rows)
+                    texts << SqlText::bytes(row.id) << SqlText::bytes(row.compName)
+                          << SqlText::bytes(row.value);
+                const QByteArray insert =
+                    SqlText::bytes(QStringLiteral("insert into `") + SqlText::ident(student.tableName) +
+                                   QStringLiteral("`( id, comp_name, value ) values( ?, ?, ? )"));
+                if (db.runBound(insert, 3, texts) != student.rows.size()) {
                     SqlText::rollbackAndClose(db);
-                    return SqlText::fail(buf, kInsertFailed + insert, QString());
+                    return SqlText::fail(
+                        buf, kInsertFailed + insertAllStatement(student.tableName, student.rows), QString());
                 }
             }
             if (step)
                 step();
+            if (stopped && stopped()) {
+                SqlText::rollbackAndClose(db);
+                buf.reset();
+                buf << kStoreStopped;
+                return false;
+            }
         }
         db.runStatement("commit transaction;");
         db.closeFile();

@@ -72,9 +72,10 @@ bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString&
 // table that exists already is dropped first when its entry allows it, and fails the
 // whole batch when it does not. Any failure leaves the file exactly as it was; texts
 // that cannot be stored are refused before the file is opened. `step` runs once per
-// stored student.
+// stored student; when `stopped` then answers true, nothing is stored and the buffer
+// says "Import został przerwany: żaden uczeń nie został zapisany.".
 bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<StudentTable>& students,
-                       const std::function<void()>& step = {});
+                       const std::function<void()>& step = {}, const std::function<bool()>& stopped = {});
 // Appends the rows of each named table, in stored order, one list per name, reading
 // the file once; a table that does not exist gives an empty list. With `unreadable`,
 // one text per name is appended there too: empty for a table read whole, else why it

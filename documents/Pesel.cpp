@@ -1,6 +1,9 @@
 #include "documents/Pesel.h"
 
 #include "documents/BirthDate.h"
+#include "platform/Clock.h"
+
+#include <algorithm>
 
 namespace Pesel {
 
@@ -30,8 +33,10 @@ Decoded decode(const QString& pesel)
     const int year = century + digit[0] * 10 + digit[1];
     const QDate date(year, month, digit[4] * 10 + digit[5]);
     out.dateOk = date.isValid();
-    if (out.dateOk)
+    if (out.dateOk) {
         out.birthDate = date;
+        out.inFuture = date > Clock::instance().nowLocal().date();
+    }
     out.male = digit[9] % 2 == 1;
     return out;
 }
@@ -41,18 +46,55 @@ QString sexText(bool male)
     return male ? QStringLiteral("mężczyzna") : QStringLiteral("kobieta");
 }
 
-QStringList warnings(const QString& pesel, const QString& dayText, const QString& yearText,
-                     const QString& sex)
+namespace {
+
+// "1 cyfrę", "3 cyfry", "10 cyfr", "22 cyfry".
+QString digitsText(qsizetype n)
 {
-    const Decoded d = decode(pesel);
-    if (!d.elevenDigits)
+    const char* word = n == 1                                                           ? "cyfrę"
+                       : (n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14)) ? "cyfry"
+                                                                                        : "cyfr";
+    return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(word);
+}
+
+} // namespace
+
+QStringList faults(const QString& pesel)
+{
+    if (pesel.isEmpty())
         return {};
+    const bool digitsOnly =
+        std::all_of(pesel.cbegin(), pesel.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!digitsOnly)
+        return {QStringLiteral("numer PESEL zawiera znaki inne niż cyfry")};
+    if (pesel.size() != 11)
+        return {QStringLiteral("numer PESEL ma %1 zamiast 11").arg(digitsText(pesel.size()))};
+    const Decoded d = decode(pesel);
     QStringList out;
     if (!d.checkDigitOk)
         out << QStringLiteral("cyfra kontrolna numeru PESEL się nie zgadza");
     if (!d.dateOk)
         out << QStringLiteral("numer PESEL zawiera datę urodzenia, która nie istnieje");
-    if (!out.isEmpty())
+    else if (d.inFuture)
+        out << QStringLiteral("numer PESEL zawiera datę urodzenia z przyszłości (%1)")
+                   .arg(d.birthDate.toString(QStringLiteral("dd.MM.yyyy")));
+    return out;
+}
+
+QString withLeadingZero(const QString& pesel)
+{
+    if (pesel.size() != 10)
+        return QString();
+    const QString whole = QLatin1Char('0') + pesel;
+    return faults(whole).isEmpty() ? whole : QString();
+}
+
+QStringList warnings(const QString& pesel, const QString& dayText, const QString& yearText,
+                     const QString& sex)
+{
+    QStringList out = faults(pesel);
+    const Decoded d = decode(pesel);
+    if (!out.isEmpty() || !d.valid())
         return out;
 
     int day = 0;

@@ -17,36 +17,52 @@ struct ColumnInfo {
     const char* names; // header names after plainName(), separated by '|'
 };
 
+// The names e-registers and spreadsheets give each column, after plainName().
 const ColumnInfo Columns[] = {
     {Column::Skip, "pomiń", ""},
-    {Column::Surname, "Nazwisko", "nazwisko"},
-    {Column::FirstName, "Imię", "imie"},
-    {Column::FirstNames, "Imiona (pierwsze imię)", "imiona"},
-    {Column::Pesel, "PESEL", "pesel|nr pesel|numer pesel"},
-    {Column::BirthDate, "Data urodzenia", "data urodzenia"},
-    {Column::Town, "Miejsce urodzenia", "miejsce urodzenia|miejscowosc urodzenia"},
-    {Column::Province, "Województwo", "wojewodztwo|wojewodztwo urodzenia"},
-    {Column::Sex, "Płeć", "plec"},
-    {Column::RegisterNumber, "Nr w dzienniku", "nr w dzienniku|numer w dzienniku"},
+    {Column::Surname, "Nazwisko", "nazwisko|nazwisko ucznia|nazwiska"},
+    {Column::FirstName, "Imię", "imie|imie ucznia|pierwsze imie|imie 1|imie pierwsze"},
+    {Column::FirstNames, "Imiona", "imiona|imiona ucznia"},
+    {Column::Pesel, "PESEL", "pesel|nr pesel|numer pesel|pesel ucznia"},
+    {Column::BirthDate, "Data urodzenia",
+     "data urodzenia|data ur|data urodz|dt urodzenia|dt ur|urodzony|urodzona|urodzony(a)|data urodzenia "
+     "ucznia"},
+    {Column::Town, "Miejsce urodzenia",
+     "miejsce urodzenia|miejscowosc urodzenia|miejsce ur|miejsce urodz|m urodzenia|m-ce urodzenia|m-ce "
+     "ur|miasto urodzenia|miejscowosc ur"},
+    {Column::Province, "Województwo",
+     "wojewodztwo|wojewodztwo urodzenia|woj|woj urodzenia|wojewodztwo ur|woj ur"},
+    {Column::Sex, "Płeć", "plec|plec ucznia|k/m"},
+    {Column::RegisterNumber, "Nr w dzienniku",
+     "nr w dzienniku|numer w dzienniku|nr dziennika|nr z dziennika|nr ucznia|numer ucznia|nr ucznia na "
+     "swiadectwie"},
+    {Column::SecondName, "Drugie imię", "drugie imie|imie drugie|imie 2|ii imie"},
+    {Column::ClassName, "Klasa (nie jest zapisywana)", "klasa|oddzial|klasa/oddzial|oddzial/klasa|kl"},
 };
+
+// Columns a list often has that the import leaves out on purpose.
+const char* const IgnoredNames = "lp|l p|nr|nr kolejny|liczba porzadkowa";
 
 QString caption(Column column)
 {
     return QString::fromUtf8(Columns[int(column)].caption);
 }
 
-// Lower case, Polish letters as their plain ones, single blanks.
+// Lower case, Polish letters as their plain ones, full stops and colons left out, single
+// blanks.
 QString plainName(const QString& text)
 {
     static const QString from = QStringLiteral("ąćęłńóśźż");
     static const QString to = QStringLiteral("acelnoszz");
-    QString out = text.toLower().simplified();
-    for (QChar& c : out)
+    // The full stops of abbreviations are blanks: "Data ur." and "m.urodzenia" alike.
+    QString out = text.toLower();
+    for (QChar& c : out) {
         if (const qsizetype i = from.indexOf(c); i >= 0)
             c = to.at(i);
-    while (out.endsWith(QLatin1Char(':')) || out.endsWith(QLatin1Char('.')))
-        out.chop(1);
-    return out;
+        else if (c == u'.' || c == u':')
+            c = u' ';
+    }
+    return out.simplified();
 }
 
 // "kobieta", "mężczyzna", or empty for a text that names neither.
@@ -60,12 +76,6 @@ QString sexOf(const QString& text)
         if (plain == QLatin1String(m))
             return Pesel::sexText(true);
     return QString();
-}
-
-const QRegularExpression& blanks()
-{
-    static const QRegularExpression re(QStringLiteral("\\s+"));
-    return re;
 }
 
 QString quoted(const QString& text)
@@ -94,11 +104,31 @@ void checkLength(const QString& value, int limit, const char* what, QStringList&
         errors << QStringLiteral("%1 ma więcej niż %2 znaków").arg(QString::fromUtf8(what)).arg(limit);
 }
 
+// The file's text of a cell. The apostrophe the export puts before a text a spreadsheet
+// would take for a formula comes off, and the text stays as it was written; any other
+// text loses the blanks at its ends, but blanks before a formula character stay as one
+// blank, so that "\t=1+1" never becomes a formula.
+QString cellValue(const QString& raw)
+{
+    const QString cell = CsvText::unformula(raw);
+    if (cell.size() < raw.size()) {
+        qsizetype end = cell.size();
+        while (end > 0 && cell.at(end - 1).isSpace() && cell.at(end - 1) != u'\t' &&
+               cell.at(end - 1) != u'\r')
+            --end;
+        return cell.left(end);
+    }
+    const QString trimmed = cell.trimmed();
+    if (!trimmed.isEmpty() && cell.front().isSpace() && CsvText::startsFormula(trimmed))
+        return QLatin1Char(' ') + trimmed;
+    return trimmed;
+}
+
 // The birth date of the file: a whole date, a day and month alone, or a year alone.
-void takeBirthDate(const QString& value, Row& row, QStringList& errors)
+void takeBirthDate(const QString& value, const QDate& peselDate, Row& row, QStringList& errors)
 {
     QDate date;
-    switch (BirthDate::parse(value, date)) {
+    switch (BirthDate::parse(value, date, peselDate)) {
     case BirthDate::Parsed::Date:
         row.given.insert(StudentFields::BirthDay, BirthDate::dayText(date));
         row.given.insert(StudentFields::BirthYear, BirthDate::yearText(date.year()));
@@ -120,15 +150,18 @@ void takeBirthDate(const QString& value, Row& row, QStringList& errors)
         row.given.insert(StudentFields::BirthYear, BirthDate::yearText(year));
         return;
     }
-    errors << QStringLiteral("data urodzenia %1 nie ma postaci 2008-03-14, 14.03.2008 ani 14-03-2008")
+    errors << QStringLiteral(
+                  "data urodzenia %1 nie ma postaci 2008-03-14, 14.03.2008, 14/03/2008 ani 14 III 2008")
                   .arg(quoted(value));
 }
 
-Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<Column>& mapping)
+Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<Column>& mapping,
+                   const Options& options)
 {
     Row row;
     row.line = record.line;
     QStringList errors;
+    QStringList notes;
     if (record.unterminated)
         errors << QStringLiteral("cudzysłów otwarty w tym wierszu nie jest zamknięty do końca pliku");
     if (record.fields.size() != columnCount)
@@ -145,9 +178,9 @@ Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<C
     const qsizetype n = std::min<qsizetype>(record.fields.size(), mapping.size());
     for (qsizetype i = 0; i < n; ++i) {
         const Column column = mapping.at(i);
-        if (column == Column::Skip)
+        if (column == Column::Skip || column == Column::ClassName)
             continue;
-        const QString value = record.fields.at(i).trimmed();
+        const QString value = cellValue(record.fields.at(i));
         if (value.isEmpty())
             continue;
         checkText(value, column, errors);
@@ -159,16 +192,33 @@ Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<C
         errors << QStringLiteral("brak nazwiska");
     checkLength(surname, StudentFields::NameLimit, "nazwisko", errors);
 
+    // Every first name the file gives: "Imiona" whole, "Imię" and "Drugie imię" together.
     QString firstName = values.value(Column::FirstName);
     if (firstName.isEmpty())
-        firstName = values.value(Column::FirstNames).section(blanks(), 0, 0);
+        firstName = values.value(Column::FirstNames);
+    if (values.contains(Column::SecondName))
+        firstName =
+            QStringList({firstName, values.value(Column::SecondName)}).join(QLatin1Char(' ')).trimmed();
     firstName = StudentFields::withCapital(firstName);
     if (firstName.isEmpty())
         errors << QStringLiteral("brak imienia");
     checkLength(firstName, StudentFields::NameLimit, "imię", errors);
 
-    const QString pesel = values.value(Column::Pesel);
-    if (!StudentFields::peselCharactersAllowed(pesel) || pesel.size() > StudentFields::PeselLimit)
+    QString pesel = values.value(Column::Pesel);
+    // A spreadsheet that took the number for a number dropped its leading zero.
+    if (const QString whole = Pesel::withLeadingZero(pesel); !whole.isEmpty()) {
+        if (options.addLeadingZero) {
+            notes << QStringLiteral("dopisano wiodące zero numeru PESEL (w pliku: %1)").arg(pesel);
+            pesel = whole;
+        } else {
+            row.zeroOffered = whole;
+            errors << QStringLiteral("numer PESEL %1 ma 10 cyfr: brak wiodącego zera? Poprawny byłby %2")
+                          .arg(pesel, whole);
+        }
+    }
+    const bool peselStorable =
+        StudentFields::peselCharactersAllowed(pesel) && pesel.size() <= StudentFields::PeselLimit;
+    if (!peselStorable)
         errors << QStringLiteral("numer PESEL nie jest prawidłowy lub zawiera nie dozwolone znaki");
     row.tableName = StudentFields::tableName(pesel);
 
@@ -185,8 +235,22 @@ Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<C
     checkLength(registerNumber, StudentFields::NameLimit, "nr w dzienniku", errors);
     give(StudentFields::RegisterNumber, registerNumber);
 
-    if (values.contains(Column::BirthDate))
-        takeBirthDate(values.value(Column::BirthDate), row, errors);
+    const Pesel::Decoded decoded = Pesel::decode(pesel);
+    if (decoded.valid()) {
+        row.fromPesel.insert(StudentFields::BirthDay, BirthDate::dayText(decoded.birthDate));
+        row.fromPesel.insert(StudentFields::BirthYear, BirthDate::yearText(decoded.birthDate.year()));
+        row.fromPesel.insert(StudentFields::Sex, Pesel::sexText(decoded.male));
+    }
+    if (values.contains(Column::BirthDate)) {
+        QStringList dateErrors;
+        takeBirthDate(values.value(Column::BirthDate), decoded.dateOk ? decoded.birthDate : QDate(), row,
+                      dateErrors);
+        // A date the PESEL gives makes a date the list spoils no reason to refuse the pupil.
+        if (!dateErrors.isEmpty() && decoded.valid())
+            notes << dateErrors.first() + QStringLiteral(": przyjęto datę z numeru PESEL");
+        else
+            errors << dateErrors;
+    }
     if (values.contains(Column::Sex)) {
         const QString sex = sexOf(values.value(Column::Sex));
         if (sex.isEmpty())
@@ -194,18 +258,21 @@ Row evaluateRecord(const CsvText::Record& record, int columnCount, const QList<C
                           .arg(quoted(values.value(Column::Sex)));
         give(StudentFields::Sex, sex);
     }
-
-    const Pesel::Decoded decoded = Pesel::decode(pesel);
-    if (decoded.valid()) {
-        row.fromPesel.insert(StudentFields::BirthDay, BirthDate::dayText(decoded.birthDate));
-        row.fromPesel.insert(StudentFields::BirthYear, BirthDate::yearText(decoded.birthDate.year()));
-        row.fromPesel.insert(StudentFields::Sex, Pesel::sexText(decoded.male));
+    if (!values.contains(Column::Sex) && !row.fromPesel.contains(StudentFields::Sex)) {
+        if (!options.sexForMissing.isEmpty()) {
+            give(StudentFields::Sex, options.sexForMissing);
+            notes << QStringLiteral("płeć wybrana przy imporcie");
+        } else {
+            row.needsSex = true;
+        }
     }
-    if (!values.contains(Column::Sex) && !row.fromPesel.contains(StudentFields::Sex))
-        errors << QStringLiteral("brak płci");
-    row.notes =
-        Pesel::warnings(pesel, row.given.value(StudentFields::BirthDay),
-                        row.given.value(StudentFields::BirthYear), row.given.value(StudentFields::Sex));
+    if (row.zeroOffered.isEmpty() && peselStorable)
+        notes << Pesel::warnings(pesel, row.given.value(StudentFields::BirthDay),
+                                 row.given.value(StudentFields::BirthYear),
+                                 row.given.value(StudentFields::Sex));
+    if (row.needsSex)
+        notes << QStringLiteral("brak płci (zostanie zapytana przy imporcie)");
+    row.notes = notes;
     row.errors = errors.join(QStringLiteral("; "));
     row.state = errors.isEmpty() ? State::Add : State::Error;
     return row;
@@ -261,12 +328,33 @@ Column columnOfHeader(const QString& header)
     return Column::Skip;
 }
 
+bool ignoredHeader(const QString& header)
+{
+    const QString plain = plainName(header);
+    return plain.isEmpty() || QString::fromLatin1(IgnoredNames).split(QLatin1Char('|')).contains(plain);
+}
+
 Problem read(const QString& text, QChar separator, Source& source)
 {
     source = Source();
     if (text.trimmed().isEmpty())
         return Problem::Empty;
-    QList<CsvText::Record> records = CsvText::parse(text, separator);
+    CsvText::Breach breach = CsvText::Breach::None;
+    QList<CsvText::Record> records = CsvText::parse(text, separator, ListLimits, breach, source.problemLine);
+    switch (breach) {
+    case CsvText::Breach::None:
+        break;
+    case CsvText::Breach::FieldsPerRecord:
+        return Problem::TooManyColumns;
+    case CsvText::Breach::CharsPerField:
+        return Problem::FieldTooLong;
+    case CsvText::Breach::CharsPerRecord:
+        return Problem::LineTooLong;
+    case CsvText::Breach::Records:
+        return Problem::TooManyRows;
+    case CsvText::Breach::Fields:
+        return Problem::TooManyFields;
+    }
     const auto blank = [](const CsvText::Record& r) {
         return std::all_of(r.fields.cbegin(), r.fields.cend(),
                            [](const QString& f) { return f.trimmed().isEmpty(); });
@@ -300,9 +388,42 @@ Problem read(const QString& text, QChar separator, Source& source)
     return Problem::None;
 }
 
-QString problemText(Problem problem)
+namespace {
+
+// A number as Polish print writes it: "1000", "20 000", "1 000 000".
+QString grouped(qsizetype n)
 {
+    QString digits = QString::number(n);
+    if (digits.size() > 4)
+        for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+            digits.insert(i, QChar(0x00A0));
+    return digits;
+}
+
+} // namespace
+
+QString problemText(Problem problem, const QString& path, int line)
+{
+    const QString file = QStringLiteral("Nie można wczytać listy uczniów z pliku:\n") + path + u'\n';
+    const QString where = QStringLiteral(" (wiersz %1)").arg(line);
     switch (problem) {
+    case Problem::TooLarge:
+        return file + QStringLiteral("Plik jest większy niż %1 MB, a lista uczniów nigdy nie jest tak duża.")
+                          .arg(LargestFile / (1024 * 1024));
+    case Problem::TooManyColumns:
+        return file + QStringLiteral("Plik ma więcej niż %1 kolumn%2.")
+                          .arg(grouped(ListLimits.fieldsPerRecord), where);
+    case Problem::FieldTooLong:
+        return file + QStringLiteral("Pole pliku ma więcej niż %1 znaków%2.")
+                          .arg(grouped(ListLimits.charsPerField), where);
+    case Problem::LineTooLong:
+        return file + QStringLiteral("Wiersz pliku ma więcej niż %1 znaków%2.")
+                          .arg(grouped(ListLimits.charsPerRecord), where);
+    case Problem::TooManyRows:
+        return file + QStringLiteral("Plik ma więcej niż %1 wierszy.").arg(grouped(ListLimits.records));
+    case Problem::TooManyFields:
+        return file + QStringLiteral("Plik ma więcej niż %1 pól we wszystkich wierszach razem.")
+                          .arg(grouped(ListLimits.fields));
     case Problem::Empty:
         return QStringLiteral("Plik jest pusty: nie ma w nim żadnego ucznia.");
     case Problem::Binary:
@@ -313,6 +434,18 @@ QString problemText(Problem problem)
         break;
     }
     return QString();
+}
+
+QString unknownColumns(const Source& source, const QList<Column>& mapping)
+{
+    if (!source.hasHeader)
+        return QString();
+    QStringList out;
+    for (qsizetype i = 0; i < source.header.size() && i < mapping.size(); ++i)
+        if (mapping.at(i) == Column::Skip && !ignoredHeader(source.header.at(i)) &&
+            columnOfHeader(source.header.at(i)) == Column::Skip)
+            out << quoted(source.header.at(i));
+    return out.join(QStringLiteral(", "));
 }
 
 QList<Column> mappingOf(const Source& source)
@@ -345,7 +478,8 @@ QString Row::stateText(bool replace) const
     return errors;
 }
 
-QList<Row> evaluate(const Source& source, const QList<Column>& mapping, const QSet<QString>& registerTables)
+QList<Row> evaluate(const Source& source, const QList<Column>& mapping, const QSet<QString>& registerTables,
+                    const Options& options)
 {
     QList<Row> rows;
     rows.reserve(source.records.size());
@@ -353,7 +487,7 @@ QList<Row> evaluate(const Source& source, const QList<Column>& mapping, const QS
     byTable.reserve(source.records.size());
     const int columns = int(source.header.size());
     for (const CsvText::Record& record : source.records) {
-        Row row = evaluateRecord(record, columns, mapping);
+        Row row = evaluateRecord(record, columns, mapping, options);
         if (StudentFields::peselCharactersAllowed(row.given.value(StudentFields::Pesel)))
             byTable.append(rows.size());
         rows.append(std::move(row));
@@ -372,13 +506,12 @@ QList<Row> evaluate(const Source& source, const QList<Column>& mapping, const QS
         if (same.size() < 2)
             continue;
         const QString table = rows.at(same.first()).tableName;
+        // Each row names one other: the first names the second, the others the first, so
+        // that twenty thousand copies of one number cost twenty thousand short messages.
         for (const qsizetype i : same) {
-            QStringList others;
-            for (const qsizetype j : same)
-                if (j != i)
-                    others << QString::number(rows.at(j).line);
             Row& row = rows[i];
-            const QString lines = others.join(QStringLiteral(", "));
+            const QString lines =
+                QString::number(rows.at(i == same.first() ? same.at(1) : same.first()).line);
             const QString error =
                 table == StudentFields::tableName(QString())
                     ? QStringLiteral(
@@ -439,27 +572,18 @@ QByteArray exportText(const QList<FieldRowList>& students)
         for (const FieldRow& r : rows)
             if (r.id == StudentFields::Section)
                 v.insert(r.compName, r.value);
-        const QString dayText = v.value(StudentFields::BirthDay);
-        const QString yearText = v.value(StudentFields::BirthYear);
-        // A date in the form's own words travels as a date; any other text as it stands,
-        // since the import reads the day or the year alone just as well.
-        int day = 0;
-        int month = 0;
-        const int year = BirthDate::parseYearText(yearText);
-        const bool dayCanonical = BirthDate::parseDayText(dayText, day, month) &&
-                                  QDate::isValid(2000, month, day) &&
-                                  BirthDate::dayText(QDate(2000, month, day)) == dayText;
-        const bool yearCanonical = year != 0 && BirthDate::yearText(year) == yearText;
-        QString date;
-        if (dayCanonical && yearCanonical && QDate::isValid(year, month, day))
-            date = QDate(year, month, day).toString(Qt::ISODate);
-        else
-            date = QStringList({dayText, yearText}).join(QLatin1Char(' ')).trimmed();
-        text += CsvText::formatRecord({v.value(StudentFields::Surname), v.value(StudentFields::FirstName),
-                                       v.value(StudentFields::Pesel), date, v.value(StudentFields::Town),
-                                       v.value(StudentFields::Province), v.value(StudentFields::Sex),
-                                       v.value(StudentFields::RegisterNumber)},
-                                      separator);
+        QStringList cells{
+            v.value(StudentFields::Surname),
+            v.value(StudentFields::FirstName),
+            v.value(StudentFields::Pesel),
+            BirthDate::listText(v.value(StudentFields::BirthDay), v.value(StudentFields::BirthYear)),
+            v.value(StudentFields::Town),
+            v.value(StudentFields::Province),
+            v.value(StudentFields::Sex),
+            v.value(StudentFields::RegisterNumber)};
+        for (QString& cell : cells)
+            cell = CsvText::formulaSafe(cell);
+        text += CsvText::formatRecord(cells, separator);
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }

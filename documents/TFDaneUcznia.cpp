@@ -202,13 +202,7 @@ void TFDaneUcznia::CollectFields(FieldRowList& rows) const
 
 void TFDaneUcznia::ClearFields()
 {
-    const QString year = fieldText(BirthYearField);
-    const QString town = fieldText(TownField);
-    const QString province = fieldText(ProvinceField);
     FormBinding::clear(m_components, {FormBinding::EditToken, FormBinding::ComboToken});
-    FormBinding::setText(component(BirthYearField), year);
-    FormBinding::setText(component(TownField), town);
-    FormBinding::setText(component(ProvinceField), province);
 }
 
 void TFDaneUcznia::FillFields(const FieldRowList& rows)
@@ -350,6 +344,19 @@ void TFDaneUcznia::OKButtonClick()
             QStringLiteral("Brak danych"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
         component(PeselField)->setFocus();
         return;
+    }
+
+    // A PESEL that is not whole is stored only when the user says so; the line under the
+    // field keeps naming the fault.
+    if (const QStringList faults = Pesel::faults(fieldText(PeselField)); !faults.isEmpty()) {
+        if (!Prompts::instance().askYesNo(
+                this,
+                QStringLiteral("Numer PESEL nie jest prawidłowy: ") + faults.join(QStringLiteral("; ")) +
+                    QStringLiteral(".\nCzy mimo to zapisać ucznia ?"),
+                QStringLiteral("Dane ucznia"), Prompts::Icon::Warning, Prompts::Answer::No)) {
+            component(PeselField)->setFocus();
+            return;
+        }
     }
 
     for (const QString& name : {FirstNameField, SurnameField}) {

@@ -30,8 +30,7 @@ public:
 
     void CollectFields(FieldRowList& rows) const;
     void FillFields(const FieldRowList& rows);
-    // Empties the form but keeps the birth year, town and province, so that a new
-    // student starts with those of the student last shown.
+    // Empties every field: a new student starts with nothing of the one shown before.
     void ClearFields();
 
     // Fills the town and province lists from the dictionaries; runs on every showing.

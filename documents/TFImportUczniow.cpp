@@ -2,6 +2,8 @@
 
 #include "documents/FormBinding.h"
 #include "documents/FormTable.h"
+#include "documents/Pesel.h"
+#include "documents/StudentFields.h"
 #include "prompts/Prompts.h"
 
 #include <QAbstractTableModel>
@@ -15,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -51,10 +54,17 @@ constexpr ComponentEntry Layout[] = {
     label("KodowanieUwagaLabel"),
     label("SeparatorLabel", "&Separator pól:", "SeparatorComboBox"),
     list("SeparatorComboBox", 2, "średnik ( ; )|przecinek ( , )|tabulator"),
-    label("KolumnyLabel", "Nad każdą kolumną wybierz, co zawiera; kolumny „pomiń” nie są wczytywane."),
+    label("KolumnyLabel", "&Nad każdą kolumną wybierz, co zawiera; kolumny „pomiń” nie są wczytywane."),
+    label("NieznaneKolumnyLabel"),
+    label("BiezacaKolumnaLabel", "Kolumna &bieżąca zawiera:", "BiezacaKolumnaComboBox"),
+    list("BiezacaKolumnaComboBox", 3, nullptr),
     {.name = "ZastapCheckBox",
      .kind = ComponentKind::CheckBox,
      .text = "&Zastąp dane uczniów, którzy już są w rejestrze (dokumenty ucznia zostają)",
+     .tab = 4},
+    {.name = "ZeroCheckBox",
+     .kind = ComponentKind::CheckBox,
+     .text = "&Dopisz brakujące wiodące zero do numerów PESEL, które mają 10 cyfr",
      .tab = 4},
     {.name = "TylkoUwagiCheckBox",
      .kind = ComponentKind::CheckBox,
@@ -72,6 +82,8 @@ constexpr int StateColumn = 1;
 constexpr int FileColumns = 2;
 // More students than a large school has.
 constexpr qsizetype LargeImport = 5000;
+// The rows the preview shows; the summary counts them all.
+constexpr int PreviewRows = 5000;
 
 QString shownNotes(const Row& row)
 {
@@ -106,7 +118,7 @@ public:
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override
     {
-        return parent.isValid() ? 0 : int(m_rows.size());
+        return parent.isValid() ? 0 : int(std::min<qsizetype>(m_rows.size(), PreviewRows));
     }
     int columnCount(const QModelIndex& parent = QModelIndex()) const override
     {
@@ -198,23 +210,27 @@ public:
     {
         setSectionsClickable(false);
         setHighlightSections(false);
-        connect(this, &QHeaderView::sectionResized, this, [this] { placeLists(); });
-        connect(this, &QHeaderView::geometriesChanged, this, [this] { placeLists(); });
+        // Resizing every column one after another places the lists once, not once per column.
+        connect(this, &QHeaderView::sectionResized, this, [this] { schedulePlacing(); });
+        connect(this, &QHeaderView::geometriesChanged, this, [this] { schedulePlacing(); });
     }
 
     QList<QComboBox*> lists;
 
+    // Only the lists of the columns in sight are shown.
     void placeLists()
     {
+        m_placingScheduled = false;
+        const int width = viewport()->width();
         for (qsizetype i = 0; i < lists.size(); ++i) {
             const int section = FileColumns + int(i);
             QComboBox* list = lists.at(i);
-            if (section >= count()) {
+            const int x = section < count() ? sectionViewportPosition(section) : -1;
+            if (section >= count() || x >= width || x + sectionSize(section) <= 0) {
                 list->hide();
                 continue;
             }
-            list->setGeometry(sectionViewportPosition(section) + 1, 1, sectionSize(section) - 2,
-                              listHeight());
+            list->setGeometry(x + 1, 1, sectionSize(section) - 2, listHeight());
             list->show();
         }
     }
@@ -240,6 +256,19 @@ protected:
         QHeaderView::resizeEvent(event);
         placeLists();
     }
+
+public:
+    void schedulePlacing()
+    {
+        if (m_placingScheduled)
+            return;
+        m_placingScheduled = true;
+        QMetaObject::invokeMethod(
+            this, [this] { placeLists(); }, Qt::QueuedConnection);
+    }
+
+private:
+    bool m_placingScheduled = false;
 };
 
 TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
@@ -261,11 +290,22 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
     auto* cancel = qobject_cast<QPushButton*>(component("AnulujButton"));
     m_importButton->setDefault(true);
     m_summary->setWordWrap(true);
-    qobject_cast<QLabel*>(component("PlikNazwaLabel"))->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* fileName = qobject_cast<QLabel*>(component("PlikNazwaLabel"));
+    fileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_unknownNote = qobject_cast<QLabel*>(component("NieznaneKolumnyLabel"));
+    m_unknownNote->setWordWrap(true);
+    m_zeroBox = qobject_cast<QCheckBox*>(component("ZeroCheckBox"));
+    m_zeroBox->hide();
+    m_currentColumnBox = qobject_cast<QComboBox*>(component("BiezacaKolumnaComboBox"));
+    m_currentColumnBox->addItems(StudentImport::columnCaptions());
+    m_currentColumnBox->setEnabled(false);
 
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("PodgladTableView"));
     m_table->setAccessibleName(QStringLiteral("Uczniowie z pliku"));
+    // One stop of the Tab key: the arrows move inside the table, Tab goes on to the next field.
+    m_table->setTabKeyNavigation(false);
+    qobject_cast<QLabel*>(component("KolumnyLabel"))->setBuddy(m_table);
     m_header = new MappingHeader(m_table);
     m_table->setHorizontalHeader(m_header);
     m_model = new ImportModel(m_source, m_rows, m_replaceBox, this);
@@ -302,8 +342,15 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
     layout->addLayout(options);
     layout->addWidget(component("KolumnyLabel"));
     layout->addWidget(m_table, 1);
+    auto* current = new QHBoxLayout;
+    current->addWidget(component("BiezacaKolumnaLabel"));
+    current->addWidget(m_currentColumnBox);
+    current->addSpacing(24);
+    current->addWidget(m_unknownNote, 1);
+    layout->addLayout(current);
     auto* boxes = new QHBoxLayout;
     boxes->addWidget(m_replaceBox);
+    boxes->addWidget(m_zeroBox);
     boxes->addStretch(1);
     boxes->addWidget(onlyProblems);
     layout->addLayout(boxes);
@@ -318,11 +365,30 @@ TFImportUczniow::TFImportUczniow(QWidget* parent) : QDialog(parent)
         m_table->resizeColumnToContents(StateColumn);
         updateSummary();
     });
+    connect(m_zeroBox, &QCheckBox::toggled, this, [this](bool on) {
+        m_options.addLeadingZero = on;
+        evaluate();
+        resetPreview();
+    });
+    connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_header,
+            [this] { m_header->schedulePlacing(); });
+    // The keyboard's way to the column lists: the list of the column the cursor is in.
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentColumnChanged, this,
+            [this] { showCurrentColumn(); });
+    connect(m_currentColumnBox, &QComboBox::activated, this, [this](int index) {
+        if (const int column = currentFileColumn(); column >= 0)
+            setColumn(column, Column(index));
+    });
     connect(m_importButton, &QPushButton::clicked, this, &TFImportUczniow::ImportujButtonClick);
     connect(cancel, &QPushButton::clicked, this, &TFImportUczniow::AnulujButtonClick);
 }
 
-TFImportUczniow::~TFImportUczniow() = default;
+TFImportUczniow::~TFImportUczniow()
+{
+    // The model reads the rows and the file's records, which die before the view does.
+    hide();
+    m_table->setModel(nullptr);
+}
 
 QWidget* TFImportUczniow::component(const char* name) const
 {
@@ -332,11 +398,23 @@ QWidget* TFImportUczniow::component(const char* name) const
 bool TFImportUczniow::setFile(const QString& path, const QByteArray& bytes,
                               const QSet<QString>& registerTables)
 {
-    qobject_cast<QLabel*>(component("PlikNazwaLabel"))->setText(path);
-    m_bytes = bytes;
+    auto* fileName = qobject_cast<QLabel*>(component("PlikNazwaLabel"));
+    fileName->setText(path);
+    fileName->setAccessibleName(QStringLiteral("Plik: ") + path);
+    m_bytes.clear();
     m_registerTables = registerTables;
     m_problem.clear();
+    m_options = StudentImport::Options();
     m_replaceBox->setChecked(false);
+    {
+        const QSignalBlocker blocker(m_zeroBox);
+        m_zeroBox->setChecked(false);
+    }
+    if (bytes.size() > StudentImport::LargestFile) {
+        m_problem = StudentImport::problemText(StudentImport::Problem::TooLarge, path);
+        return false;
+    }
+    m_bytes = bytes;
     if (CsvText::looksBinary(bytes)) {
         m_problem = StudentImport::problemText(StudentImport::Problem::Binary);
         return false;
@@ -346,7 +424,8 @@ bool TFImportUczniow::setFile(const QString& path, const QByteArray& bytes,
     m_separator = CsvText::detectSeparator(text);
     if (const auto problem = StudentImport::read(text, m_separator, m_source);
         problem != StudentImport::Problem::None) {
-        m_problem = StudentImport::problemText(problem);
+        m_problem = StudentImport::problemText(problem, path, m_source.problemLine);
+        m_source = StudentImport::Source();
         return false;
     }
     applySource();
@@ -383,7 +462,7 @@ void TFImportUczniow::applySource()
         if (Separators[i] == m_separator)
             m_separatorBox->setCurrentIndex(i);
     evaluate();
-    m_model->reset();
+    resetPreview();
     showMapping();
     m_table->resizeColumnsToContents();
     // Every list must be wide enough to read its choice.
@@ -396,8 +475,48 @@ void TFImportUczniow::applySource()
 
 void TFImportUczniow::evaluate()
 {
-    m_rows = StudentImport::evaluate(m_source, m_mapping, m_registerTables);
+    m_rows = StudentImport::evaluate(m_source, m_mapping, m_registerTables, m_options);
+    const bool offered =
+        m_options.addLeadingZero || std::any_of(m_rows.cbegin(), m_rows.cend(),
+                                                [](const Row& row) { return !row.zeroOffered.isEmpty(); });
+    m_zeroBox->setVisible(offered);
+    const QString unknown = StudentImport::unknownColumns(m_source, m_mapping);
+    m_unknownNote->setText(unknown.isEmpty() ? QString()
+                                             : QStringLiteral("Kolumny nierozpoznane (nie są wczytywane): ") +
+                                                   unknown + QLatin1Char('.'));
+    m_unknownNote->setAccessibleName(m_unknownNote->text());
     updateSummary();
+    showCurrentColumn();
+}
+
+void TFImportUczniow::resetPreview()
+{
+    // The cursor stays where it was: choosing a column's meaning does not lose the place.
+    const QModelIndex current = m_table->currentIndex();
+    m_model->reset();
+    if (current.isValid())
+        m_table->setCurrentIndex(
+            m_filter->index(std::min(current.row(), m_filter->rowCount() - 1), current.column()));
+    showCurrentColumn();
+}
+
+int TFImportUczniow::currentFileColumn() const
+{
+    const int column =
+        m_table->currentIndex().isValid() ? m_table->currentIndex().column() - FileColumns : -1;
+    return column >= 0 && column < m_mapping.size() ? column : -1;
+}
+
+void TFImportUczniow::showCurrentColumn()
+{
+    const int column = currentFileColumn();
+    m_currentColumnBox->setEnabled(column >= 0);
+    const QSignalBlocker blocker(m_currentColumnBox);
+    m_currentColumnBox->setCurrentIndex(column >= 0 ? int(m_mapping.at(column)) : -1);
+    m_currentColumnBox->setAccessibleDescription(
+        column >= 0
+            ? QStringLiteral("kolumna %1 \u201E%2\u201D").arg(column + 1).arg(m_source.header.at(column))
+            : QString());
 }
 
 void TFImportUczniow::showMapping()
@@ -421,17 +540,19 @@ void TFImportUczniow::showMapping()
             continue;
         }
         const QSignalBlocker blocker(list);
+        // The lists are for the mouse; the keyboard has the list of the current column.
+        list->setFocusPolicy(Qt::ClickFocus);
         list->setCurrentIndex(int(m_mapping.at(i)));
         list->setAccessibleName(
             QStringLiteral("Zawartość kolumny %1 %2")
                 .arg(i + 1)
                 .arg(QStringLiteral("\u201E") + m_source.header.at(i) + QStringLiteral("\u201D")));
-        setTabOrder(previous, list);
-        previous = list;
     }
     setTabOrder(previous, m_table);
-    setTabOrder(m_table, m_replaceBox);
-    setTabOrder(m_replaceBox, component("TylkoUwagiCheckBox"));
+    setTabOrder(m_table, m_currentColumnBox);
+    setTabOrder(m_currentColumnBox, m_replaceBox);
+    setTabOrder(m_replaceBox, m_zeroBox);
+    setTabOrder(m_zeroBox, component("TylkoUwagiCheckBox"));
     setTabOrder(component("TylkoUwagiCheckBox"), m_importButton);
     setTabOrder(m_importButton, component("AnulujButton"));
     m_header->updateGeometry();
@@ -449,7 +570,7 @@ void TFImportUczniow::setColumn(int column, Column meaning)
                 other = Column::Skip;
     m_mapping[column] = meaning;
     evaluate();
-    m_model->reset();
+    resetPreview();
     showMapping();
 }
 
@@ -495,9 +616,18 @@ void TFImportUczniow::updateSummary()
                  : replace       ? QStringLiteral(" (zostaną zastąpieni)")
                                  : QStringLiteral(" (zostaną pominięci)"))
             .arg(errors);
+    const auto withoutSex = std::count_if(m_rows.cbegin(), m_rows.cend(), [](const Row& row) {
+        return row.needsSex && row.state == State::Add;
+    });
+    if (withoutSex > 0)
+        text += QStringLiteral("; bez płci: %1 (płeć zostanie zapytana)").arg(withoutSex);
     if (m_source.blankRecords > 0)
         text += QStringLiteral("; puste wiersze: %1").arg(m_source.blankRecords);
     text += QLatin1Char('.');
+    if (m_rows.size() > PreviewRows)
+        text += QStringLiteral(" Podgląd pokazuje pierwsze %1 z %2 wierszy.")
+                    .arg(QLocale(QLocale::Polish, QLocale::Poland).toString(PreviewRows))
+                    .arg(QLocale(QLocale::Polish, QLocale::Poland).toString(m_rows.size()));
     m_summary->setText(text);
     m_summary->setAccessibleName(text);
     m_importButton->setEnabled(add > 0 || (replace && inRegister > 0));
@@ -505,8 +635,8 @@ void TFImportUczniow::updateSummary()
 
 void TFImportUczniow::ImportujButtonClick()
 {
-    const QList<Row> rows = rowsToStore();
-    if (rows.isEmpty() || !m_store)
+    QList<Row> rows = rowsToStore();
+    if (rows.isEmpty() || !m_store || !askSexOnce(rows) || rows.isEmpty())
         return;
     // Each new table makes the next one slower to create: a whole city's list would keep
     // the program busy for many minutes.
@@ -521,6 +651,44 @@ void TFImportUczniow::ImportujButtonClick()
         return;
     if (m_store(rows))
         accept();
+}
+
+bool TFImportUczniow::askSexOnce(QList<Row>& rows)
+{
+    QStringList lines;
+    // A pupil already in the register keeps the sex stored there.
+    const auto asked = [](const Row& row) { return row.needsSex && row.state == State::Add; };
+    for (const Row& row : std::as_const(rows))
+        if (asked(row))
+            lines << QString::number(row.line);
+    if (lines.isEmpty())
+        return true;
+    const qsizetype count = lines.size();
+    if (count > 10) {
+        lines = lines.mid(0, 10);
+        lines << QStringLiteral("…");
+    }
+    const QString female = Pesel::sexText(false);
+    const QString male = Pesel::sexText(true);
+    const int answer = Prompts::instance().choose(
+        this,
+        QStringLiteral(
+            "Uczniowie bez płci i bez numeru PESEL, z którego można ją odczytać: %1 (wiersze: %2).\n"
+            "Jaką płeć im wpisać ?")
+            .arg(count)
+            .arg(lines.join(QStringLiteral(", "))),
+        QStringLiteral("Import uczniów"), Prompts::Icon::Question,
+        {female, male, QStringLiteral("Pomiń tych uczniów"), QStringLiteral("Anuluj")}, 3);
+    if (answer == 2) {
+        rows.removeIf(asked);
+        return true;
+    }
+    if (answer != 0 && answer != 1)
+        return false;
+    for (Row& row : rows)
+        if (asked(row))
+            row.given.insert(StudentFields::Sex, answer == 0 ? female : male);
+    return true;
 }
 
 void TFImportUczniow::AnulujButtonClick()

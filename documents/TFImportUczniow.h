@@ -57,6 +57,14 @@ private:
     // Shows what was read, its columns mapped by their names.
     void applySource();
     void evaluate();
+    // The file's column the table's cursor is in; -1 when none.
+    int currentFileColumn() const;
+    void showCurrentColumn();
+    // The preview read again from the rows, the cursor kept.
+    void resetPreview();
+    // The pupils of `rows` that give no sex get the one the user chooses, once for all,
+    // or are left out; false when the user gives up the import.
+    bool askSexOnce(QList<StudentImport::Row>& rows);
     void showMapping();
     void updateSummary();
 
@@ -67,6 +75,7 @@ private:
     StudentImport::Source m_source;
     QList<StudentImport::Column> m_mapping;
     QList<StudentImport::Row> m_rows;
+    StudentImport::Options m_options;
     QString m_problem;
     Store m_store;
 
@@ -80,5 +89,8 @@ private:
     QCheckBox* m_replaceBox = nullptr;
     QLabel* m_summary = nullptr;
     QLabel* m_encodingNote = nullptr;
+    QLabel* m_unknownNote = nullptr;
+    QCheckBox* m_zeroBox = nullptr;
+    QComboBox* m_currentColumnBox = nullptr;
     QPushButton* m_importButton = nullptr;
 };

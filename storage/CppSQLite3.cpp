@@ -3,6 +3,7 @@
 #include <QUrl>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -320,6 +321,26 @@ int CppSQLite3DB::runStatement(const char* sql)
         throw e;
     }
     return sqlite3_changes(m_db);
+}
+
+int CppSQLite3DB::runBound(const QByteArray& sql, int parameters, const QList<QByteArray>& texts)
+{
+    sqlite3_stmt* stmt = prepare(sql.constData());
+    if (!stmt)
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Null Virtual Machine pointer");
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owner(stmt, sqlite3_finalize);
+    int changed = 0;
+    for (qsizetype first = 0; first + parameters <= texts.size(); first += parameters) {
+        for (int i = 0; i < parameters; ++i) {
+            const QByteArray& text = texts.at(first + i);
+            sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_STATIC);
+        }
+        if (const int rc = sqlite3_step(stmt); rc != SQLITE_DONE && rc != SQLITE_ROW)
+            throw CppSQLite3Exception(rc, sqlite3_errmsg(m_db));
+        changed += sqlite3_changes(m_db);
+        sqlite3_reset(stmt);
+    }
+    return changed;
 }
 
 CppSQLite3Query CppSQLite3DB::runQuery(const char* sql)

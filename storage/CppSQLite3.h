@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 constexpr int CPPSQLITE_ERROR = 1000;
@@ -98,6 +100,10 @@ public:
 
     int runStatement(const char* sql);
     int runStatement(const QByteArray& sql) { return runStatement(sql.constData()); }
+    // Compiles a statement of the program's own once and runs it for every group of
+    // `parameters` texts of `texts`, each text bound to its '?' in order (a value, never
+    // read as SQL); the rows changed in all.
+    int runBound(const QByteArray& sql, int parameters, const QList<QByteArray>& texts);
     CppSQLite3Query runQuery(const char* sql);
     CppSQLite3Query runQuery(const QByteArray& sql) { return runQuery(sql.constData()); }
     int runScalarInt(const char* sql, int nullValue = 0);

@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <limits>
 
 namespace CsvText {
 
@@ -81,7 +82,20 @@ QChar detectSeparator(const QString& text)
 
 QList<Record> parse(const QString& text, QChar separator)
 {
+    Breach breach = Breach::None;
+    int line = 0;
+    const qsizetype unbounded = std::numeric_limits<qsizetype>::max();
+    return parse(text, separator, {unbounded, unbounded, unbounded, unbounded, unbounded}, breach, line);
+}
+
+QList<Record> parse(const QString& text, QChar separator, const Limits& limits, Breach& breach,
+                    int& breachLine)
+{
+    breach = Breach::None;
+    breachLine = 0;
     QList<Record> records;
+    qsizetype recordChars = 0; // of the current record
+    qsizetype allFields = 0;
     Record record;
     QString field;
     int line = 1;
@@ -90,21 +104,42 @@ QList<Record> parse(const QString& text, QChar separator)
     bool wasQuoted = false; // the field began with a quote
     bool pending = false;   // something of the current record has been read
 
+    // False when the record passed a limit; parsing then stops.
     auto endField = [&] {
         record.fields.append(field);
         field.clear();
         wasQuoted = false;
+        if (record.fields.size() > limits.fieldsPerRecord)
+            breach = Breach::FieldsPerRecord;
+        else if (++allFields > limits.fields)
+            breach = Breach::Fields;
+        return breach == Breach::None;
     };
     auto endRecord = [&] {
-        endField();
+        if (!endField())
+            return false;
         records.append(std::move(record));
         record = Record();
         pending = false;
+        recordChars = 0;
+        if (records.size() > limits.records)
+            breach = Breach::Records;
+        return breach == Breach::None;
+    };
+    auto stop = [&](Breach why) {
+        if (breach == Breach::None)
+            breach = why;
+        breachLine = record.line != 0 ? record.line : line;
+        return records;
     };
 
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text.at(i);
+        if (field.size() > limits.charsPerField)
+            return stop(Breach::CharsPerField);
+        if (++recordChars > limits.charsPerRecord)
+            return stop(Breach::CharsPerRecord);
         if (quoted) {
             if (c == Quote) {
                 if (i + 1 < n && text.at(i + 1) == Quote) {
@@ -125,12 +160,17 @@ QList<Record> parse(const QString& text, QChar separator)
             pending = true;
         }
         if (c == separator) {
-            endField();
+            if (!endField())
+                return stop(breach);
         } else if (c == Cr || c == Lf) {
             if (c == Cr && i + 1 < n && text.at(i + 1) == Lf)
                 ++i;
+            const int recordLine = record.line;
             ++line;
-            endRecord();
+            if (!endRecord()) {
+                breachLine = recordLine;
+                return records;
+            }
         } else if (c == Quote && field.isEmpty() && !wasQuoted) {
             quoted = true;
             wasQuoted = true;
@@ -138,11 +178,34 @@ QList<Record> parse(const QString& text, QChar separator)
             field += c;
         }
     }
+    if (field.size() > limits.charsPerField)
+        return stop(Breach::CharsPerField);
     if (quoted)
         record.unterminated = true;
-    if (pending || quoted)
-        endRecord();
+    if (pending || quoted) {
+        const int recordLine = record.line;
+        if (!endRecord())
+            breachLine = recordLine;
+    }
     return records;
+}
+
+bool startsFormula(QStringView cell)
+{
+    if (cell.isEmpty())
+        return false;
+    const char16_t c = cell.front().unicode();
+    return c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r';
+}
+
+QString formulaSafe(const QString& cell)
+{
+    return startsFormula(cell) ? QLatin1Char('\'') + cell : cell;
+}
+
+QString unformula(const QString& cell)
+{
+    return cell.startsWith(QLatin1Char('\'')) && startsFormula(QStringView(cell).mid(1)) ? cell.mid(1) : cell;
 }
 
 QString formatRecord(const QStringList& fields, QChar separator)

@@ -41,8 +41,29 @@ struct Record {
 // empty field.
 QList<Record> parse(const QString& text, QChar separator);
 
+// The most a text may hold, so that a hostile file costs bounded time and memory.
+struct Limits {
+    qsizetype fieldsPerRecord = 200;
+    qsizetype charsPerField = 1000;
+    qsizetype charsPerRecord = 20000;
+    qsizetype records = 50000;
+    qsizetype fields = 1000000; // of all records together
+};
+enum class Breach { None, FieldsPerRecord, CharsPerField, CharsPerRecord, Records, Fields };
+// As parse(), but stops at the first limit the text passes: `breach` says which, and
+// `line` the line of the record that passed it; the records read are then incomplete.
+QList<Record> parse(const QString& text, QChar separator, const Limits& limits, Breach& breach, int& line);
+
+// A cell a spreadsheet would take for a formula (it begins with '=', '+', '-', '@', a
+// tab or a carriage return) is written after an apostrophe, which spreadsheets show
+// as nothing; unformula() takes that apostrophe off again.
+bool startsFormula(QStringView cell);
+QString formulaSafe(const QString& cell);
+QString unformula(const QString& cell);
+
 // One record as a line ending in CR LF; fields that hold the separator, a quote, a line
-// end or blanks at either end are quoted.
+// end or blanks at either end are quoted. The fields are written as given: a caller
+// writing for spreadsheets passes them through formulaSafe() first.
 QString formatRecord(const QStringList& fields, QChar separator);
 
 } // namespace CsvText

@@ -6,6 +6,7 @@
 #include "app/TFGlowna.h"
 #include "app/TFOProgramie.h"
 #include "app/TFWait.h"
+#include "documents/Pesel.h"
 #include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -72,9 +73,15 @@ private:
     // Adds a student through the student form, as the user would.
     void addStudent(const Student& s, QList<Prompts::Answer> answers = {})
     {
+        // The short numbers these tests use are not whole PESELs: the form's question about
+        // them is answered Yes and left out of what the tests read (the student form's own
+        // tests check it).
+        const bool confirm = !Pesel::faults(s.pesel).isEmpty();
+        if (confirm)
+            prompts->answers.enqueue(Prompts::Answer::Yes);
         for (auto a : answers)
             prompts->answers.enqueue(a);
-        whenModal([s](QWidget* form) {
+        whenModal([this, s, confirm](QWidget* form) {
             child<QLineEdit>(form, "Nazwisko_DATA_EDIT")->setText(s.surname);
             child<QLineEdit>(form, "Imie_DATA_EDIT")->setText(s.firstName);
             child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(s.pesel);
@@ -85,6 +92,19 @@ private:
                 child<QPushButton>(form, "AnulujButton")->click();
         });
         main()->DodajUczniaToolButtonClick();
+        if (confirm)
+            dropPeselQuestion();
+    }
+    void dropPeselQuestion()
+    {
+        for (qsizetype i = 0; i < prompts->shown.size(); ++i)
+            if (prompts->shown.at(i).text.startsWith(QStringLiteral("Numer PESEL nie jest prawidłowy: "))) {
+                prompts->shown.removeAt(i);
+                return;
+            }
+        // Not asked: the answer meant for it must not answer another question.
+        if (!prompts->answers.isEmpty() && prompts->answers.first() == Prompts::Answer::Yes)
+            prompts->answers.removeFirst();
     }
     QStringList treeCaptions()
     {
@@ -374,12 +394,14 @@ void TestMainWindow::editStudentChangingPesel()
     start();
     addStudent({QStringLiteral("Kowalska"), QStringLiteral("Ewa"), QStringLiteral("111")});
     addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("222")});
-    main()->treeView()->setCurrentItem(node(1)); // Kowalska
+    main()->treeView()->setCurrentItem(node(1));    // Kowalska
+    prompts->answers.enqueue(Prompts::Answer::Yes); // "333" is no whole PESEL: stored all the same
     whenModal([](QWidget* form) {
         child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(QStringLiteral("333"));
         child<QPushButton>(form, "OKButton")->click();
     });
     main()->EdytujDaneUczniaToolButtonClick();
+    dropPeselQuestion();
     QCOMPARE(treeCaptions(), (QStringList{QStringLiteral("Adamska Ola"), QStringLiteral("Kowalska Ewa")}));
     const auto tables = RawSql::column(tmpPath(), "select name from sqlite_master");
     QCOMPARE(tables, (QList<QByteArray>{"PESEL222", "PESEL333"}));
@@ -392,6 +414,7 @@ void TestMainWindow::editStudentOntoAnotherPesel()
     addStudent({QStringLiteral("Adamska"), QStringLiteral("Ola"), QStringLiteral("222")});
     main()->treeView()->setCurrentItem(node(1)); // Kowalska
     prompts->clear();
+    prompts->answers.enqueue(Prompts::Answer::Yes); // "222" is no whole PESEL: stored all the same
     prompts->answers.enqueue(Prompts::Answer::No);
     whenModal([](QWidget* form) {
         child<QLineEdit>(form, "NrPesel_DATA_EDIT")->setText(QStringLiteral("222"));
@@ -400,6 +423,7 @@ void TestMainWindow::editStudentOntoAnotherPesel()
         child<QPushButton>(form, "AnulujButton")->click();
     });
     main()->EdytujDaneUczniaToolButtonClick();
+    dropPeselQuestion();
     QCOMPARE(prompts->shown.size(), 1);
     QCOMPARE(prompts->shown[0].text, QStringLiteral("Uczeń o tym numerze PESEL już istnieje:\nAdamska Ola\n"
                                                     "Czy chcesz nadpisać dane tego ucznia ?"));

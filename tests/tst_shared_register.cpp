@@ -569,12 +569,13 @@ void TestSharedRegister::twoDesksSaveInTurn()
                  QSysInfo::machineHostName() + QStringLiteral(" od ")),
              qPrintable(asked[0]));
     for (auto [desk, surname, pesel] :
-         {std::tuple{&a, "Adamska", "1"}, std::tuple{&b, "Baran", "2"}, std::tuple{&a, "Cieslak", "3"}}) {
+         {std::tuple{&a, "Adamska", "08100605525"}, std::tuple{&b, "Baran", "08231401249"},
+          std::tuple{&a, "Cieslak", "08270104628"}}) {
         QCOMPARE(desk->run(QStringLiteral("add %1 %2").arg(QLatin1String(surname), QLatin1String(pesel))),
                  QStringList());
         QCOMPARE(desk->run(QStringLiteral("save")), QStringList());
     }
-    QCOMPARE(studentsOf(doc), QByteArray("1=Adamska,2=Baran,3=Cieslak"));
+    QCOMPARE(studentsOf(doc), QByteArray("08100605525=Adamska,08231401249=Baran,08270104628=Cieslak"));
     QVERIFY(a.quit() && b.quit());
     QVERIFY(!QFile::exists(RegisterLock::lockPath(doc)));
 }

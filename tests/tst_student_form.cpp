@@ -93,7 +93,7 @@ private:
                               "select name from sqlite_master where type = 'table' order by name");
     }
     // A student that passes every check.
-    void typeValidStudent(const QString& pesel = QStringLiteral("12345678901"))
+    void typeValidStudent(const QString& pesel = QStringLiteral("08231401249"))
     {
         edit("Nazwisko_DATA_EDIT")->setText(QStringLiteral("Nowak"));
         edit("Imie_DATA_EDIT")->setText(QStringLiteral("Anna"));
@@ -115,6 +115,8 @@ private Q_SLOTS:
     void requiredFields();
     void peselCheck_data();
     void peselCheck();
+    void peselFaultAsksFirst_data();
+    void peselFaultAsksFirst();
     void peselWarningAndFillIn_data();
     void peselWarningAndFillIn();
     void capitals_data();
@@ -130,7 +132,7 @@ private Q_SLOTS:
     void placeListsSortedAndKeepStandingText_data();
     void placeListsSortedAndKeepStandingText();
     void dictionaryLoadFailure();
-    void clearKeepsYearTownProvince();
+    void clearEmptiesEveryField();
     void fillFieldsSex_data();
     void fillFieldsSex();
     void fillFieldsAppliesOwnRowsOnly();
@@ -247,10 +249,8 @@ void TestStudentForm::peselCheck_data()
     QTest::addColumn<QString>("pesel");
     QTest::addColumn<bool>("accepted");
 
-    QTest::newRow("eleven digits") << "12345678901" << true;
+    QTest::newRow("whole PESEL") << "08231401249" << true;
     QTest::newRow("empty") << "" << true;
-    QTest::newRow("ASCII letters") << "AbcXYZ09" << true;
-    QTest::newRow("thirty characters") << QString(30, QLatin1Char('9')) << true;
     QTest::newRow("blank") << "12345 678901" << false;
     QTest::newRow("trailing blank") << "12345678901 " << false;
     QTest::newRow("Polish letter") << "1234567890ł" << false;
@@ -270,7 +270,7 @@ void TestStudentForm::peselCheck()
     m_form->OKButtonClick();
 
     if (accepted) {
-        QVERIFY(m_prompts->shown.isEmpty());
+        QCOMPARE(m_prompts->texts(), QStringList());
         QCOMPARE(m_saver->previous.size(), 1);
         QCOMPARE(m_saver->storedValue("NrPesel_DATA_EDIT"), pesel);
         QCOMPARE(m_form->result(), int(QDialog::Accepted));
@@ -285,6 +285,64 @@ void TestStudentForm::peselCheck()
     }
 }
 
+void TestStudentForm::peselFaultAsksFirst_data()
+{
+    QTest::addColumn<QString>("pesel");
+    QTest::addColumn<QString>("fault");
+
+    QTest::newRow("10 digits") << "0823140124"
+                               << "numer PESEL ma 10 cyfr zamiast 11";
+    QTest::newRow("12 digits") << "082314012491"
+                               << "numer PESEL ma 12 cyfr zamiast 11";
+    QTest::newRow("3 digits") << "082"
+                              << "numer PESEL ma 3 cyfry zamiast 11";
+    QTest::newRow("letters") << "AbcXYZ09"
+                             << "numer PESEL zawiera znaki inne niż cyfry";
+    QTest::newRow("thirty characters")
+        << QString(30, QLatin1Char('9')) << "numer PESEL ma 30 cyfr zamiast 11";
+    QTest::newRow("check digit") << "08231401248"
+                                 << "cyfra kontrolna numeru PESEL się nie zgadza";
+    QTest::newRow("30 February 2002") << "02223001239"
+                                      << "numer PESEL zawiera datę urodzenia, która nie istnieje";
+    // Today is 1 September 2025.
+    QTest::newRow("2030") << "30210101231"
+                          << "numer PESEL zawiera datę urodzenia z przyszłości (01.01.2030)";
+    QTest::newRow("2101") << "01420101238"
+                          << "numer PESEL zawiera datę urodzenia z przyszłości (01.02.2101)";
+    QTest::newRow("tomorrow") << "25290200002"
+                              << "numer PESEL zawiera datę urodzenia z przyszłości (02.09.2025)";
+}
+
+void TestStudentForm::peselFaultAsksFirst()
+{
+    QFETCH(QString, pesel);
+    QFETCH(QString, fault);
+    const FixedClock clock(QDateTime(QDate(2025, 9, 1), QTime(12, 0), Qt::UTC));
+
+    for (const Prompts::Answer answer : {Prompts::Answer::No, Prompts::Answer::Yes}) {
+        showForm();
+        typeValidStudent(QString());
+        // Typed key by key: every character is taken, the twelfth digit too.
+        QTest::keyClicks(edit("NrPesel_DATA_EDIT"), pesel);
+        QCOMPARE(edit("NrPesel_DATA_EDIT")->text(), pesel);
+        m_prompts->answers.enqueue(answer);
+        m_form->OKButtonClick();
+        QCOMPARE(m_prompts->texts(), QStringList{QStringLiteral("Numer PESEL nie jest prawidłowy: ") + fault +
+                                                 QStringLiteral(".\nCzy mimo to zapisać ucznia ?")});
+        QCOMPARE(m_prompts->shown.first().icon, Prompts::Icon::Warning);
+        QCOMPARE(m_prompts->shown.first().defaultAnswer, Prompts::Answer::No);
+        // The line under the field keeps naming the fault.
+        QVERIFY(field<QLabel>("NrPeselUwagaLabel")->text().contains(fault));
+        if (answer == Prompts::Answer::No) {
+            QVERIFY(m_saver->previous.isEmpty());
+            QVERIFY(m_form->isVisible());
+            QCOMPARE(m_form->focusWidget(), edit("NrPesel_DATA_EDIT"));
+        } else {
+            QCOMPARE(m_saver->storedValue("NrPesel_DATA_EDIT"), pesel);
+        }
+    }
+}
+
 void TestStudentForm::peselWarningAndFillIn_data()
 {
     QTest::addColumn<QString>("pesel");
@@ -292,29 +350,33 @@ void TestStudentForm::peselWarningAndFillIn_data()
     QTest::addColumn<QStringList>("before"); // birth day, year, sex
     QTest::addColumn<QStringList>("after");
     QTest::addColumn<QString>("warning");
+    QTest::addColumn<bool>("asks"); // OK asks before storing
 
     const QStringList empty{"", "", ""};
     QTest::newRow("valid number fills the empty fields")
-        << "08231401249" << true << empty << QStringList{"14 marca", "2008 r.", "kobieta"} << "";
+        << "08231401249" << true << empty << QStringList{"14 marca", "2008 r.", "kobieta"} << "" << false;
     QTest::newRow("1800s") << "82810101238" << true << empty
-                           << QStringList{"1 stycznia", "1882 r.", "mężczyzna"} << "";
+                           << QStringList{"1 stycznia", "1882 r.", "mężczyzna"} << "" << false;
     QTest::newRow("typed fields are kept and compared")
         << "08231401232" << true << QStringList{"15 marca", "2008 r.", "kobieta"}
         << QStringList{"15 marca", "2008 r.", "kobieta"}
         << "Uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r.; według numeru PESEL płeć to: "
-           "mężczyzna.";
-    QTest::newRow("year alone disagrees") << "08231401232" << true << QStringList{"", "2007 r.", ""}
-                                          << QStringList{"14 marca", "2007 r.", "mężczyzna"}
-                                          << "Uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r.";
-    QTest::newRow("wrong check digit")
-        << "08231401233" << true << empty << empty << "Uwaga: cyfra kontrolna numeru PESEL się nie zgadza.";
+           "mężczyzna."
+        << false;
+    QTest::newRow("year alone disagrees")
+        << "08231401232" << true << QStringList{"", "2007 r.", ""}
+        << QStringList{"14 marca", "2007 r.", "mężczyzna"}
+        << "Uwaga: według numeru PESEL data urodzenia to: 14 marca 2008 r." << false;
+    QTest::newRow("wrong check digit") << "08231401233" << true << empty << empty
+                                       << "Uwaga: cyfra kontrolna numeru PESEL się nie zgadza." << true;
     QTest::newRow("day that does not exist")
         << "09022900129" << true << empty << empty
-        << "Uwaga: numer PESEL zawiera datę urodzenia, która nie istnieje.";
-    QTest::newRow("not eleven digits: not checked") << "0823140124" << true << empty << empty << "";
+        << "Uwaga: numer PESEL zawiera datę urodzenia, która nie istnieje." << true;
+    QTest::newRow("ten digits fill nothing")
+        << "0823140124" << true << empty << empty << "Uwaga: numer PESEL ma 10 cyfr zamiast 11." << true;
     QTest::newRow("loaded number is checked, fills nothing")
         << "08231401249" << false << QStringList{"", "", "mężczyzna"} << QStringList{"", "", "mężczyzna"}
-        << "Uwaga: według numeru PESEL płeć to: kobieta.";
+        << "Uwaga: według numeru PESEL płeć to: kobieta." << false;
 }
 
 void TestStudentForm::peselWarningAndFillIn()
@@ -324,6 +386,7 @@ void TestStudentForm::peselWarningAndFillIn()
     QFETCH(QStringList, before);
     QFETCH(QStringList, after);
     QFETCH(QString, warning);
+    QFETCH(bool, asks);
 
     showForm();
     edit("Nazwisko_DATA_EDIT")->setText(QStringLiteral("Nowak"));
@@ -348,11 +411,12 @@ void TestStudentForm::peselWarningAndFillIn()
     QVERIFY(label->geometry().top() >= edit("NrPesel_DATA_EDIT")->geometry().bottom());
     QVERIFY(label->geometry().bottom() < field("OKButton")->geometry().top());
 
-    // A warning asks nothing: OK stores the student as typed.
+    // A disagreement asks nothing; a PESEL that is not whole is stored once the user agrees.
     if (combo("Plec_DATA_COMBOBOX")->currentIndex() < 0)
         combo("Plec_DATA_COMBOBOX")->setCurrentIndex(0);
+    m_prompts->answers.enqueue(Prompts::Answer::Yes);
     m_form->OKButtonClick();
-    QVERIFY(m_prompts->shown.isEmpty());
+    QCOMPARE(m_prompts->shown.size(), asks ? 1 : 0);
     QCOMPARE(m_saver->storedValue("NrPesel_DATA_EDIT"), pesel);
     QCOMPARE(m_saver->storedValue("UrodzonyDnia_DATA_EDIT"), after.at(0));
 }
@@ -418,9 +482,9 @@ void TestStudentForm::newStudent_data()
     QTest::addColumn<bool>("saved");
 
     using A = Prompts::Answer;
-    QTest::newRow("new PESEL") << "98765432109" << QList<A>{} << false << true;
-    QTest::newRow("stored PESEL, Yes") << "12345678901" << QList<A>{A::Yes} << true << true;
-    QTest::newRow("stored PESEL, No") << "12345678901" << QList<A>{A::No} << true << false;
+    QTest::newRow("new PESEL") << "82810101238" << QList<A>{} << false << true;
+    QTest::newRow("stored PESEL, Yes") << "08231401249" << QList<A>{A::Yes} << true << true;
+    QTest::newRow("stored PESEL, No") << "08231401249" << QList<A>{A::No} << true << false;
     QTest::newRow("empty PESEL, none stored") << "" << QList<A>{} << false << true;
 }
 
@@ -431,7 +495,7 @@ void TestStudentForm::newStudent()
     QFETCH(bool, asked);
     QFETCH(bool, saved);
 
-    addStudentTable(QStringLiteral("PESEL12345678901"));
+    addStudentTable(QStringLiteral("PESEL08231401249"));
     const QList<QByteArray> before = tables();
     showForm();
     m_form->EditMode = false;
@@ -470,10 +534,10 @@ void TestStudentForm::duplicateCheckFailure()
     // A folder where the working copy should be cannot be opened as a database.
     QVERIFY(QDir().mkpath(workingCopy()));
     MessageBuffer expected;
-    QCOMPARE(iFunCheckIsStudentExists(expected, workingCopy(), QStringLiteral("PESEL1"), true), -1);
+    QCOMPARE(iFunCheckIsStudentExists(expected, workingCopy(), QStringLiteral("PESEL08231401249"), true), -1);
 
     showForm();
-    typeValidStudent(QStringLiteral("1"));
+    typeValidStudent();
     m_form->OKButtonClick();
 
     QCOMPARE(m_prompts->shown.size(), 1);
@@ -495,10 +559,10 @@ void TestStudentForm::editMode_data()
     QTest::addColumn<bool>("saved");
 
     using A = Prompts::Answer;
-    QTest::newRow("PESEL kept") << "111" << QList<A>{} << false << true;
-    QTest::newRow("PESEL changed to a free one") << "333" << QList<A>{} << false << true;
-    QTest::newRow("onto another student, Yes") << "222" << QList<A>{A::Yes} << true << true;
-    QTest::newRow("onto another student, No") << "222" << QList<A>{A::No} << true << false;
+    QTest::newRow("PESEL kept") << "08270104628" << QList<A>{} << false << true;
+    QTest::newRow("PESEL changed to a free one") << "08301123482" << QList<A>{} << false << true;
+    QTest::newRow("onto another student, Yes") << "08100605525" << QList<A>{A::Yes} << true << true;
+    QTest::newRow("onto another student, No") << "08100605525" << QList<A>{A::No} << true << false;
 }
 
 void TestStudentForm::editMode()
@@ -508,13 +572,14 @@ void TestStudentForm::editMode()
     QFETCH(bool, asked);
     QFETCH(bool, saved);
 
-    addStudentTable(QStringLiteral("PESEL111"));
-    addStudentTable(QStringLiteral("PESEL222"));
-    RawSql::exec(workingCopy(), "insert into PESEL222 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Adamska');"
-                                "insert into PESEL222 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Ola');");
+    addStudentTable(QStringLiteral("PESEL08270104628"));
+    addStudentTable(QStringLiteral("PESEL08100605525"));
+    RawSql::exec(workingCopy(),
+                 "insert into PESEL08100605525 values('DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Adamska');"
+                 "insert into PESEL08100605525 values('DANE UCZNIA', 'Imie_DATA_EDIT', 'Ola');");
     showForm();
     m_form->EditMode = true;
-    m_form->OldTableName = QStringLiteral("PESEL111");
+    m_form->OldTableName = QStringLiteral("PESEL08270104628");
     typeValidStudent(pesel);
     for (Prompts::Answer answer : answers)
         m_prompts->answers.enqueue(answer);
@@ -529,7 +594,7 @@ void TestStudentForm::editMode()
         QCOMPARE(m_prompts->shown.first().defaultAnswer, Prompts::Answer::No);
     if (saved) {
         // The save replaces the old table together with writing the new one.
-        QCOMPARE(m_saver->previous, QStringList{QStringLiteral("PESEL111")});
+        QCOMPARE(m_saver->previous, QStringList{QStringLiteral("PESEL08270104628")});
         QCOMPARE(m_saver->storedValue("NrPesel_DATA_EDIT"), pesel);
         QVERIFY(!m_form->isVisible());
     } else {
@@ -537,7 +602,7 @@ void TestStudentForm::editMode()
         QVERIFY(m_form->isVisible());
     }
     // Neither the edited student nor the other one is dropped by the form.
-    QCOMPARE(tables(), (QList<QByteArray>{"PESEL111", "PESEL222"}));
+    QCOMPARE(tables(), (QList<QByteArray>{"PESEL08100605525", "PESEL08270104628"}));
 }
 
 void TestStudentForm::failedSaveKeepsFormOpen()
@@ -676,7 +741,7 @@ void TestStudentForm::dictionaryLoadFailure()
     QCOMPARE(provinces->count(), provinceCount);
 }
 
-void TestStudentForm::clearKeepsYearTownProvince()
+void TestStudentForm::clearEmptiesEveryField()
 {
     typeValidStudent();
     edit("UrodzonyDnia_DATA_EDIT")->setText(QStringLiteral("5 maja"));
@@ -691,10 +756,10 @@ void TestStudentForm::clearKeepsYearTownProvince()
                              "NrPesel_DATA_EDIT", "NrDziennika_DATA_EDIT"})
         QVERIFY2(edit(name)->text().isEmpty(), name);
     QCOMPARE(combo("Plec_DATA_COMBOBOX")->currentIndex(), -1);
-    QCOMPARE(combo("UrodzonyRok_DATA_COMBOBOX")->currentText(),
-             combo("UrodzonyRok_DATA_COMBOBOX")->itemText(2));
-    QCOMPARE(combo("UrodzonyMiasto_DATA_COMBOBOX")->currentText(), QStringLiteral("Zakopane"));
-    QCOMPARE(combo("UrodzonyWoj_DATA_COMBOBOX")->currentText(), QStringLiteral("małopolskie"));
+    // A new pupil starts with nothing of the one before, birth year and places included.
+    for (const char* name :
+         {"UrodzonyRok_DATA_COMBOBOX", "UrodzonyMiasto_DATA_COMBOBOX", "UrodzonyWoj_DATA_COMBOBOX"})
+        QVERIFY2(combo(name)->currentText().isEmpty(), name);
 }
 
 void TestStudentForm::fillFieldsSex_data()
@@ -742,10 +807,10 @@ void TestStudentForm::fillFieldsAppliesOwnRowsOnly()
     QCOMPARE(edit("Nazwisko_DATA_EDIT")->text(), longSurname);
     // Rows of other forms are not applied.
     QCOMPARE(edit("Imie_DATA_EDIT")->text(), QString());
-    // Missing rows leave their fields empty, except year, town and province.
+    // Missing rows leave their fields empty.
     QCOMPARE(edit("NrDziennika_DATA_EDIT")->text(), QString());
     QCOMPARE(combo("Plec_DATA_COMBOBOX")->currentIndex(), -1);
-    QCOMPARE(combo("UrodzonyMiasto_DATA_COMBOBOX")->currentText(), QStringLiteral("Kraków"));
+    QCOMPARE(combo("UrodzonyMiasto_DATA_COMBOBOX")->currentText(), QString());
     // A year outside the list is taken as typed text; of two rows the later one wins.
     QCOMPARE(combo("UrodzonyRok_DATA_COMBOBOX")->currentText(), QStringLiteral("1987 r."));
     QCOMPARE(edit("NrPesel_DATA_EDIT")->text(), QStringLiteral("2"));

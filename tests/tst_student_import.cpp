@@ -11,6 +11,7 @@
 #include "storage/CsvText.h"
 #include "storage/DataFolder.h"
 #include "storage/Templates.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/Modal.h"
 #include "tests/support/ProgramFixture.h"
 #include "tests/support/RawFile.h"
@@ -21,6 +22,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -28,6 +30,9 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -111,6 +116,13 @@ private Q_SLOTS:
     void replacingKeepsDocuments();
     void exportImportsBackToSameStudents();
     void largeListAsksFirst();
+    void sexAskedOnce_data();
+    void sexAskedOnce();
+    void stoppedOrFailedImportLeavesRegister_data();
+    void stoppedOrFailedImportLeavesRegister();
+    void notAListRefusedAtOnce_data();
+    void notAListRefusedAtOnce();
+    void previewIsOneTabStop();
 };
 
 void TestStudentImport::csvReader_data()
@@ -205,16 +217,20 @@ void TestStudentImport::peselDecoder_data()
     QTest::addColumn<bool>("checkDigitOk");
     QTest::addColumn<QDate>("date"); // null: the date does not exist
     QTest::addColumn<bool>("male");
+    QTest::addColumn<bool>("future"); // after 1 September 2025
 
-    QTest::newRow("1800s: month + 80") << "82810101238" << true << QDate(1882, 1, 1) << true;
-    QTest::newRow("1900s") << "08031401236" << true << QDate(1908, 3, 14) << true;
-    QTest::newRow("2000s: month + 20") << "08231401249" << true << QDate(2008, 3, 14) << false;
-    QTest::newRow("2100s: month + 40") << "02412900008" << true << QDate(2102, 1, 29) << false;
-    QTest::newRow("2200s: month + 60") << "00612900000" << true << QDate(2200, 1, 29) << false;
-    QTest::newRow("29 February of a leap year") << "08222900128" << true << QDate(2008, 2, 29) << false;
-    QTest::newRow("wrong check digit") << "08231401233" << false << QDate(2008, 3, 14) << true;
-    QTest::newRow("29 February of 1909") << "09022900129" << true << QDate() << false;
-    QTest::newRow("month 13") << "05330112306" << true << QDate() << false;
+    QTest::newRow("1800s: month + 80") << "82810101238" << true << QDate(1882, 1, 1) << true << false;
+    QTest::newRow("1900s") << "08031401236" << true << QDate(1908, 3, 14) << true << false;
+    QTest::newRow("2000s: month + 20") << "08231401249" << true << QDate(2008, 3, 14) << false << false;
+    QTest::newRow("2100s: month + 40") << "02412900008" << true << QDate(2102, 1, 29) << false << true;
+    QTest::newRow("2200s: month + 60") << "00612900000" << true << QDate(2200, 1, 29) << false << true;
+    QTest::newRow("29 February of a leap year")
+        << "08222900128" << true << QDate(2008, 2, 29) << false << false;
+    QTest::newRow("wrong check digit") << "08231401233" << false << QDate(2008, 3, 14) << true << false;
+    QTest::newRow("29 February of 1909") << "09022900129" << true << QDate() << false << false;
+    QTest::newRow("month 13") << "05330112306" << true << QDate() << false << false;
+    QTest::newRow("today") << "25290100005" << true << QDate(2025, 9, 1) << false << false;
+    QTest::newRow("tomorrow") << "25290200002" << true << QDate(2025, 9, 2) << false << true;
 }
 
 void TestStudentImport::peselDecoder()
@@ -223,13 +239,17 @@ void TestStudentImport::peselDecoder()
     QFETCH(bool, checkDigitOk);
     QFETCH(QDate, date);
     QFETCH(bool, male);
+    QFETCH(bool, future);
+    const FixedClock clock(QDateTime(QDate(2025, 9, 1), QTime(21, 0), Qt::UTC));
     const Pesel::Decoded d = Pesel::decode(pesel);
     QVERIFY(d.elevenDigits);
     QCOMPARE(d.checkDigitOk, checkDigitOk);
     QCOMPARE(d.dateOk, date.isValid());
     QCOMPARE(d.birthDate, date);
     QCOMPARE(d.male, male);
-    QCOMPARE(d.valid(), checkDigitOk && date.isValid());
+    QCOMPARE(d.inFuture, future);
+    QCOMPARE(d.valid(), checkDigitOk && date.isValid() && !future);
+    QCOMPARE(Pesel::faults(pesel).isEmpty(), d.valid());
     for (const QString& other : {pesel.left(10), pesel + QLatin1Char('1'), pesel.left(10) + QLatin1Char('X')})
         QVERIFY(!Pesel::decode(other).elevenDigits);
 }
@@ -241,9 +261,9 @@ void TestStudentImport::rowStates_data()
     // What the student form's rows get: surname, first name, birth day, year, sex.
     QTest::addColumn<QStringList>("values");
 
-    QTest::newRow("PESEL gives date and sex; first of the names")
+    QTest::newRow("PESEL gives date and sex; every first name")
         << QByteArray("1;Wiśniewska;Zofia Maria;08231401249;;Kraków;małopolskie;") << "do dodania"
-        << QStringList{"Wiśniewska", "Zofia", "14 marca", "2008 r.", "kobieta"};
+        << QStringList{"Wiśniewska", "Zofia Maria", "14 marca", "2008 r.", "kobieta"};
     QTest::newRow("ISO date, apostrophe and hyphen, small first letter")
         << QByteArray("2;o'Connor-Żak;łucja;;2008-07-01;;;K") << "do dodania"
         << QStringList{"O'Connor-Żak", "łucja", "1 lipca", "2008 r.", "kobieta"};
@@ -272,13 +292,30 @@ void TestStudentImport::rowStates_data()
     QTest::newRow("date that does not exist")
         << QByteArray("10;Lis;Ewa;;31.02.2008;;;K") << "data urodzenia \u201E31.02.2008\u201D nie istnieje"
         << QStringList();
-    QTest::newRow("no sex anywhere") << QByteArray("11;Lis;Ewa;;;;;") << "brak płci" << QStringList();
+    QTest::newRow("no sex anywhere") << QByteArray("11;Lis;Ewa;;;;;")
+                                     << "do dodania (uwaga: brak płci (zostanie zapytana przy imporcie))"
+                                     << QStringList{"Lis", "Ewa", "", "", ""};
+    QTest::newRow("ten digits: leading zero offered")
+        << QByteArray("16;Lis;Ewa;8231401249;;;;K")
+        << "numer PESEL 8231401249 ma 10 cyfr: brak wiodącego zera? Poprawny byłby 08231401249"
+        << QStringList();
+    QTest::newRow("PESEL in the future")
+        << QByteArray("17;Lis;Ewa;30210101231;;;;K")
+        << "do dodania (uwaga: numer PESEL zawiera datę urodzenia z przyszłości (01.01.2030))"
+        << QStringList{"Lis", "Ewa", "", "", "kobieta"};
+    QTest::newRow("a date the list spoils, the PESEL gives")
+        << QByteArray("18;Lis;Ewa;08231401249;14.13.2008;;;")
+        << "do dodania (uwaga: data urodzenia \u201E14.13.2008\u201D nie istnieje: przyjęto datę z numeru "
+           "PESEL)"
+        << QStringList{"Lis", "Ewa", "14 marca", "2008 r.", "kobieta"};
     QTest::newRow("more fields than the header")
         << QByteArray("12;Lis;Ewa;;;;;K;x") << "liczba pól w wierszu (9) różni się od liczby kolumn (8)"
         << QStringList();
-    QTest::newRow("fewer fields than the header")
-        << QByteArray("13;Lis;Ewa") << "liczba pól w wierszu (3) różni się od liczby kolumn (8); brak płci"
-        << QStringList();
+    QTest::newRow("fewer fields than the header") << QByteArray("13;Lis;Ewa")
+                                                  << "liczba pól w wierszu (3) różni się od liczby kolumn "
+                                                     "(8) (uwaga: brak płci (zostanie zapytana przy "
+                                                     "imporcie))"
+                                                  << QStringList();
     QTest::newRow("line break in a name")
         << QByteArray("15;\"Lis\r\nNowak\";Ewa;;;;;K") << "pole \u201ENazwisko\u201D zawiera podział wiersza"
         << QStringList();
@@ -292,6 +329,7 @@ void TestStudentImport::rowStates()
     QFETCH(QByteArray, line);
     QFETCH(QString, state);
     QFETCH(QStringList, values);
+    const FixedClock clock(QDateTime(QDate(2025, 9, 1), QTime(12, 0), Qt::UTC));
 
     StudentImport::Source source;
     QCOMPARE(StudentImport::read(QString::fromUtf8(Header + line), QLatin1Char(';'), source),
@@ -356,10 +394,9 @@ void TestStudentImport::mappingAndEncodingChosenInWindow()
     QCOMPARE(window.source().header, (QStringList{"Kolumna 1", "Kolumna 2", "Kolumna 3", "Kolumna 4"}));
     QCOMPARE(window.rows().size(), 2);
     // Two students without a number would be one table.
-    QCOMPARE(
-        window.rows().at(0).errors,
-        QStringLiteral("brak nazwiska; brak imienia; brak płci; bez numeru PESEL, jak wiersz 2: w rejestrze "
-                       "może być tylko jeden uczeń bez numeru PESEL"));
+    QCOMPARE(window.rows().at(0).errors,
+             QStringLiteral("brak nazwiska; brak imienia; bez numeru PESEL, jak wiersz 2: w rejestrze "
+                            "może być tylko jeden uczeń bez numeru PESEL"));
     window.setColumn(3, StudentImport::Column::Pesel);
     window.setColumn(0, StudentImport::Column::Surname);
     window.setColumn(1, StudentImport::Column::Surname); // a meaning belongs to one column
@@ -429,7 +466,7 @@ void TestStudentImport::importIntoRegisterAndSave()
         prompts->texts().last(),
         QStringLiteral("Wczytano uczniów: 1 (nowych: 1, zastąpionych: 0).\nWierszy z błędami, których nie "
                        "wczytano: 3."));
-    QCOMPARE(tree(), (QStringList{"Lis Ewa", "Wiśniewska Zofia"}));
+    QCOMPARE(tree(), (QStringList{"Lis Ewa", "Wiśniewska Zofia Maria"}));
     QVERIFY(main()->unsavedChanges());
     QStringList towns;
     QVERIFY(bFunStudentDataLoadCityList(env->buf, towns));
@@ -529,6 +566,162 @@ void TestStudentImport::largeListAsksFirst()
                  "minut, a rejestr z tyloma uczniami działa wolniej.\nCzy mimo to wczytać wszystkich ?"));
     QCOMPARE(prompts->shown.last().defaultAnswer, Prompts::Answer::No);
     QVERIFY(!QFile::exists(workingCopy()));
+}
+
+void TestStudentImport::sexAskedOnce_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QByteArray>("sex"); // stored for Nowak Anna
+
+    const QStringList all{"Lis Jan", "Nowak Anna", "Żak Ola"};
+    QTest::newRow("kobieta") << 0 << all << QByteArray("kobieta");
+    QTest::newRow("mężczyzna") << 1 << all
+                               << QByteArray("m\xEA\xBF"
+                                             "czyzna");
+    QTest::newRow("left out") << 2 << QStringList{"Żak Ola"} << QByteArray("<0 rows>");
+    QTest::newRow("Anuluj") << 3 << QStringList() << QByteArray();
+}
+
+void TestStudentImport::sexAskedOnce()
+{
+    QFETCH(int, answer);
+    QFETCH(QStringList, tree);
+    QFETCH(QByteArray, sex);
+    // Two pupils give no sex and no PESEL to take it from; the third has a PESEL.
+    const QString path = file(QStringLiteral("lista.csv"), "Nazwisko;Imię;PESEL;Płeć\r\nNowak;Anna;A1;\r\n"
+                                                           "Lis;Jan;A2;\r\n\xC5\xBB"
+                                                           "ak;Ola;08231401249;\r\n");
+    prompts->choices.enqueue(answer);
+    importFile(path);
+    QCOMPARE(prompts->shown.first().kind, ShownBox::Kind::OpenFile);
+    const ShownBox& question = prompts->shown.at(1);
+    QCOMPARE(question.text,
+             QStringLiteral("Uczniowie bez płci i bez numeru PESEL, z którego można ją odczytać: 2 "
+                            "(wiersze: 2, 3).\nJaką płeć im wpisać ?"));
+    QCOMPARE(question.choices, (QStringList{"kobieta", "mężczyzna", "Pomiń tych uczniów", "Anuluj"}));
+    QCOMPARE(question.defaultChoice, 3);
+    // Asked once for all of them.
+    QCOMPARE(std::count_if(prompts->shown.cbegin(), prompts->shown.cend(),
+                           [](const ShownBox& box) { return box.kind == ShownBox::Kind::Choice; }),
+             1);
+    QCOMPARE(this->tree(), tree);
+    if (sex.isEmpty()) {
+        QVERIFY(!QFile::exists(workingCopy()));
+        return;
+    }
+    QCOMPARE(stored(workingCopy(), "PESELA1", "DANE UCZNIA", "Plec_DATA_COMBOBOX"), sex);
+    QCOMPARE(stored(workingCopy(), "PESEL08231401249", "DANE UCZNIA", "Plec_DATA_COMBOBOX"),
+             QByteArray("kobieta"));
+}
+
+void TestStudentImport::stoppedOrFailedImportLeavesRegister_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Anuluj while storing")
+        << true << "Import został przerwany: żaden uczeń nie został zapisany.";
+    QTest::newRow("the disk fills") << false << "Błąd zapisu danych.\n\nŻaden uczeń nie został zapisany.\n\n";
+}
+
+void TestStudentImport::stoppedOrFailedImportLeavesRegister()
+{
+    QFETCH(bool, stop);
+    QFETCH(QString, message);
+    QCOMPARE(iFunCheckIsStudentExists(env->buf, workingCopy(), QStringLiteral("x"), true), 0);
+    QVERIFY(bFunStoreStudents(
+        env->buf, workingCopy(),
+        {{QStringLiteral("PESEL08270104628"),
+          {{"DANE UCZNIA", "Nazwisko_DATA_EDIT", "Lis"}, {"DANE UCZNIA", "Imie_DATA_EDIT", "Ewa"}}}}));
+    main()->vFunRefreshStudentList();
+    const QByteArray before = RawFile::bytes(workingCopy());
+    // A list long enough to show its progress from the start.
+    QByteArray list = Header;
+    for (int i = 0; i < 300; ++i)
+        list += QByteArray::number(i) + ";Nowak;Anna;A" + QByteArray::number(i) + ";;;;K\r\n";
+    std::unique_ptr<FileSizeLimit> diskFull;
+    importFile(file(QStringLiteral("szkola.csv"), list), [&](TFImportUczniow* window) {
+        if (!stop) {
+            diskFull = std::make_unique<FileSizeLimit>(before.size() + 16 * 1024);
+            return;
+        }
+        QTimer::singleShot(0, window, [window] {
+            auto* progress = window->findChild<QProgressDialog*>();
+            QVERIFY(progress);
+            QVERIFY(progress->isVisible());
+            QCOMPARE(progress->labelText(), QStringLiteral("Zapisywanie uczniów w rejestrze…"));
+            progress->cancel();
+        });
+    });
+    diskFull.reset();
+    QVERIFY2(prompts->texts().last().startsWith(message), qPrintable(prompts->texts().last()));
+    QCOMPARE(RawFile::bytes(workingCopy()), before);
+    QVERIFY(!QFile::exists(workingCopy() + QStringLiteral("-journal")));
+    QCOMPARE(tree(), QStringList{"Lis Ewa"});
+    QVERIFY(!main()->unsavedChanges());
+}
+
+void TestStudentImport::notAListRefusedAtOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo"
+                          << "Nie można odczytać pliku:\n%1\nTo nie jest plik.";
+    QTest::newRow("folder") << "folder"
+                            << "Nie można odczytać pliku:\n%1\nTo nie jest plik.";
+    QTest::newRow("9 MB")
+        << "large"
+        << "Nie można wczytać listy uczniów z pliku:\n%1\nPlik jest większy niż 8 MB, a lista "
+           "uczniów nigdy nie jest tak duża.";
+}
+
+void TestStudentImport::notAListRefusedAtOnce()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString path = env->root() + QStringLiteral("/lista.csv");
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly) && QFile::resize(path, 9 * 1024 * 1024));
+    // A pipe opened for reading would wait here for a writer that never comes.
+    prompts->files.enqueue(path);
+    main()->Importujuczniow1Click();
+    QCOMPARE(prompts->texts(), QStringList{reason.arg(path)});
+    QVERIFY(!QFile::exists(workingCopy()));
+}
+
+void TestStudentImport::previewIsOneTabStop()
+{
+    TFImportUczniow window;
+    QVERIFY(window.setFile(QStringLiteral("lista.csv"), Header + "1;Nowak;Anna;08231401249;;;;\r\n", {}));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* table = window.findChild<QTableView*>(QStringLiteral("PodgladTableView"));
+    auto* current = window.findChild<QComboBox*>(QStringLiteral("BiezacaKolumnaComboBox"));
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(0, 3)); // "Nazwisko"
+    // The arrows move inside the table, and the list below follows the column.
+    QTest::keyClick(table, Qt::Key_Right);
+    QCOMPARE(table->currentIndex().column(), 4);
+    QCOMPARE(current->currentText(), QStringLiteral("Imiona"));
+    QVERIFY(current->accessibleDescription().contains(QStringLiteral("Imiona")));
+    // The keyboard's way to a column's meaning is the list below; the lists above are for the mouse.
+    current->setFocus();
+    QTest::keyClick(current, Qt::Key_Down);
+    QCOMPARE(window.mapping().at(2), StudentImport::Column::Pesel);
+    QCOMPARE(window.mapping().at(3), StudentImport::Column::Skip);
+    // Tab leaves the table at once, for the list below it.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), current);
+    for (QComboBox* list :
+         window.findChildren<QComboBox*>(QRegularExpression(QStringLiteral("^KolumnaComboBox"))))
+        QCOMPARE(list->focusPolicy(), Qt::ClickFocus);
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("KolumnyLabel"))->buddy(), table);
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("BiezacaKolumnaLabel"))->buddy(), current);
 }
 
 QTEST_MAIN(TestStudentImport)
