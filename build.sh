@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
           libsqlite3-dev libssl-dev libemf2svg-dev libbenchmark-dev fonts-liberation2 fonts-dejavu-core
-          qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils
+          qt6-translations-l10n xdg-utils libcups2-dev cups printer-driver-cups-pdf poppler-utils ghostscript
           libfile-mimeinfo-perl desktop-file-utils appstream shared-mime-info dpkg-dev file
           clang-format lintian libxcb1-dev xvfb xauth)
 

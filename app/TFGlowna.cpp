@@ -774,6 +774,9 @@ PageOptions TFGlowna::pageOptions() const
     options.wordWrap = cbWordWrap->isChecked();
     options.highlightMode = m_highlightMode;
     options.highlighted = m_highlightedName;
+    // The preview fits the values for the sheet the print dialog last placed the page on.
+    if (m_windows.drukuj.isBuilt() && m_windows.drukuj)
+        options.paperScale = m_windows.drukuj->paperScale();
     return options;
 }
 
@@ -979,7 +982,17 @@ void TFGlowna::DrukujToolButtonClick()
         name.replace(QLatin1Char('/'), QLatin1Char('-'));
         m_windows.drukuj->setPage(m_pagePicture, m_pageCount, name);
         m_windows.drukuj->setClippedFields(m_clippedFields);
+        DocumentForm* form =
+            document == kTransferNotice ? m_windows.zawiadomienie.get() : m_windows.potwierdzenie.get();
+        m_windows.drukuj->setPageRedraw([this, form](qreal paperScale, QPicture& page, QStringList& clipped) {
+            PageOptions options = pageOptions();
+            options.paperScale = paperScale;
+            PageRenderer renderer(m_buf, options, strFunGetMainDirPath(m_buf));
+            renderer.record(page, m_calibEntries, pageTextsOf(*form), true);
+            clipped = clippedLines(*form, renderer);
+        });
         m_windows.drukuj->exec();
+        m_windows.drukuj->setPageRedraw(nullptr);
     }
     m_printing = false;
 }

@@ -72,7 +72,10 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
         m_windows.daneUcznia->FillFields(stored.at(index));
         form->FillFields(stored.at(index));
         QPicture picture;
-        PageRenderer renderer(m_buf, options, mainDir);
+        // Drawn once "Drukuj" is pressed: fitted for the sheet of the chosen profile.
+        PageOptions fitted = options;
+        fitted.paperScale = m_windows.drukuj->paperScale();
+        PageRenderer renderer(m_buf, fitted, mainDir);
         renderer.record(picture, entries, pageTextsOf(*form), true);
         for (const QString& line : clippedLines(*form, renderer))
             page.clippedFields << name + QStringLiteral(" – ") + line;

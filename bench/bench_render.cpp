@@ -10,6 +10,7 @@
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/Environment.h"
 #include "printing/PageRenderer.h"
+#include "printing/TFDrukujSheet.h"
 #include "prompts/Prompts.h"
 #include "storage/DataPaths.h"
 
@@ -174,6 +175,35 @@ void BM_PagePicture_EveryFieldFitted(benchmark::State& state)
     }
 }
 
+// Every variable field 200 characters long on a page reduced onto the sheet as the
+// installed profile reduces it: each one is cut, drawn only as far as it is seen.
+void BM_PagePicture_EveryFieldCut(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    MessageBuffer buf;
+    PageOptions options;
+    options.paperScale = DrukujSheet::paperScale({10, 7, 200, 289});
+    PageRenderer renderer(buf, options, f.dir.path());
+    const PageTexts form = pageTextsOf(*f.windows.zawiadomienie);
+    const QString longValue =
+        QStringLiteral("Szkoły Podstawowej nr 12 im. Tadeusza Kościuszki w Tomaszowie Mazowieckim ")
+            .repeated(3)
+            .left(200);
+    const PageTexts texts = [&form, &longValue](const QString& name) -> std::optional<QString> {
+        std::optional<QString> text = form(name);
+        if (text && name.contains(QLatin1String("ZMIENNA_")))
+            *text = longValue;
+        return text;
+    };
+    QPicture picture;
+    for (auto _ : state) {
+        renderer.record(picture, f.entries, texts, false);
+        benchmark::DoNotOptimize(picture.size());
+    }
+    if (renderer.clipped().isEmpty())
+        state.SkipWithError("no field was cut");
+}
+
 void BM_PagePicture_Baseline(benchmark::State& state)
 {
     Fixture& f = fixture();
@@ -212,6 +242,7 @@ void BM_PreviewRedraw_Baseline(benchmark::State& state)
 
 BENCHMARK(BM_PagePicture_Program)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PagePicture_EveryFieldFitted)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PagePicture_EveryFieldCut)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PagePicture_Baseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewRedraw_Program)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewRedraw_Baseline)->Unit(benchmark::kMillisecond);

@@ -9,6 +9,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -54,10 +55,9 @@ const QString kEdit = QStringLiteral("_STR1_DATA_EDIT");
 const QString kCombo = QStringLiteral("_STR1_DATA_COMBOBOX");
 const QString kDots = QStringLiteral("_STR1_LINIA_Z_KROPEK");
 
-// A fitted text is drawn no smaller than this share of its calibrated size, nor below
-// 7 points; it goes onto a second line only in a box this many of its lines tall.
+// A fitted value is drawn no smaller than this share of its calibrated size, nor below
+// 7 points on paper; it goes onto a second line only in a box this many of its lines tall.
 constexpr qreal kSmallestShare = 0.6;
-constexpr qreal kSmallestPoints = 7;
 constexpr qreal kLinesForWrap = 1.8;
 constexpr qreal kLineStep = 1.05; // of the font's line spacing
 
@@ -75,6 +75,55 @@ QString withoutYearMark(const QString& value)
         return value; // a word that ends in "r.", not the year's mark
     const QString rest = trimmed.chopped(kYearMark.size()).trimmed();
     return rest.isEmpty() ? value : rest;
+}
+
+// `wanted` moved into [low, high]; when even that is too narrow (a text as wide as its
+// place but for the last bits of a division) it starts at `low`.
+qreal placeWithin(qreal low, qreal wanted, qreal high)
+{
+    return qMax(low, qMin(wanted, high));
+}
+
+// The share of its calibrated size below which a value of `em` page units would print
+// smaller than the floor on paper; never above 1, as a value is never enlarged.
+qreal smallestShare(qreal em, qreal paperScale)
+{
+    // A page that cannot be placed on the sheet counts as printed at its own size.
+    const qreal scale = paperScale > 0 ? paperScale : 1;
+    const qreal points = em * scale * 72.0 / PageRenderer::UnitsPerInch;
+    if (points <= 0)
+        return 1;
+    return qMin<qreal>(1, qMax(kSmallestShare, PageRenderer::SmallestPointsOnPaper / points));
+}
+
+// The beginning of `line` that fits `room` page units at `scale`, whole characters only:
+// what is cut off a value is left out of the drawing, so that no reader of the printed
+// file finds words that are not on the sheet.
+QString fittingPart(const QString& line, const QFontMetricsF& metrics, qreal scale, qreal room)
+{
+    const auto fits = [&](qsizetype length) {
+        return metrics.horizontalAdvance(line.left(length)) * scale <= room + 0.01;
+    };
+    if (fits(line.size()))
+        return line;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, line);
+    QList<qsizetype> ends;
+    for (qsizetype at = characters.toNextBoundary(); at > 0; at = characters.toNextBoundary())
+        ends << at;
+    // The widths of the beginnings grow with their length: the longest that fits is found
+    // by halving.
+    qsizetype low = 0, high = ends.size(); // ends[low - 1] fits, ends[high] does not
+    while (low < high) {
+        const qsizetype mid = (low + high) / 2;
+        if (fits(ends.at(mid)))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    QString part = low == 0 ? QString() : line.left(ends.at(low - 1));
+    while (part.endsWith(QLatin1Char(' ')))
+        part.chop(1);
+    return part;
 }
 
 bool sameLine(const PageRenderer::TextPlan& a, const PageRenderer::TextPlan& b)
@@ -287,7 +336,8 @@ void PageRenderer::planTexts(const QList<CalibEntry>& entries, const PageTexts& 
         plan.right = plan.left + plan.width;
         if (plan.align == 3 && plan.width <= x2 - x1)
             plan.right = x2;
-        if (plan.left >= x1 && plan.right <= x2) {
+        // A label stands where the calibration puts it, even past its box.
+        if (!plan.value || (plan.left >= x1 && plan.right <= x2)) {
             plan.fitLeft = plan.left;
             plan.fitRight = plan.right;
         } else {
@@ -296,9 +346,12 @@ void PageRenderer::planTexts(const QList<CalibEntry>& entries, const PageTexts& 
         }
     }
 
-    // A quarter of an em from the nearest text beside it on the same line.
+    // A value keeps a quarter of an em from the nearest text beside it on the same line;
+    // the labels, the form's own wording, are never moved or made smaller.
     for (const qsizetype i : std::as_const(drawn)) {
         TextPlan& plan = m_plans[i];
+        if (!plan.value)
+            continue;
         const qreal gap = plan.em / 4.0;
         const qreal centre = (plan.fitLeft + plan.fitRight) / 2;
         qreal areaLeft = plan.box.left();
@@ -307,9 +360,10 @@ void PageRenderer::planTexts(const QList<CalibEntry>& entries, const PageTexts& 
             const TextPlan& other = m_plans.at(j);
             if (j == i || !sameLine(plan, other))
                 continue;
-            if (other.fitLeft >= centre)
+            // A neighbour is on the side of its middle, even when it reaches into this box.
+            if ((other.fitLeft + other.fitRight) / 2 >= centre)
                 areaRight = qMin(areaRight, other.fitLeft - gap);
-            else if (other.fitRight <= centre)
+            else
                 areaLeft = qMax(areaLeft, other.fitRight + gap);
         }
         if (plan.width <= 0 || (plan.left >= areaLeft && plan.right <= areaRight))
@@ -325,8 +379,7 @@ void PageRenderer::fitIntoArea(TextPlan& plan, qreal areaLeft, qreal areaRight) 
     plan.areaLeft = areaLeft;
     plan.areaRight = qMax(areaLeft, areaRight);
     const qreal room = plan.areaRight - plan.areaLeft;
-    const qreal points = plan.em * 72.0 / UnitsPerInch;
-    const qreal smallest = qMin<qreal>(1, qMax(kSmallestShare, kSmallestPoints / points));
+    const qreal smallest = smallestShare(plan.em, m_options.paperScale);
     const qreal single = room / plan.width;
     if (single >= smallest) {
         plan.fit = Fit::Scaled;
@@ -404,14 +457,18 @@ void PageRenderer::drawFitted(const TextPlan& plan)
         // A cut text shows its beginning; any other keeps its alignment within its place.
         if (plan.fit != Fit::Clipped) {
             if (plan.align == 2)
-                x = plan.areaRight - width;
+                x = placeWithin(plan.areaLeft, plan.areaRight - width, plan.areaRight);
             else if (plan.align != 0 && plan.align != 3)
-                x = qBound(plan.areaLeft, centre - width / 2, plan.areaRight - width);
+                x = placeWithin(plan.areaLeft, centre - width / 2, plan.areaRight - width);
         }
+        const QString drawn =
+            plan.fit == Fit::Clipped ? fittingPart(line, metrics, s, plan.areaRight - plan.areaLeft) : line;
+        if (drawn.isEmpty())
+            continue;
         p.save();
         p.translate(x, firstBaseline + lineStep * i);
         p.scale(s, s);
-        p.drawText(QPointF(0, 0), line);
+        p.drawText(QPointF(0, 0), drawn);
         p.restore();
     }
     p.restore();

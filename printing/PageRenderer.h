@@ -4,9 +4,10 @@
 // and the calibration editor; it paints on any QPainter, normally recording a QPicture
 // of 885 x 1314 page units at 96 units per inch.
 //
-// A text too wide for its box, or standing too close to the text of its neighbour on
-// the same line, is drawn smaller, then on two lines, and as a last resort at its
-// smallest size cut at the box; such cut fields are reported to the caller.
+// The fixed wording of a form (its labels) is always drawn at its calibrated size and
+// place. A value too wide for its box, or standing too close to the text of its
+// neighbour on the same line, is drawn smaller, then on two lines, and as a last resort
+// at its smallest size cut at the box; such cut fields are reported to the caller.
 #pragma once
 
 #include "documents/FormTable.h"
@@ -33,6 +34,9 @@ struct PageOptions {
     bool wordWrap = false;   // "Ogranicz pola tekstowe": texts are cut at their boxes
     bool highlightMode = false;
     QString highlighted; // the object chosen in the calibration editor
+    // How much the page is reduced on the sheet (the margin profile's rectangle against
+    // the page's own size at 96 units per inch): a fitted value stays legible on paper.
+    qreal paperScale = 1;
 };
 
 // Where the calibration editor wants the preview to show the highlighted object.
@@ -84,6 +88,8 @@ public:
     static bool isMark(const QString& name);
     // A font size in points as a character height in page units.
     static int pixelSize(int points);
+    // The smallest size a value is fitted at, in points on paper.
+    static constexpr qreal SmallestPointsOnPaper = 7;
     // Replays the page picture stretched into `target` (in the painter's coordinates),
     // whatever the resolution of the painter's device.
     static void stretch(QPainter& painter, const QPicture& picture, const QRectF& target);

@@ -692,6 +692,11 @@ DrukujSheet::Edges TFDrukuj::page1Edges() const
             m_edits[0][Right]->text().toInt(), m_edits[0][Bottom]->text().toInt()};
 }
 
+qreal TFDrukuj::paperScale() const
+{
+    return DrukujSheet::paperScale(page1Edges());
+}
+
 void TFDrukuj::reportFailure(const QString& text, const QString& fun)
 {
     m_buf.reset(text);
@@ -802,6 +807,9 @@ void TFDrukuj::DrukujButtonClick()
             accept();
         return;
     }
+    // The values are fitted for the sheet as the chosen profile places the page on it.
+    if (m_redrawPage)
+        m_redrawPage(paperScale(), m_page, m_clippedFields);
     // Paper is not used before the user knows that some values will be cut.
     if (!m_clippedFields.isEmpty() &&
         !Prompts::instance().askProceed(this, PageRenderer::clippedWarning(m_clippedFields),

@@ -42,6 +42,12 @@ public:
     void setPage(const QPicture& picture, int pageCount, const QString& proposedPdfName);
     // The fields of that page cut at their boxes, one line each; printing warns first.
     void setClippedFields(const QStringList& lines) { m_clippedFields = lines; }
+    // Draws the page again for the sheet it is printed on, given how much the chosen margin
+    // profile reduces it: the page and its cut fields. Called once "Drukuj" is pressed.
+    using PageRedraw = std::function<void(qreal paperScale, QPicture& page, QStringList& clippedFields)>;
+    void setPageRedraw(PageRedraw redraw) { m_redrawPage = std::move(redraw); }
+    // How much the page edges of page 1 reduce the page on the sheet.
+    qreal paperScale() const;
     // Instead of one page: a job of `count` pages, one sheet each, prepared by `drawPage`
     // in order once "Drukuj" is pressed, under a progress window whose "Anuluj" stops
     // between pages before anything is printed or written.
@@ -93,6 +99,7 @@ private:
     QString m_pdfName;
     MarginProfileList m_profiles;
     QStringList m_clippedFields;
+    PageRedraw m_redrawPage;
     int m_batchCount = 0;
     BatchPageSource m_drawBatchPage;
     // What the set-up dialog chose for the printer it was opened for.

@@ -27,6 +27,18 @@ int millimetresToPixels(int mm, int dpi)
 
 namespace DrukujSheet {
 
+qreal paperScale(const Edges& edges)
+{
+    const qreal across = qreal(qBound(-kMillimetreLimit, edges.right, kMillimetreLimit)) -
+                         qBound(-kMillimetreLimit, edges.left, kMillimetreLimit);
+    const qreal down = qreal(qBound(-kMillimetreLimit, edges.bottom, kMillimetreLimit)) -
+                       qBound(-kMillimetreLimit, edges.top, kMillimetreLimit);
+    if (across <= 0 || down <= 0)
+        return 1;
+    constexpr qreal kMillimetresPerUnit = 25.4 / PageRenderer::UnitsPerInch;
+    return qMin(across / (PageWidth * kMillimetresPerUnit), down / (PageHeight * kMillimetresPerUnit));
+}
+
 QRect deviceRect(const Edges& edges, int dpiX, int dpiY, int offX, int offY)
 {
     const int left = millimetresToPixels(edges.left, dpiX) - offX;

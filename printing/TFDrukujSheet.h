@@ -26,6 +26,11 @@ struct Edges {
     int bottom = 0;
 };
 
+// How much the page is reduced (below 1) or enlarged on the sheet between `edges`: the
+// smaller of the two directions against the page's own size at 96 units per inch; 1 for
+// edges that enclose nothing.
+qreal paperScale(const Edges& edges);
+
 // The page's rectangle in device pixels whose origin is the printable area's corner,
 // `offX`/`offY` being that corner's distance from the sheet's corner:
 // trunc(mm * dpi / 25.4) - offset on every edge.

@@ -9,13 +9,13 @@
 #include "printing/TFDrukujSheet.h"
 #include "storage/DataPaths.h"
 #include "storage/EventLog.h"
+#include "tests/support/RecordingPage.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFontInfo>
 #include <QLabel>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -28,92 +28,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
-
 namespace {
-
-struct Drawn {
-    enum Kind { Text, Line, Rect } kind;
-    QString text;
-    QPointF at; // text: the baseline's start
-    QLineF line;
-    QRectF rect;
-    QFont font;
-    QColor pen;
-    qreal scale = 1; // of a text drawn smaller to fit
-};
-
-// Keeps every text item, line and rectangle in page units, with its font and pen.
-class RecordingEngine : public QPaintEngine
-{
-public:
-    RecordingEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
-    QList<Drawn> drawn;
-
-    bool begin(QPaintDevice*) override { return true; }
-    bool end() override { return true; }
-    void updateState(const QPaintEngineState&) override {}
-    Type type() const override { return QPaintEngine::User; }
-    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    void drawTextItem(const QPointF& p, const QTextItem& item) override
-    {
-        if (!item.text().trimmed().isEmpty())
-            add({Drawn::Text, item.text(), painter()->transform().map(p), {}, {}, item.font()});
-    }
-    void drawLines(const QLineF* lines, int count) override
-    {
-        for (int i = 0; i < count; ++i)
-            add({Drawn::Line, {}, {}, painter()->transform().map(lines[i])});
-    }
-    void drawRects(const QRectF* rects, int count) override
-    {
-        for (int i = 0; i < count; ++i)
-            add({Drawn::Rect, {}, {}, {}, painter()->transform().mapRect(rects[i])});
-    }
-    using QPaintEngine::drawLines; // the integer forms come here converted
-    using QPaintEngine::drawRects;
-
-private:
-    void add(Drawn d)
-    {
-        d.pen = painter()->pen().color();
-        d.scale = painter()->transform().m22();
-        drawn.append(d);
-    }
-};
-
-// A page of 885 x 1314 units at 96 units per inch that records instead of painting.
-class RecordingDevice : public QPaintDevice
-{
-public:
-    RecordingEngine engine;
-    QPaintEngine* paintEngine() const override { return const_cast<RecordingEngine*>(&engine); }
-
-protected:
-    int metric(PaintDeviceMetric m) const override
-    {
-        switch (m) {
-        case PdmWidth:
-            return PageRenderer::PageWidth;
-        case PdmHeight:
-            return PageRenderer::PageHeight;
-        case PdmWidthMM:
-            return 234;
-        case PdmHeightMM:
-            return 348;
-        case PdmNumColors:
-            return INT_MAX;
-        case PdmDepth:
-            return 32;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(devicePixelRatioFScale());
-        default:
-            return 96; // every resolution
-        }
-    }
-};
 
 CalibEntry entry(const QString& name, int x1, int x2, int y2,
                  const QString& font = QStringLiteral("Times New Roman"), int size = 12, int align = 0)

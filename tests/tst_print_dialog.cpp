@@ -378,6 +378,48 @@ private Q_SLOTS:
         QCOMPARE(m_dialog->isVisible(), !printAnyway);
     }
 
+    // The page is drawn again for the profile chosen when "Drukuj" is pressed, and the
+    // cut fields named are those of that drawing.
+    void pageIsFittedForTheChosenProfile_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<int>("wider"); // clicks on "wider"
+        QTest::addColumn<QList<int>>("edges");
+        QTest::newRow("Domyślne") << QStringLiteral("Domyślne") << 0 << QList<int>{10, 7, 200, 289};
+        QTest::newRow("Wąskie marginesy")
+            << QStringLiteral("Wąskie marginesy") << 0 << QList<int>{8, 5, 202, 293};
+        QTest::newRow("widened by hand") << QStringLiteral("Domyślne") << 3 << QList<int>{7, 7, 203, 289};
+    }
+    void pageIsFittedForTheChosenProfile()
+    {
+        QFETCH(QString, profile);
+        QFETCH(int, wider);
+        QFETCH(QList<int>, edges);
+        // The page is 885 x 1314 units at 96 to the inch; its text shrinks as the more
+        // reduced of its two directions.
+        const qreal scale =
+            qMin((edges[2] - edges[0]) / (885 * 25.4 / 96), (edges[3] - edges[1]) / (1314 * 25.4 / 96));
+        combo("MarginesyComboBox")->setCurrentText(profile);
+        for (int i = 0; i < wider; ++i)
+            click(QStringLiteral("SpeedButton9"));
+        QCOMPARE(edits(1), edges);
+        m_dialog->setClippedFields({QStringLiteral("stare")});
+        QList<qreal> drawnFor;
+        m_dialog->setPageRedraw([&drawnFor](qreal paperScale, QPicture&, QStringList& clipped) {
+            drawnFor << paperScale;
+            clipped = {QStringLiteral("Powód przekazania: „zmiana miejsca zamieszkania…”")};
+        });
+        choosePrinter(TFDrukuj::pdfChoice());
+        m_prompts->choices << 1;
+        click(QStringLiteral("DrukujButton"));
+        QCOMPARE(drawnFor.size(), 1);
+        QVERIFY2(qAbs(drawnFor.first() - scale) < 1e-9, qPrintable(QString::number(drawnFor.first())));
+        QCOMPARE(m_prompts->texts(),
+                 QStringList(QStringLiteral("Niektóre pola nie mieszczą się w wyznaczonym miejscu i zostaną "
+                                            "obcięte:\nPowód przekazania: „zmiana miejsca zamieszkania…”")));
+        m_dialog->setPageRedraw(nullptr);
+    }
+
     // A PDF that cannot be written whole is not written at all; the file it was to
     // replace stays as it was.
     void fullDiskLeavesNoBrokenPdf()
