@@ -16,12 +16,12 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QUrl>
 
@@ -60,17 +60,18 @@ using DialogRows::button;
 using DialogRows::label;
 using DialogRows::list;
 
-// A read-only millimetre edit of a position group; `role` is its accessible name.
+// A millimetre field of a position group; `role` is its accessible name. The fields of
+// a page come in the tab order before its arrows.
 constexpr ComponentEntry edge(const char* name, const char* role, int page, int row)
 {
     return {.name = name,
-            .kind = ComponentKind::Edit,
+            .kind = ComponentKind::Number,
             .text = role,
             .left = Column[page] + 72,
             .top = PositionTop + 22 + 26 * row,
-            .width = 56,
+            .width = 66,
             .height = 22,
-            .readOnly = true};
+            .tab = 9 + 8 * page + row};
 }
 
 constexpr ComponentEntry edgeLabel(const char* name, const char* caption, int page, int row,
@@ -108,9 +109,9 @@ constexpr ComponentEntry Form[] = {
     edgeLabel("Label11", "Dolny:", 1, 3, "Strona2DolnyEdit"),
     edge("Strona2DolnyEdit", "Strona 2, dolna krawędź (mm)", 1, 3),
 
-    button("PomocButton", "Po&moc", 12, 446, 100, 25),
-    button("DrukujButton", "&Drukuj", 336, 446, 100, 26),
-    button("AnulujButton", "&Anuluj", 448, 446, 100, 27),
+    button("PomocButton", "Po&moc", 12, 446, 100, 33),
+    button("DrukujButton", "&Drukuj", 336, 446, 100, 34),
+    button("AnulujButton", "&Anuluj", 448, 446, 100, 35),
 };
 
 // The check box takes its place in the tab order through the same kind of row.
@@ -147,7 +148,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft + 30,
      CrossTop,
-     9,
+     13,
      {{Top, -1, true}, {Bottom, -1, false}}},
     {"SpeedButton2",
      "Strona 1: wydruk w lewo",
@@ -156,7 +157,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft,
      CrossTop + 34,
-     10,
+     14,
      {{Left, -1, true}, {Right, -1, true}}},
     {"SpeedButton4",
      "Strona 1: wydruk w prawo",
@@ -165,7 +166,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft + 60,
      CrossTop + 34,
-     11,
+     15,
      {{Left, 1, false}, {Right, 1, false}}},
     {"SpeedButton3",
      "Strona 1: wydruk niżej",
@@ -174,7 +175,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft + 30,
      CrossTop + 68,
-     12,
+     16,
      {{Top, 1, false}, {Bottom, 1, false}}},
     {"SpeedButton5",
      "Strona 2: wydruk wyżej",
@@ -183,7 +184,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft + 30,
      CrossTop,
-     13,
+     21,
      {{Top, -1, true}, {Bottom, -1, false}}},
     {"SpeedButton6",
      "Strona 2: wydruk w lewo",
@@ -192,7 +193,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft,
      CrossTop + 34,
-     14,
+     22,
      {{Left, -1, true}, {Right, -1, false}}},
     {"SpeedButton8",
      "Strona 2: wydruk w prawo",
@@ -201,7 +202,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft + 60,
      CrossTop + 34,
-     15,
+     23,
      {{Left, 1, false}, {Right, 1, false}}},
     {"SpeedButton7",
      "Strona 2: wydruk niżej",
@@ -210,7 +211,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft + 30,
      CrossTop + 68,
-     16,
+     24,
      {{Top, 1, false}, {Bottom, 1, false}}},
     {"SpeedButton9",
      "Strona 1: wydruk szerszy",
@@ -219,7 +220,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 12,
      SizeTop + 22,
-     17,
+     25,
      {{Left, -1, true}, {Right, 1, false}}},
     {"SpeedButton10",
      "Strona 1: wydruk węższy",
@@ -228,7 +229,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 136,
      SizeTop + 22,
-     18,
+     26,
      {{Right, -1, true}, {Left, 1, false}}},
     {"SpeedButton11",
      "Strona 1: wydruk wyższy",
@@ -237,7 +238,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 12,
      SizeTop + 54,
-     19,
+     27,
      {{Top, -1, true}, {Bottom, 1, false}}},
     {"SpeedButton12",
      "Strona 1: wydruk niższy",
@@ -246,7 +247,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 136,
      SizeTop + 54,
-     20,
+     28,
      {{Top, 1, false}, {Bottom, -1, true}}},
     {"SpeedButton13",
      "Strona 2: wydruk szerszy",
@@ -255,7 +256,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 12,
      SizeTop + 22,
-     21,
+     29,
      {{Left, -1, true}, {Right, 1, false}}},
     {"SpeedButton14",
      "Strona 2: wydruk węższy",
@@ -264,7 +265,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 136,
      SizeTop + 22,
-     22,
+     30,
      {{Left, 1, false}, {Right, -1, false}}},
     {"SpeedButton16",
      "Strona 2: wydruk wyższy",
@@ -273,7 +274,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 12,
      SizeTop + 54,
-     23,
+     31,
      {{Top, -1, true}, {Bottom, 1, false}}},
     {"SpeedButton15",
      "Strona 2: wydruk niższy",
@@ -282,7 +283,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 136,
      SizeTop + 54,
-     24,
+     32,
      {{Top, 1, false}, {Bottom, -1, false}}},
 };
 
@@ -376,8 +377,8 @@ TFDrukuj::TFDrukuj(MessageBuffer& buf, QWidget* parent) : QDialog(parent), m_buf
     MarginesyComboBox = findChild<QComboBox*>(QStringLiteral("MarginesyComboBox"));
     for (int page = 0; page < 2; ++page)
         for (int e = 0; e < 4; ++e) {
-            m_edits[page][e] = findChild<QLineEdit*>(QString::fromLatin1(EditNames[page][e]));
-            m_edits[page][e]->setText(QStringLiteral("0"));
+            m_edits[page][e] = findChild<QSpinBox*>(QString::fromLatin1(EditNames[page][e]));
+            m_edits[page][e]->setValue(0);
         }
 
     connect(DrukarkiComboBox, &QComboBox::currentIndexChanged, this, &TFDrukuj::DrukarkiComboBoxChange);
@@ -536,7 +537,7 @@ void TFDrukuj::MarginesyComboBoxChange()
                                   {p.page2X1, p.page2Y1, p.page2X2, p.page2Y2}};
         for (int page = 0; page < 2; ++page)
             for (int e = 0; e < 4; ++e)
-                m_edits[page][e]->setText(QString::number(values[page][e]));
+                m_edits[page][e]->setValue(values[page][e]);
         return;
     }
 }
@@ -545,21 +546,21 @@ void TFDrukuj::nudge(const NudgeButton& button)
 {
     for (int i = 0; i < 2; ++i) {
         const NudgeStep& step = button.steps[i];
-        QLineEdit* edit = m_edits[button.page][step.edge];
-        const int value = edit->text().toInt();
+        QSpinBox* edit = m_edits[button.page][step.edge];
+        const int value = edit->value();
         if (step.guarded && value == 1) {
             if (i == 0)
                 return;
             continue;
         }
         // A stored value at the end of the integer range stays there instead of wrapping round.
-        edit->setText(QString::number(std::clamp<qint64>(qint64(value) + step.delta, INT_MIN, INT_MAX)));
+        edit->setValue(int(std::clamp<qint64>(qint64(value) + step.delta, INT_MIN, INT_MAX)));
     }
 }
 
 MarginProfile TFDrukuj::profileFromEdits(const QString& name) const
 {
-    auto v = [this](int page, Edge e) { return m_edits[page][e]->text().toInt(); };
+    auto v = [this](int page, Edge e) { return m_edits[page][e]->value(); };
     return {name,       v(0, Left), v(0, Top),   v(0, Right), v(0, Bottom),
             v(1, Left), v(1, Top),  v(1, Right), v(1, Bottom)};
 }
@@ -686,8 +687,8 @@ QString TFDrukuj::askPdfFile()
 
 DrukujSheet::Edges TFDrukuj::page1Edges() const
 {
-    return {m_edits[0][Left]->text().toInt(), m_edits[0][Top]->text().toInt(),
-            m_edits[0][Right]->text().toInt(), m_edits[0][Bottom]->text().toInt()};
+    return {m_edits[0][Left]->value(), m_edits[0][Top]->value(), m_edits[0][Right]->value(),
+            m_edits[0][Bottom]->value()};
 }
 
 void TFDrukuj::reportFailure(const QString& text, const QString& fun)

@@ -18,6 +18,7 @@ namespace {
 
 const QString kProgramFolder = QStringLiteral("/usr/lib/melvok-dokumenty");
 const QString kDocFolder = QStringLiteral("/usr/share/doc/melvok-dokumenty");
+const QString kHelpFolder = QStringLiteral("/usr/share/melvok-dokumenty/help");
 
 struct Run {
     int exitCode = -1;
@@ -127,7 +128,8 @@ void TestInstall::installedTree_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("iconSize"); // 0: not a picture
     QTest::newRow("executable") << kProgramFolder + QStringLiteral("/melvok-dokumenty") << 0;
-    QTest::newRow("manual") << kDocFolder + QStringLiteral("/Zoravavivo.html") << 0;
+    QTest::newRow("manual") << kHelpFolder + QStringLiteral("/Zoravavivo.html") << 0;
+    QTest::newRow("manual's picture") << kHelpFolder + QStringLiteral("/okno_glowne.png") << 0;
     QTest::newRow("copyright") << kDocFolder + QStringLiteral("/copyright") << 0;
     QTest::newRow("changelog") << kDocFolder + QStringLiteral("/changelog.Debian.gz") << 0;
     QTest::newRow("manual page") << QStringLiteral("/usr/share/man/man1/melvok-dokumenty.1.gz") << 0;
@@ -165,7 +167,7 @@ void TestInstall::installedProgramFindsItsManual_data()
     QTest::addColumn<QString>("programFolder");
     QTest::addColumn<QString>("manual");
     QTest::newRow("build tree") << MELVOK_PROGRAM_DIR << MELVOK_PROGRAM_DIR "/Zoravavivo.html";
-    QTest::newRow("installed") << installed(kProgramFolder) << installed(kDocFolder + "/Zoravavivo.html");
+    QTest::newRow("installed") << installed(kProgramFolder) << installed(kHelpFolder + "/Zoravavivo.html");
 }
 
 void TestInstall::installedProgramFindsItsManual()
