@@ -8,12 +8,14 @@
 #include "documents/TFImportUczniow.h"
 #include "documents/TFZawiadomieniePrzek.h"
 #include "printing/TFDrukuj.h"
+#include "services/TFAktualizacja.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -121,7 +123,24 @@ int main(int argc, char** argv)
     all &= saveModal([&] { main->Formatowaniewiadectwapodstawowe1Click(); },
                      out + QStringLiteral("/kalibracja.png"));
 
+    // The update window after a failed download: the cause in "Status", "Zamknij" at hand.
+    RawSql::exec(env.dataFile(QStringLiteral("ustawienia.sqset")),
+                 "delete from settings where name='update_address';"
+                 "insert into settings( name, text_value ) values( 'update_address', "
+                 "'http://127.0.0.1:9/melvok/' )");
+    TFAktualizacja* update = w.aktualizacja.get();
+    update->setVersions({1, 0, 0}, {1, 0, 1});
+    update->show();
+    auto* status = update->findChild<QLineEdit*>(QStringLiteral("editStatus"));
+    QElapsedTimer waited;
+    waited.start();
+    while (status->text().isEmpty() && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    all &= save(update, out + QStringLiteral("/aktualizacja.png"));
+    update->hide();
+
     TFImportUczniow import(main);
+    import.resize(1000, 520);
     const QByteArray list = "Nazwisko;Imię;PESEL;Data urodzenia\n"
                             "Wiśniewska;Maria;08281200645;12.08.2008\n"
                             "Kowalski;Jan;08310101257;01.11.2008\n"

@@ -114,6 +114,7 @@ private Q_SLOTS:
     void launcherLinksToTheProgramFolder();
     void installedProgramFindsItsManual_data();
     void installedProgramFindsItsManual();
+    void manualFindsEveryPicture();
     void programFolderHoldsEveryCataloguedFile();
     void desktopToolsAcceptTheFiles_data();
     void desktopToolsAcceptTheFiles();
@@ -177,6 +178,20 @@ void TestInstall::installedProgramFindsItsManual()
     Environment::overrideProgramDir(programFolder);
     const auto back = qScopeGuard([] { Environment::overrideProgramDir(QString()); });
     QCOMPARE(strFunGetHelpFilePath(), manual);
+}
+
+// Every picture the installed manual shows lies beside it and is a picture.
+void TestInstall::manualFindsEveryPicture()
+{
+    QFile manual(installed(kHelpFolder + QStringLiteral("/Zoravavivo.html")));
+    QVERIFY(manual.open(QIODevice::ReadOnly));
+    static const QRegularExpression picture(QStringLiteral("<img src=\"([^\"]+)\""));
+    int pictures = 0;
+    for (auto match = picture.globalMatch(QString::fromUtf8(manual.readAll())); match.hasNext(); ++pictures) {
+        const QString name = match.next().captured(1);
+        QVERIFY2(!QImage(installed(kHelpFolder + QLatin1Char('/') + name)).isNull(), qPrintable(name));
+    }
+    QVERIFY(pictures >= 8);
 }
 
 void TestInstall::programFolderHoldsEveryCataloguedFile()
