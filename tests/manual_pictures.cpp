@@ -97,7 +97,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    QDir().mkpath(out);
+    if (!QDir().mkpath(out)) {
+        std::fprintf(stderr, "cannot make the folder %s\n", qPrintable(out));
+        return 1;
+    }
     bFunLoadQtTranslations();
     TestEnvironment env;
     ScriptedPrompts prompts; // every question answered "Nie", nothing asked of the desktop
