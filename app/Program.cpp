@@ -140,6 +140,9 @@ bool bFunStartProgram(ProgramWindows& w, const QString& tail)
 {
     w.glowna = std::make_unique<TFGlowna>();
     TFGlowna* main = w.glowna.get();
+    // The toolkit's button that shows the tool bar's hidden buttons has no name of its own.
+    for (QWidget* more : main->findChildren<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("Więcej przycisków paska narzędzi"));
     w.daneUcznia = WindowSlot<TFDaneUcznia>([main] { return new TFDaneUcznia(main); });
     w.kalibracja = WindowSlot<TFKalibracja>([main] { return new TFKalibracja(main->messageBuffer(), main); });
     w.daneSzkoly = WindowSlot<TFDaneSzkoly>([main] { return new TFDaneSzkoly(main); });

@@ -11,6 +11,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
+#include <QSpinBox>
+
+#include <climits>
 
 #include <algorithm>
 
@@ -96,6 +100,11 @@ QWidget* create(QWidget* parent, const ComponentEntry& entry)
         return new QPushButton(text, parent);
     case ComponentKind::CheckBox:
         return new QCheckBox(text, parent);
+    case ComponentKind::Number: {
+        auto* number = new QSpinBox(parent);
+        number->setRange(INT_MIN, INT_MAX);
+        return number;
+    }
     }
     return nullptr;
 }
@@ -121,12 +130,13 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
         else if (entry.kind != ComponentKind::Label && entry.kind != ComponentKind::Button)
             widget->setAccessibleName(str(entry.text));
         if (auto* edit = qobject_cast<QLineEdit*>(widget); edit && entry.readOnly) {
-            // Unchangeable and passed over by Tab, yet in the normal text colour: these
-            // are read and checked before printing. Disabling would grey them out. A click
-            // gives such a field the focus, so that what is typed then is refused here
-            // instead of landing in the field that had the focus before.
+            // Unchangeable, yet in the normal text colour and in the tab order: these are
+            // read and checked before printing, by eye or by a screen reader. Disabling
+            // would grey them out and take them from the keyboard. A click gives such a
+            // field the focus, so that what is typed then is refused here instead of
+            // landing in the field that had the focus before.
             edit->setReadOnly(true);
-            edit->setFocusPolicy(Qt::ClickFocus);
+            edit->setFocusPolicy(Qt::StrongFocus);
         }
         if (entry.width > 0) {
             const int height = entry.height > 0 ? entry.height : widget->sizeHint().height();
@@ -140,6 +150,7 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
         built.append({&entry, widget});
         byName.insert(widget->objectName(), widget);
     }
+    QSet<const QWidget*> labelled;
     for (const BuiltComponent& component : std::as_const(built)) {
         auto* label = qobject_cast<QLabel*>(component.widget);
         if (!label || !component.entry->buddy)
@@ -149,11 +160,27 @@ QList<BuiltComponent> build(QWidget* parent, std::span<const ComponentEntry> ent
         if (!field)
             continue;
         label->setBuddy(field);
+        labelled.insert(field);
         if (field->accessibleName().isEmpty()) {
             QString caption = label->text();
             caption.remove(QLatin1Char('&'));
             field->setAccessibleName(caption);
         }
+    }
+    // A field that no caption names (the second line of a value, a place the printed form
+    // leaves without a word) gets a label that only assistive technology meets: a screen
+    // reader finds every field labelled by a label, and the page looks as printed.
+    int unnamed = 0;
+    for (const BuiltComponent& component : std::as_const(built)) {
+        const ComponentKind kind = component.entry->kind;
+        if (kind == ComponentKind::Label || kind == ComponentKind::Button ||
+            kind == ComponentKind::CheckBox || labelled.contains(component.widget) ||
+            component.widget->accessibleName().isEmpty())
+            continue;
+        auto* label = new QLabel(component.widget->accessibleName(), parent);
+        label->setObjectName(QStringLiteral("OpisPola%1").arg(++unnamed));
+        label->setBuddy(component.widget);
+        label->setVisible(false);
     }
     return built;
 }

@@ -19,7 +19,8 @@ enum class ComponentKind {
     SortedComboBox, // combo box with free text, items kept in Polish alphabetical order
     Memo,           // multi-line edit
     Button,
-    CheckBox
+    CheckBox,
+    Number // whole number the arrow keys change (a spin box)
 };
 
 struct ComponentEntry {

@@ -17,12 +17,12 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QUrl>
 
@@ -61,17 +61,18 @@ using DialogRows::button;
 using DialogRows::label;
 using DialogRows::list;
 
-// A read-only millimetre edit of a position group; `role` is its accessible name.
+// A millimetre field of a position group; `role` is its accessible name. The fields of
+// a page come in the tab order before its arrows.
 constexpr ComponentEntry edge(const char* name, const char* role, int page, int row)
 {
     return {.name = name,
-            .kind = ComponentKind::Edit,
+            .kind = ComponentKind::Number,
             .text = role,
             .left = Column[page] + 72,
             .top = PositionTop + 22 + 26 * row,
-            .width = 56,
+            .width = 66,
             .height = 22,
-            .readOnly = true};
+            .tab = 9 + 8 * page + row};
 }
 
 constexpr ComponentEntry edgeLabel(const char* name, const char* caption, int page, int row,
@@ -109,9 +110,9 @@ constexpr ComponentEntry Form[] = {
     edgeLabel("Label11", "Dolny:", 1, 3, "Strona2DolnyEdit"),
     edge("Strona2DolnyEdit", "Strona 2, dolna krawędź (mm)", 1, 3),
 
-    button("PomocButton", "Po&moc", 12, 446, 100, 25),
-    button("DrukujButton", "&Drukuj", 336, 446, 100, 26),
-    button("AnulujButton", "&Anuluj", 448, 446, 100, 27),
+    button("PomocButton", "Po&moc", 12, 446, 100, 33),
+    button("DrukujButton", "&Drukuj", 336, 446, 100, 34),
+    button("AnulujButton", "&Anuluj", 448, 446, 100, 35),
 };
 
 // The check box takes its place in the tab order through the same kind of row.
@@ -148,7 +149,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft + 30,
      CrossTop,
-     9,
+     13,
      {{Top, -1, true}, {Bottom, -1, false}}},
     {"SpeedButton2",
      "Strona 1: wydruk w lewo",
@@ -157,7 +158,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft,
      CrossTop + 34,
-     10,
+     14,
      {{Left, -1, true}, {Right, -1, true}}},
     {"SpeedButton4",
      "Strona 1: wydruk w prawo",
@@ -166,7 +167,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft + 60,
      CrossTop + 34,
-     11,
+     15,
      {{Left, 1, false}, {Right, 1, false}}},
     {"SpeedButton3",
      "Strona 1: wydruk niżej",
@@ -175,7 +176,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + CrossLeft + 30,
      CrossTop + 68,
-     12,
+     16,
      {{Top, 1, false}, {Bottom, 1, false}}},
     {"SpeedButton5",
      "Strona 2: wydruk wyżej",
@@ -184,7 +185,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft + 30,
      CrossTop,
-     13,
+     21,
      {{Top, -1, true}, {Bottom, -1, false}}},
     {"SpeedButton6",
      "Strona 2: wydruk w lewo",
@@ -193,7 +194,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft,
      CrossTop + 34,
-     14,
+     22,
      {{Left, -1, true}, {Right, -1, false}}},
     {"SpeedButton8",
      "Strona 2: wydruk w prawo",
@@ -202,7 +203,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft + 60,
      CrossTop + 34,
-     15,
+     23,
      {{Left, 1, false}, {Right, 1, false}}},
     {"SpeedButton7",
      "Strona 2: wydruk niżej",
@@ -211,7 +212,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + CrossLeft + 30,
      CrossTop + 68,
-     16,
+     24,
      {{Top, 1, false}, {Bottom, 1, false}}},
     {"SpeedButton9",
      "Strona 1: wydruk szerszy",
@@ -220,7 +221,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 12,
      SizeTop + 22,
-     17,
+     25,
      {{Left, -1, true}, {Right, 1, false}}},
     {"SpeedButton10",
      "Strona 1: wydruk węższy",
@@ -229,7 +230,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 136,
      SizeTop + 22,
-     18,
+     26,
      {{Right, -1, true}, {Left, 1, false}}},
     {"SpeedButton11",
      "Strona 1: wydruk wyższy",
@@ -238,7 +239,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 12,
      SizeTop + 54,
-     19,
+     27,
      {{Top, -1, true}, {Bottom, 1, false}}},
     {"SpeedButton12",
      "Strona 1: wydruk niższy",
@@ -247,7 +248,7 @@ constexpr NudgeButton Nudges[] = {
      0,
      Column[0] + 136,
      SizeTop + 54,
-     20,
+     28,
      {{Top, 1, false}, {Bottom, -1, true}}},
     {"SpeedButton13",
      "Strona 2: wydruk szerszy",
@@ -256,7 +257,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 12,
      SizeTop + 22,
-     21,
+     29,
      {{Left, -1, true}, {Right, 1, false}}},
     {"SpeedButton14",
      "Strona 2: wydruk węższy",
@@ -265,7 +266,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 136,
      SizeTop + 22,
-     22,
+     30,
      {{Left, 1, false}, {Right, -1, false}}},
     {"SpeedButton16",
      "Strona 2: wydruk wyższy",
@@ -274,7 +275,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 12,
      SizeTop + 54,
-     23,
+     31,
      {{Top, -1, true}, {Bottom, 1, false}}},
     {"SpeedButton15",
      "Strona 2: wydruk niższy",
@@ -283,7 +284,7 @@ constexpr NudgeButton Nudges[] = {
      1,
      Column[1] + 136,
      SizeTop + 54,
-     24,
+     32,
      {{Top, 1, false}, {Bottom, -1, false}}},
 };
 
@@ -377,8 +378,8 @@ TFDrukuj::TFDrukuj(MessageBuffer& buf, QWidget* parent) : QDialog(parent), m_buf
     MarginesyComboBox = findChild<QComboBox*>(QStringLiteral("MarginesyComboBox"));
     for (int page = 0; page < 2; ++page)
         for (int e = 0; e < 4; ++e) {
-            m_edits[page][e] = findChild<QLineEdit*>(QString::fromLatin1(EditNames[page][e]));
-            m_edits[page][e]->setText(QStringLiteral("0"));
+            m_edits[page][e] = findChild<QSpinBox*>(QString::fromLatin1(EditNames[page][e]));
+            m_edits[page][e]->setValue(0);
         }
 
     connect(DrukarkiComboBox, &QComboBox::currentIndexChanged, this, &TFDrukuj::DrukarkiComboBoxChange);
@@ -537,7 +538,7 @@ void TFDrukuj::MarginesyComboBoxChange()
                                   {p.page2X1, p.page2Y1, p.page2X2, p.page2Y2}};
         for (int page = 0; page < 2; ++page)
             for (int e = 0; e < 4; ++e)
-                m_edits[page][e]->setText(QString::number(values[page][e]));
+                m_edits[page][e]->setValue(values[page][e]);
         return;
     }
 }
@@ -546,21 +547,21 @@ void TFDrukuj::nudge(const NudgeButton& button)
 {
     for (int i = 0; i < 2; ++i) {
         const NudgeStep& step = button.steps[i];
-        QLineEdit* edit = m_edits[button.page][step.edge];
-        const int value = edit->text().toInt();
+        QSpinBox* edit = m_edits[button.page][step.edge];
+        const int value = edit->value();
         if (step.guarded && value == 1) {
             if (i == 0)
                 return;
             continue;
         }
         // A stored value at the end of the integer range stays there instead of wrapping round.
-        edit->setText(QString::number(std::clamp<qint64>(qint64(value) + step.delta, INT_MIN, INT_MAX)));
+        edit->setValue(int(std::clamp<qint64>(qint64(value) + step.delta, INT_MIN, INT_MAX)));
     }
 }
 
 MarginProfile TFDrukuj::profileFromEdits(const QString& name) const
 {
-    auto v = [this](int page, Edge e) { return m_edits[page][e]->text().toInt(); };
+    auto v = [this](int page, Edge e) { return m_edits[page][e]->value(); };
     return {name,       v(0, Left), v(0, Top),   v(0, Right), v(0, Bottom),
             v(1, Left), v(1, Top),  v(1, Right), v(1, Bottom)};
 }
@@ -688,8 +689,8 @@ QString TFDrukuj::askPdfFile()
 
 DrukujSheet::Edges TFDrukuj::page1Edges() const
 {
-    return {m_edits[0][Left]->text().toInt(), m_edits[0][Top]->text().toInt(),
-            m_edits[0][Right]->text().toInt(), m_edits[0][Bottom]->text().toInt()};
+    return {m_edits[0][Left]->value(), m_edits[0][Top]->value(), m_edits[0][Right]->value(),
+            m_edits[0][Bottom]->value()};
 }
 
 qreal TFDrukuj::paperScale() const

@@ -15,7 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
-class QLineEdit;
+class QSpinBox;
 class QPrinter;
 class QPushButton;
 struct NudgeButton;
@@ -109,6 +109,6 @@ private:
     QComboBox* DuplexComboBox = nullptr;
     QCheckBox* cbRotateSecondPage = nullptr;
     QComboBox* MarginesyComboBox = nullptr;
-    QLineEdit* m_edits[2][4] = {}; // [page][left, top, right, bottom]
+    QSpinBox* m_edits[2][4] = {}; // [page][left, top, right, bottom]
     QPushButton* BitBtn1 = nullptr;
 };

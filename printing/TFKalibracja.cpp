@@ -64,7 +64,8 @@ constexpr ComponentEntry Form[] = {
     label("Label4", "Pozycja ( góra/dół )", 170, PositionTop + 90),
 
     label("Label5", "Rozmiar czcionki:", 26, FontTop + 30, "FontSizeEdit"),
-    number("FontSizeEdit", "Rozmiar czcionki", 178, FontTop + 26, 0, true),
+    // Between its two arrows in the tab order, as on the screen.
+    number("FontSizeEdit", "Rozmiar czcionki", 178, FontTop + 26, 12),
     label("Label6", "&Nazwa czcionki:", 26, FontTop + 58, "FontsNameComboBox"),
     {.name = "FontsNameComboBox",
      .kind = ComponentKind::ComboBox,

@@ -1,10 +1,12 @@
 #include "prompts/Prompts.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -39,6 +41,15 @@ void widenColumns(QFileDialog& dialog)
     dialog.setProxyModel(new PolishFileColumns(&dialog));
     dialog.setViewMode(QFileDialog::Detail);
     dialog.resize(qMax(dialog.width(), 900), qMax(dialog.height(), 560));
+    // The toolkit names "Szukaj w:" and "Pliki typu:" without making them the labels of
+    // their lists; a screen reader then reads the lists without a name.
+    for (const auto& [label, list] :
+         {std::pair{"lookInLabel", "lookInCombo"}, std::pair{"fileTypeLabel", "fileTypeCombo"}}) {
+        auto* caption = dialog.findChild<QLabel*>(QLatin1String(label));
+        auto* field = dialog.findChild<QComboBox*>(QLatin1String(list));
+        if (caption && field && !caption->buddy())
+            caption->setBuddy(field);
+    }
     if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
         QHeaderView* header = view->header();
         header->setStretchLastSection(false);

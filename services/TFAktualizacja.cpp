@@ -1,16 +1,15 @@
 #include "services/TFAktualizacja.h"
 
 #include "platform/DesktopOpen.h"
+#include "prompts/Prompts.h"
 #include "services/ControlTable.h"
 #include "services/ServerReply.h"
 #include "storage/DataPaths.h"
 
-#include <QDir>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,18 +26,19 @@ namespace {
 
 constexpr ControlEntry Controls[] = {
     {"Label1", ControlKind::Caption, "Aktualna wersja:", 0, 0, 1, "AWersjaLabel"},
-    {"AWersjaLabel", ControlKind::Value, "", 0, 1},
+    {"AWersjaLabel", ControlKind::Value, "", 0, 1, 2},
     {"Label2", ControlKind::Caption, "Nowa wersja:", 1, 0, 1, "NWersjaLabel"},
-    {"NWersjaLabel", ControlKind::Value, "", 1, 1},
+    {"NWersjaLabel", ControlKind::Value, "", 1, 1, 2},
     {"Label3", ControlKind::Caption, "Postęp pobierania:", 2, 0, 1, "Postep"},
-    {"Postep", ControlKind::Gauge, "", 2, 1},
+    {"Postep", ControlKind::Gauge, "", 2, 1, 2},
     {"Label4", ControlKind::Caption, "Status:", 3, 0, 1, "editStatus"},
-    {"editStatus", ControlKind::Edit, "", 3, 1},
-    {"Label5", ControlKind::Caption, "Jeśli masz problem z pobraniem programu użyj adresu poniżej:", 4, 0, 2,
+    {"editStatus", ControlKind::Edit, "", 3, 1, 2},
+    {"Label5", ControlKind::Caption, "Jeśli masz problem z pobraniem programu użyj adresu poniżej:", 4, 0, 3,
      "editDownloadLink"},
-    {"editDownloadLink", ControlKind::Edit, "", 5, 0, 2},
+    {"editDownloadLink", ControlKind::Edit, "", 5, 0, 3},
     {"btnDownloadViaBrowser", ControlKind::Button, "Pobierz przez przeglądarkę", 6, 0},
-    {"btnClose", ControlKind::Button, "Zamknij", 6, 1},
+    {"btnInstall", ControlKind::Button, "Zainstaluj", 6, 1, 1, nullptr, false},
+    {"btnClose", ControlKind::Button, "Zamknij", 6, 2},
 };
 
 constexpr qint64 kPiece = 16 * 1024;
@@ -46,25 +46,17 @@ constexpr qint64 kPiece = 16 * 1024;
 constexpr qsizetype kMostChecksumText = 4096;
 
 const QString kConnection = QStringLiteral("Błąd połączenia...");
-const QString kReading = QStringLiteral("Błąd podczas próby czytania pliku...");
 const QString kWriting = QStringLiteral("Błąd zapisu do pliku");
+const QString kStalled = QStringLiteral("Serwer przestał przesyłać dane; pobieranie przerwano.");
+const QString kNotASum = QStringLiteral("Plik sumy kontrolnej pakietu na serwerze jest nieczytelny.");
+const QString kNoLength =
+    QStringLiteral("Serwer nie podał rozmiaru pakietu, więc nie da się sprawdzić, czy dotarł cały.");
+const QString kWrongSum =
+    QStringLiteral("Pobrany pakiet nie zgadza się ze swoją sumą kontrolną i został usunięty.");
 
 template <class T> T* control(const QHash<QString, QWidget*>& controls, const char* name)
 {
     return static_cast<T*>(controls.value(QString::fromLatin1(name)));
-}
-
-// The path as a shell reads it, quoted where it has to be; the home folder as "~".
-QString shellPath(const QString& path)
-{
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._+-]+$"));
-    const QString home = QDir::homePath() + QLatin1Char('/');
-    const bool inHome = home.size() > 1 && path.startsWith(home);
-    QString word = inHome ? path.mid(home.size()) : path;
-    if (!plain.match(word).hasMatch())
-        word =
-            QLatin1Char('\'') + word.replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
-    return inHome ? QStringLiteral("~/") + word : word;
 }
 
 } // namespace
@@ -83,22 +75,29 @@ TFAktualizacja::TFAktualizacja(QWidget* parent, const UpdateServer::Limits& limi
     editStatus = control<QLineEdit>(controls, "editStatus");
     editDownloadLink = control<QLineEdit>(controls, "editDownloadLink");
     btnDownloadViaBrowser = control<QPushButton>(controls, "btnDownloadViaBrowser");
+    btnInstall = control<QPushButton>(controls, "btnInstall");
     btnClose = control<QPushButton>(controls, "btnClose");
     grid->setColumnStretch(1, 1);
+    grid->setAlignment(btnInstall, Qt::AlignRight);
     editDownloadLink->setMinimumWidth(420);
     // Enter neither stops a download nor opens the browser by chance: only once the
     // download is over does "Zainstaluj" (or "Zamknij") become the default button.
     btnDownloadViaBrowser->setAutoDefault(false);
+    btnInstall->setAutoDefault(false);
     btnClose->setAutoDefault(false);
     m_stallTimer->setInterval(m_limits.stallMs);
     connect(m_stallTimer, &QTimer::timeout, this, &TFAktualizacja::lookForStall);
-    connect(btnClose, &QPushButton::clicked, this, &TFAktualizacja::btnCloseClick);
+    connect(btnInstall, &QPushButton::clicked, this, &TFAktualizacja::install);
+    connect(btnClose, &QPushButton::clicked, this, &TFAktualizacja::reject);
     connect(btnDownloadViaBrowser, &QPushButton::clicked, this, &TFAktualizacja::btnDownloadViaBrowserClick);
 }
 
 TFAktualizacja::~TFAktualizacja()
 {
     stop();
+    // A reply handed to deleteLater goes now, while the network it came from still
+    // exists: the children die in the order they were made, the network first.
+    qDeleteAll(findChildren<ServerReply*>(Qt::FindDirectChildrenOnly));
 }
 
 void TFAktualizacja::setVersions(const VersionTriple& running, const VersionTriple& server)
@@ -141,9 +140,10 @@ void TFAktualizacja::vFunDownloadUpdate()
 {
     stop();
     editDownloadLink->setText(UpdateServer::packageUrl(m_server).toString());
+    offerBrowser(true);
     // "Zamknij" stops the download at any moment.
-    btnClose->setText(QStringLiteral("Zamknij"));
-    btnClose->setEnabled(true);
+    btnInstall->setEnabled(false);
+    btnInstall->setDefault(false);
     btnClose->setDefault(false);
     editStatus->clear();
     editStatus->setToolTip(QString());
@@ -152,7 +152,6 @@ void TFAktualizacja::vFunDownloadUpdate()
     Postep->setRange(0, 100);
     Postep->setValue(0);
     m_downloaded = false;
-    m_installable = false;
     m_installerStarted = false;
     // The sum first: without it the package could not be trusted, so it is not fetched.
     startTransfer(Stage::Checksum, UpdateServer::checksumUrl(m_server));
@@ -186,7 +185,7 @@ void TFAktualizacja::replyReadyRead()
     m_received += piece.size();
     m_checksumText += piece;
     if (m_checksumText.size() > kMostChecksumText)
-        fail(kReading);
+        fail(kNotASum);
 }
 
 void TFAktualizacja::replyFinished()
@@ -201,18 +200,20 @@ void TFAktualizacja::replyFinished()
             return;
         // A transfer cut short is not a package.
         if (m_reply->answer() != UpdateServer::Answer::Success || m_written != m_length) {
-            fail(kReading);
+            fail(QStringLiteral("Pakiet dotarł niepełny (%1 z %2 bajtów) i został usunięty.")
+                     .arg(m_written)
+                     .arg(m_length));
             return;
         }
         finishPackage();
         return;
     }
     if (m_reply->answer() != UpdateServer::Answer::Success) {
-        fail(m_reply->isSuccessStatus() ? kReading : kConnection);
+        failOnAnswer(QStringLiteral("sumy kontrolnej pakietu"));
         return;
     }
     if (!takeChecksum(m_checksumText + m_reply->readAll())) {
-        fail(kReading);
+        fail(kNotASum);
         return;
     }
     std::exchange(m_reply, nullptr)->deleteLater();
@@ -232,13 +233,13 @@ bool TFAktualizacja::takeChecksum(const QByteArray& text)
 bool TFAktualizacja::beginWriting()
 {
     if (!m_reply->isSuccessStatus()) {
-        fail(kConnection);
+        failOnAnswer(QStringLiteral("pakietu"));
         return false;
     }
     // Without a length there is no telling a whole package from a cut one.
     const qint64 length = m_reply->announcedLength();
     if (length <= 0) {
-        fail(kReading);
+        fail(kNoLength);
         return false;
     }
     m_length = length;
@@ -280,7 +281,9 @@ bool TFAktualizacja::writeAvailable()
 void TFAktualizacja::finishPackage()
 {
     if (m_hash.result() != m_expectedSum) {
-        fail(QStringLiteral("Pobrany pakiet nie zgadza się ze swoją sumą kontrolną i został usunięty."));
+        fail(kWrongSum);
+        // The same address would bring the same package: the browser is not offered it.
+        offerBrowser(false);
         return;
     }
     if (!m_file->commit()) {
@@ -292,17 +295,17 @@ void TFAktualizacja::finishPackage()
     m_stage = Stage::Idle;
     Postep->setValue(Postep->maximum());
     setStatus(QStringLiteral("Pobieranie zakończone."));
-    btnClose->setText(QStringLiteral("Zainstaluj"));
     m_downloaded = true;
-    m_installable = true;
-    focusClose();
+    btnInstall->setEnabled(true);
+    btnInstall->setDefault(true);
+    btnInstall->setFocus();
 }
 
 void TFAktualizacja::lookForStall()
 {
     // A server that trickles keeps a connection alive without ever delivering.
     if (m_received - m_lastLook < m_limits.leastBytes)
-        fail(kConnection);
+        fail(m_received > 0 || m_reply->isSuccessStatus() ? kStalled : kConnection);
     else
         m_lastLook = m_received;
 }
@@ -318,13 +321,6 @@ void TFAktualizacja::stop()
         m_file->cancelWriting();
         m_file.reset(); // which deletes what was written
     }
-    if (m_query) {
-        m_query->disconnect(this);
-        m_query->kill();
-        m_query->waitForFinished(1000);
-        std::exchange(m_query, nullptr)->deleteLater();
-        btnClose->setEnabled(true);
-    }
     m_stage = Stage::Idle;
     m_checksumText.clear();
 }
@@ -333,66 +329,81 @@ void TFAktualizacja::fail(const QString& status)
 {
     stop();
     m_downloaded = false;
-    m_installable = false;
+    btnInstall->setEnabled(false);
     setStatus(status);
-    focusClose();
-}
-
-void TFAktualizacja::focusClose()
-{
-    // Enter then installs (or closes) instead of opening the browser.
+    // Enter then closes instead of opening the browser.
     btnClose->setDefault(true);
     btnClose->setFocus();
 }
 
-void TFAktualizacja::btnCloseClick()
+void TFAktualizacja::failOnAnswer(const QString& what)
 {
-    if (m_installable)
-        install();
-    else
-        reject();
+    const QString status = m_reply->statusText();
+    const int code = status.section(QLatin1Char(' '), 0, 0).toInt();
+    if (code / 100 == 3) {
+        // A redirect the program does not follow: to another server, to a file, from
+        // https to http, or round in circles. The browser would follow it.
+        fail(QStringLiteral("Serwer przekierował pobieranie %1 pod adres, któremu program nie ufa (%2); "
+                            "pobieranie przerwano.")
+                 .arg(what, status));
+        offerBrowser(false);
+    } else if (code != 0) {
+        fail(QStringLiteral("Nie udało się pobrać %1: serwer aktualizacji odpowiedział %2.")
+                 .arg(what, status));
+    } else {
+        fail(kConnection);
+    }
+}
+
+void TFAktualizacja::offerBrowser(bool offered)
+{
+    if (!offered)
+        editDownloadLink->clear();
+    editDownloadLink->setEnabled(offered);
+    btnDownloadViaBrowser->setEnabled(offered);
 }
 
 void TFAktualizacja::install()
 {
-    // The desktop's software installer is whatever opens Debian packages; xdg-open would
-    // hand a package nobody opens to a browser or an archive viewer instead.
-    m_query = new QProcess(this);
-    m_query->setProgram(QStringLiteral("xdg-mime"));
-    m_query->setArguments({QStringLiteral("query"), QStringLiteral("default"),
-                           QStringLiteral("application/vnd.debian.binary-package")});
-    m_query->setStandardInputFile(QProcess::nullDevice());
-    m_query->setStandardErrorFile(QProcess::nullDevice());
-    connect(m_query, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
-        const QByteArray handler = m_query->readAllStandardOutput().trimmed();
-        handOver(status == QProcess::NormalExit && code == 0 && !handler.isEmpty());
-    });
-    connect(m_query, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            handOver(false);
-    });
-    btnClose->setEnabled(false);
-    m_query->start();
-}
-
-void TFAktualizacja::handOver(bool installerRegistered)
-{
-    std::exchange(m_query, nullptr)->deleteLater();
-    btnClose->setEnabled(true);
+    DesktopOpen::Handler& desktop = DesktopOpen::Handler::instance();
     const QString path = strFunGetPackagePath();
-    if (installerRegistered && QProcess::startDetached(QStringLiteral("xdg-open"), {path})) {
+    // The desktop's software installer asks for what it needs itself.
+    if (!desktop.packageInstaller().isEmpty() && desktop.startDetached(QStringLiteral("xdg-open"), {path})) {
         m_installerStarted = true;
         accept();
         return;
     }
-    // The program stays: the package waits in its folder for the command below.
-    m_installable = false;
-    btnClose->setText(QStringLiteral("Zamknij"));
-    const QString command = QStringLiteral("sudo apt install ") + shellPath(path);
-    setStatus(QStringLiteral("Zainstaluj pakiet poleceniem: ") + command,
-              QStringLiteral("Brak programu do instalowania pakietów. Zainstaluj pakiet poleceniem:\n") +
-                  command);
-    focusClose();
+    const QString pkexec = desktop.findProgram(QStringLiteral("pkexec"));
+    const QString aptGet = desktop.findProgram(QStringLiteral("apt-get"));
+    if (!pkexec.isEmpty() && !aptGet.isEmpty()) {
+        if (!Prompts::instance().askYesNo(
+                this,
+                QStringLiteral("Na tym komputerze nie ma programu do instalowania pakietów. Nową wersję "
+                               "zainstaluje systemowe polecenie apt-get; potrzebne jest do tego hasło "
+                               "administratora komputera, o które system zapyta w osobnym oknie.\n\n"
+                               "Program zostanie zamknięty. Czy zainstalować nową wersję teraz?"),
+                QStringLiteral("Aktualizacja")))
+            return;
+        if (desktop.startDetached(pkexec, {aptGet, QStringLiteral("install"), QStringLiteral("-y"), path})) {
+            m_installerStarted = true;
+            accept();
+            return;
+        }
+    }
+    // The program stays; the package waits in its folder for whoever may install it.
+    btnInstall->setEnabled(false);
+    const QString ask = QStringLiteral("Poproś administratora komputera (na przykład szkolnego informatyka) "
+                                       "o zainstalowanie nowej wersji z pliku: ") +
+                        path;
+    setStatus(ask);
+    btnClose->setDefault(true);
+    btnClose->setFocus();
+    Prompts::instance().message(
+        this,
+        QStringLiteral("Na tym komputerze nie ma programu do instalowania pakietów, a Twoje konto nie może "
+                       "samo instalować programów.\n\n") +
+            ask,
+        QStringLiteral("Aktualizacja"), Prompts::Icon::Information, Prompts::Buttons::Ok);
 }
 
 void TFAktualizacja::setStatus(const QString& text, const QString& toolTip)

@@ -1,7 +1,8 @@
 // The download window: fetches the Debian package of the newer version and its SHA-256
 // sum into the data folder's "aktualizacja" folder with a progress gauge, keeps the
-// package only when the sum matches, and hands it to the desktop's software installer
-// on "Zainstaluj". "Zamknij" stops a download at any time.
+// package only when the sum matches, and on "Zainstaluj" hands it to the desktop's
+// software installer, or to apt-get with the administrator's password, or says whom to
+// ask. "Zamknij" is always there and stops a download at any time.
 #pragma once
 
 #include "services/UpdateServer.h"
@@ -14,7 +15,6 @@
 class QLabel;
 class QLineEdit;
 class QNetworkAccessManager;
-class QProcess;
 class QProgressBar;
 class QPushButton;
 class QSaveFile;
@@ -32,7 +32,7 @@ public:
     void setVersions(const VersionTriple& running, const VersionTriple& server);
     // The package of the current showing arrived whole and matches its sum.
     bool downloaded() const { return m_downloaded; }
-    // "Zainstaluj" handed the package to the software installer: the program is to end.
+    // "Zainstaluj" handed the package to an installer: the program is to end.
     bool installerStarted() const { return m_installerStarted; }
     // Data folder + "/aktualizacja/" + the package's name; empty when the data folder
     // is unusable.
@@ -60,13 +60,13 @@ private:
     void stop();
     // Ends the download as failed, with `status` in the status line.
     void fail(const QString& status);
+    // Fails on an answer that brought no body: `what` was not served ("pakietu").
+    void failOnAnswer(const QString& what);
+    // Whether the address is offered to the browser.
+    void offerBrowser(bool offered);
     // Shows `text` in the status line, the window widened until it fits.
     void setStatus(const QString& text, const QString& toolTip = QString());
-    // The download is over: Enter now installs or closes.
-    void focusClose();
-    void btnCloseClick();
     void install();
-    void handOver(bool installerRegistered);
     void btnDownloadViaBrowserClick();
 
     QLabel* AWersjaLabel;
@@ -75,6 +75,7 @@ private:
     QLineEdit* editStatus;
     QLineEdit* editDownloadLink;
     QPushButton* btnDownloadViaBrowser;
+    QPushButton* btnInstall;
     QPushButton* btnClose;
 
     UpdateServer::Limits m_limits;
@@ -82,7 +83,6 @@ private:
     QNetworkAccessManager* m_network;
     QTimer* m_stallTimer;
     ServerReply* m_reply = nullptr;
-    QProcess* m_query = nullptr;
     Stage m_stage = Stage::Idle;
     QByteArray m_checksumText;
     QByteArray m_expectedSum;
@@ -94,6 +94,5 @@ private:
     qint64 m_lastLook = 0; // `m_received` at the last look for a stall
     int m_gaugeShift = 0;  // the gauge counts in units of 2^shift bytes
     bool m_downloaded = false;
-    bool m_installable = false;
     bool m_installerStarted = false;
 };

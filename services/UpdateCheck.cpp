@@ -96,7 +96,7 @@ void UpdateCheck::report(const VersionTriple& server)
         return;
     }
     if (!Prompts::instance().askYesNo(m_window,
-                                      versions + QStringLiteral("Czy chcesz pobrać nową wersje programu ?"),
+                                      versions + QStringLiteral("Czy chcesz pobrać nową wersję programu?"),
                                       QStringLiteral("Nowa wersja")))
         return;
     m_form->setVersions(m_version, server);

@@ -67,7 +67,7 @@ QString strFunGetHelpFilePath()
     if (FileOps::exists(beside))
         return beside;
     const QString installed = QDir::cleanPath(strFunGetProgramDirPath() + kSeparator +
-                                              QStringLiteral(MELVOK_DOC_FROM_PROGRAM_DIR)) +
+                                              QStringLiteral(MELVOK_HELP_FROM_PROGRAM_DIR)) +
                               kSeparator + name;
     return FileOps::exists(installed) ? installed : beside;
 }

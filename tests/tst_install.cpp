@@ -18,6 +18,7 @@ namespace {
 
 const QString kProgramFolder = QStringLiteral("/usr/lib/melvok-dokumenty");
 const QString kDocFolder = QStringLiteral("/usr/share/doc/melvok-dokumenty");
+const QString kHelpFolder = QStringLiteral("/usr/share/melvok-dokumenty/help");
 
 struct Run {
     int exitCode = -1;
@@ -113,6 +114,7 @@ private Q_SLOTS:
     void launcherLinksToTheProgramFolder();
     void installedProgramFindsItsManual_data();
     void installedProgramFindsItsManual();
+    void manualFindsEveryPicture();
     void programFolderHoldsEveryCataloguedFile();
     void desktopToolsAcceptTheFiles_data();
     void desktopToolsAcceptTheFiles();
@@ -127,7 +129,8 @@ void TestInstall::installedTree_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("iconSize"); // 0: not a picture
     QTest::newRow("executable") << kProgramFolder + QStringLiteral("/melvok-dokumenty") << 0;
-    QTest::newRow("manual") << kDocFolder + QStringLiteral("/Zoravavivo.html") << 0;
+    QTest::newRow("manual") << kHelpFolder + QStringLiteral("/Zoravavivo.html") << 0;
+    QTest::newRow("manual's picture") << kHelpFolder + QStringLiteral("/okno_glowne.png") << 0;
     QTest::newRow("copyright") << kDocFolder + QStringLiteral("/copyright") << 0;
     QTest::newRow("changelog") << kDocFolder + QStringLiteral("/changelog.Debian.gz") << 0;
     QTest::newRow("manual page") << QStringLiteral("/usr/share/man/man1/melvok-dokumenty.1.gz") << 0;
@@ -165,7 +168,7 @@ void TestInstall::installedProgramFindsItsManual_data()
     QTest::addColumn<QString>("programFolder");
     QTest::addColumn<QString>("manual");
     QTest::newRow("build tree") << MELVOK_PROGRAM_DIR << MELVOK_PROGRAM_DIR "/Zoravavivo.html";
-    QTest::newRow("installed") << installed(kProgramFolder) << installed(kDocFolder + "/Zoravavivo.html");
+    QTest::newRow("installed") << installed(kProgramFolder) << installed(kHelpFolder + "/Zoravavivo.html");
 }
 
 void TestInstall::installedProgramFindsItsManual()
@@ -175,6 +178,20 @@ void TestInstall::installedProgramFindsItsManual()
     Environment::overrideProgramDir(programFolder);
     const auto back = qScopeGuard([] { Environment::overrideProgramDir(QString()); });
     QCOMPARE(strFunGetHelpFilePath(), manual);
+}
+
+// Every picture the installed manual shows lies beside it and is a picture.
+void TestInstall::manualFindsEveryPicture()
+{
+    QFile manual(installed(kHelpFolder + QStringLiteral("/Zoravavivo.html")));
+    QVERIFY(manual.open(QIODevice::ReadOnly));
+    static const QRegularExpression picture(QStringLiteral("<img src=\"([^\"]+)\""));
+    int pictures = 0;
+    for (auto match = picture.globalMatch(QString::fromUtf8(manual.readAll())); match.hasNext(); ++pictures) {
+        const QString name = match.next().captured(1);
+        QVERIFY2(!QImage(installed(kHelpFolder + QLatin1Char('/') + name)).isNull(), qPrintable(name));
+    }
+    QVERIFY(pictures >= 8);
 }
 
 void TestInstall::programFolderHoldsEveryCataloguedFile()

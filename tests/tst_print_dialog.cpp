@@ -21,7 +21,6 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QProcess>
@@ -126,16 +125,16 @@ private:
     template <typename T = QWidget> T* child(const QString& name) { return m_dialog->findChild<T*>(name); }
     QComboBox* combo(const char* name) { return child<QComboBox>(QString::fromLatin1(name)); }
     void click(const QString& name) { child<QAbstractButton>(name)->click(); }
-    QLineEdit* edit(int page, int edge)
+    QSpinBox* edit(int page, int edge)
     {
         const char* edges[] = {"Lewy", "Gorny", "Prawy", "Dolny"};
-        return child<QLineEdit>(QStringLiteral("Strona%1%2Edit").arg(page).arg(edges[edge]));
+        return child<QSpinBox>(QStringLiteral("Strona%1%2Edit").arg(page).arg(edges[edge]));
     }
     QList<int> edits(int page)
     {
         QList<int> out;
         for (int e = 0; e < 4; ++e)
-            out << edit(page, e)->text().toInt();
+            out << edit(page, e)->value();
         return out;
     }
     void choosePrinter(const QString& name)
@@ -232,8 +231,8 @@ private Q_SLOTS:
         QFETCH(QList<int>, before);
         QFETCH(QList<int>, after);
         for (int e = 0; e < 4; ++e) {
-            edit(page, e)->setText(QString::number(before.at(e)));
-            edit(3 - page, e)->setText(QStringLiteral("7"));
+            edit(page, e)->setValue(before.at(e));
+            edit(3 - page, e)->setValue(7);
         }
         click(button);
         QCOMPARE(edits(page), after);
@@ -244,7 +243,15 @@ private Q_SLOTS:
     {
         QStringList order{"DrukarkiComboBox",  "BitBtn1",       "DuplexComboBox", "cbRotateSecondPage",
                           "MarginesyComboBox", "SaveNewButton", "DeleteButton",   "ResetButton"};
-        for (int n : {1, 2, 4, 3, 5, 6, 8, 7, 9, 10, 11, 12, 13, 14, 16, 15})
+        // Each page's four margins, then the arrows that move the page.
+        for (int page : {1, 2}) {
+            for (const char* edge : {"Lewy", "Gorny", "Prawy", "Dolny"})
+                order << QStringLiteral("Strona%1%2Edit").arg(page).arg(QLatin1String(edge));
+            for (int n :
+                 page == 1 ? std::initializer_list<int>{1, 2, 4, 3} : std::initializer_list<int>{5, 6, 8, 7})
+                order << QStringLiteral("SpeedButton%1").arg(n);
+        }
+        for (int n : {9, 10, 11, 12, 13, 14, 16, 15})
             order << QStringLiteral("SpeedButton%1").arg(n);
         order << "PomocButton"
               << "DrukujButton"
@@ -252,7 +259,8 @@ private Q_SLOTS:
         QStringList chain;
         QWidget* w = child(order.constFirst());
         do {
-            if (w->focusPolicy() & Qt::TabFocus) {
+            // The edit inside a spin box is the spin box's.
+            if ((w->focusPolicy() & Qt::TabFocus) && !qobject_cast<QSpinBox*>(w->parentWidget())) {
                 chain << w->objectName();
                 auto* button = qobject_cast<QAbstractButton*>(w);
                 QVERIFY2(!w->accessibleName().isEmpty() || (button && !button->text().isEmpty()),
@@ -267,6 +275,10 @@ private Q_SLOTS:
         for (const char* name :
              {"DrukarkiComboBox", "DuplexComboBox", "MarginesyComboBox", "Strona2DolnyEdit"})
             QVERIFY2(buddies.contains(child(QString::fromLatin1(name))), name);
+        // A margin is stepped by the arrow keys as well as typed.
+        edit(1, 1)->setValue(5);
+        QTest::keyClick(edit(1, 1), Qt::Key_Up);
+        QCOMPARE(edit(1, 1)->value(), 6);
     }
 
     // Restored by the desktop the dialog keeps the nudged positions; opened again it

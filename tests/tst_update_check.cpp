@@ -128,7 +128,7 @@ QString versions(const QString& server, const char* ending)
 }
 QString offer(const QString& server)
 {
-    return versions(server, "Czy chcesz pobrać nową wersje programu ?");
+    return versions(server, "Czy chcesz pobrać nową wersję programu?");
 }
 QString noNewer(const QString& server)
 {
@@ -217,6 +217,8 @@ private Q_SLOTS:
     void closeStopsTheDownload();
     void installHandsThePackageOver_data();
     void installHandsThePackageOver();
+    void packageInstallerAsksTheDesktop_data();
+    void packageInstallerAsksTheDesktop();
 };
 
 void TestUpdateCheck::versionFile_data()
@@ -314,34 +316,60 @@ void TestUpdateCheck::download_data()
     QTest::addColumn<Resource>("package");
     QTest::addColumn<Resource>("checksum");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("browser"); // the address is still offered to the browser
 
     const QByteArray package = packageBytes();
     const Resource sum = checksumOf(package);
     const QString done = QStringLiteral("Pobieranie zakończone.");
-    const QString reading = QStringLiteral("Błąd podczas próby czytania pliku...");
     const QString connection = QStringLiteral("Błąd połączenia...");
-    QTest::newRow("250 in 100, 100, 50") << Resource{200, package} << sum << done;
+    const QString cut = QStringLiteral("Pakiet dotarł niepełny (%1 z %2 bajtów) i został usunięty.");
+    const QString redirect =
+        QStringLiteral("Serwer przekierował pobieranie pakietu pod adres, któremu program "
+                       "nie ufa (302 Found); pobieranie przerwano.");
+    QTest::newRow("250 in 100, 100, 50") << Resource{200, package} << sum << done << true;
     QTest::newRow("redirect on the same host")
-        << Resource{.status = 302, .location = "/melvok/kopia.deb"} << sum << done;
+        << Resource{.status = 302, .location = "/melvok/kopia.deb"} << sum << done << true;
     QTest::newRow("wrong checksum")
         << Resource{200, package} << checksumOf("inny pakiet")
-        << QStringLiteral("Pobrany pakiet nie zgadza się ze swoją sumą kontrolną i został usunięty.");
-    QTest::newRow("no checksum") << Resource{200, package} << Resource{404} << connection;
-    QTest::newRow("checksum not a sum") << Resource{200, package} << Resource{200, "<html>"} << reading;
-    QTest::newRow("cut at 150") << Resource{200, package, 150} << sum << reading;
-    QTest::newRow("2 GB announced, then cut") << Resource{200, package, -1, "2147483648"} << sum << reading;
-    QTest::newRow("no length") << Resource{200, package, -1, ""} << sum << reading;
-    QTest::newRow("404") << Resource{404, "nie ma"} << sum << connection;
-    QTest::newRow("never answers") << Resource{.mute = true} << sum << connection;
-    QTest::newRow("trickles") << Resource{.body = package, .trickleMs = 50} << sum << connection;
+        << QStringLiteral("Pobrany pakiet nie zgadza się ze swoją sumą kontrolną i został usunięty.")
+        << false;
+    QTest::newRow("no checksum")
+        << Resource{200, package} << Resource{404}
+        << QStringLiteral("Nie udało się pobrać sumy kontrolnej pakietu: serwer aktualizacji odpowiedział "
+                          "404 Not Found.")
+        << true;
+    QTest::newRow("checksum not a sum")
+        << Resource{200, package} << Resource{200, "<html>"}
+        << QStringLiteral("Plik sumy kontrolnej pakietu na serwerze jest nieczytelny.") << true;
+    QTest::newRow("cut at 150") << Resource{200, package, 150} << sum << cut.arg(150).arg(250) << true;
+    QTest::newRow("2 GB announced, then cut")
+        << Resource{200, package, -1, "2147483648"} << sum << cut.arg(250).arg(2147483648LL) << true;
+    QTest::newRow("no length")
+        << Resource{200, package, -1, ""} << sum
+        << QStringLiteral("Serwer nie podał rozmiaru pakietu, więc nie da się sprawdzić, czy dotarł cały.")
+        << true;
+    QTest::newRow("404") << Resource{404, "nie ma"} << sum
+                         << QStringLiteral("Nie udało się pobrać pakietu: serwer aktualizacji odpowiedział "
+                                           "404 Not Found.")
+                         << true;
+    QTest::newRow("never answers") << Resource{.mute = true} << sum << connection << true;
+    QTest::newRow("trickles") << Resource{.body = package, .trickleMs = 50} << sum
+                              << QStringLiteral("Serwer przestał przesyłać dane; pobieranie przerwano.")
+                              << true;
     QTest::newRow("redirect to another host")
-        << Resource{.status = 302, .location = "http://localhost:{port}/melvok/kopia.deb"} << sum
-        << connection;
+        << Resource{.status = 302, .location = "http://localhost:{port}/melvok/kopia.deb"} << sum << redirect
+        << false;
     QTest::newRow("redirect to a file")
-        << Resource{.status = 302, .location = "file:///etc/hostname"} << sum << connection;
-    QTest::newRow("unreachable") << Resource{0} << sum << connection;
+        << Resource{.status = 302, .location = "file:///etc/hostname"} << sum << redirect << false;
+    QTest::newRow("checksum redirected to another host")
+        << Resource{200, package}
+        << Resource{.status = 302, .location = "http://localhost:{port}/melvok/kopia.deb"}
+        << QStringLiteral("Serwer przekierował pobieranie sumy kontrolnej pakietu pod adres, któremu program "
+                          "nie ufa (302 Found); pobieranie przerwano.")
+        << false;
+    QTest::newRow("unreachable") << Resource{0} << sum << connection << true;
     QTest::newRow("no download folder")
-        << Resource{201, package} << sum << QStringLiteral("Błąd zapisu do pliku");
+        << Resource{201, package} << sum << QStringLiteral("Błąd zapisu do pliku") << true;
 }
 
 void TestUpdateCheck::download()
@@ -349,6 +377,7 @@ void TestUpdateCheck::download()
     QFETCH(Resource, package);
     QFETCH(Resource, checksum);
     QFETCH(QString, status);
+    QFETCH(bool, browser);
     if (package.status == 201) // a success, but the download folder is gone
         QVERIFY(QDir(downloadDir()).removeRecursively());
     server->serve(kChecksum, checksum);
@@ -358,26 +387,38 @@ void TestUpdateCheck::download()
     form.setVersions(kRunning, kOffered);
     form.show();
     auto* close = form.findChild<QPushButton*>(QStringLiteral("btnClose"));
+    auto* install = form.findChild<QPushButton*>(QStringLiteral("btnInstall"));
+    auto* viaBrowser = form.findChild<QPushButton*>(QStringLiteral("btnDownloadViaBrowser"));
     QVERIFY(close->isEnabled()); // the user can always stop it
+    QVERIFY(!install->isEnabled());
     QTRY_COMPARE(form.findChild<QLineEdit*>(QStringLiteral("editStatus"))->text(), status);
-    QVERIFY(close->isDefault()); // Enter installs or closes, not the browser button
     QCOMPARE(form.downloaded(), status == QStringLiteral("Pobieranie zakończone."));
+    // Whatever the outcome, "Zamknij" is there; Enter installs after a download and
+    // closes after a failure, never opens the browser.
+    QVERIFY(close->isVisible() && close->isEnabled());
+    QCOMPARE(close->text(), QStringLiteral("Zamknij"));
+    QCOMPARE(install->isEnabled(), form.downloaded());
+    QCOMPARE(install->isDefault(), form.downloaded());
+    QCOMPARE(close->isDefault(), !form.downloaded());
+    QCOMPARE(viaBrowser->isEnabled(), browser);
     QCOMPARE(server->requests.value("/melvok/kopia.deb"), package.location == "/melvok/kopia.deb" ? 1 : 0);
     if (form.downloaded()) {
-        QCOMPARE(close->text(), QStringLiteral("Zainstaluj"));
         QCOMPARE(downloadFolder(), QStringList{kPackage});
         QFile file(packagePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), packageBytes());
         QCOMPARE(file.permissions() & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther), 0);
     } else {
-        QCOMPARE(close->text(), QStringLiteral("Zamknij"));
         QCOMPARE(downloadFolder(), QStringList()); // nothing half-written or unchecked stays
     }
-    // Whatever happened, the browser gets the package's address.
+    // The browser gets the package's address unless it would bring an untrusted package.
     RecordingDesktop desktop;
-    form.findChild<QPushButton*>(QStringLiteral("btnDownloadViaBrowser"))->click();
-    QCOMPARE(desktop.opened, QList<QUrl>{UpdateServer::packageUrl(kOffered)});
+    viaBrowser->click();
+    QCOMPARE(desktop.opened, browser ? QList<QUrl>{UpdateServer::packageUrl(kOffered)} : QList<QUrl>());
+    QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("editDownloadLink"))->text().isEmpty(), !browser);
+    close->click();
+    QVERIFY(!form.isVisible());
+    QVERIFY(desktop.started.isEmpty());
 }
 
 void TestUpdateCheck::closeStopsTheDownload()
@@ -392,6 +433,7 @@ void TestUpdateCheck::closeStopsTheDownload()
     // Enter does nothing by chance while it runs; the button stops it.
     for (auto* button : form.findChildren<QPushButton*>())
         QVERIFY(!button->isDefault());
+    QVERIFY(!form.findChild<QPushButton*>(QStringLiteral("btnInstall"))->isEnabled());
     form.findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
     QVERIFY(!form.isVisible());
     // Stopped, not left running behind the closed window: no stall is noticed later,
@@ -405,43 +447,56 @@ void TestUpdateCheck::closeStopsTheDownload()
 
 void TestUpdateCheck::installHandsThePackageOver_data()
 {
-    QTest::addColumn<QByteArray>("handler"); // of Debian packages; empty: none registered
+    QTest::addColumn<QString>("installer"); // of Debian packages; empty: none registered
+    QTest::addColumn<QStringList>("programs");
+    QTest::addColumn<bool>("yes");            // the answer to the password question
+    QTest::addColumn<QStringList>("started"); // "{}" stands for the package's path
+    QTest::addColumn<QString>("told");        // the box shown after the offer; empty: none
 
-    QTest::newRow("software installer") << QByteArray("org.gnome.Software.desktop");
-    QTest::newRow("none registered") << QByteArray();
+    const QStringList apt{QStringLiteral("pkexec"), QStringLiteral("apt-get")};
+    const QStringList pkexec{QStringLiteral("/usr/bin/pkexec"), QStringLiteral("/usr/bin/apt-get"),
+                             QStringLiteral("install"), QStringLiteral("-y"), QStringLiteral("{}")};
+    const QString password =
+        QStringLiteral("Na tym komputerze nie ma programu do instalowania pakietów. Nową wersję zainstaluje "
+                       "systemowe polecenie apt-get; potrzebne jest do tego hasło administratora komputera, "
+                       "o które system zapyta w osobnym oknie.\n\nProgram zostanie zamknięty. Czy "
+                       "zainstalować nową wersję teraz?");
+    const QString ask =
+        QStringLiteral("Na tym komputerze nie ma programu do instalowania pakietów, a Twoje konto nie może "
+                       "samo instalować programów.\n\nPoproś administratora komputera (na przykład szkolnego "
+                       "informatyka) o zainstalowanie nowej wersji z pliku: {}");
+    QTest::newRow("software installer")
+        << QStringLiteral("org.gnome.Software.desktop") << apt << true
+        << QStringList{QStringLiteral("xdg-open"), QStringLiteral("{}")} << QString();
+    QTest::newRow("apt-get with the password") << QString() << apt << true << pkexec << password;
+    QTest::newRow("apt-get declined") << QString() << apt << false << QStringList() << password;
+    QTest::newRow("no pkexec") << QString() << QStringList{QStringLiteral("apt-get")} << true << QStringList()
+                               << ask;
+    QTest::newRow("nothing at all") << QString() << QStringList() << true << QStringList() << ask;
 }
 
 void TestUpdateCheck::installHandsThePackageOver()
 {
-    QFETCH(QByteArray, handler);
+    QFETCH(QString, installer);
+    QFETCH(QStringList, programs);
+    QFETCH(bool, yes);
+    QFETCH(QStringList, started);
+    QFETCH(QString, told);
+    started.replaceInStrings(QStringLiteral("{}"), packagePath());
+    told.replace(QStringLiteral("{}"), packagePath());
     server->serve("doc_wersja.bin", {200, versionBytes(1, 0, 1)});
     server->serve(kChecksum, checksumOf(packageBytes()));
     server->serve(kPackage, {200, packageBytes()});
+    RecordingDesktop desktop;
+    desktop.installer = installer;
+    desktop.programs = programs;
     ProgramWindows w;
     QVERIFY(bFunStartProgram(w, QString()));
-    // Stand-ins for the desktop: xdg-mime names the handler, xdg-open writes down what it
-    // was asked to open. Their folder is the whole PATH.
-    const QString bin = env->root() + QStringLiteral("/bin");
-    const QString opened = env->root() + QStringLiteral("/opened");
-    QVERIFY(QDir().mkpath(bin));
-    for (const auto& [name, script] :
-         {std::pair{"xdg-mime",
-                    "#!/bin/sh\n[ \"$*\" = 'query default application/vnd.debian.binary-package' ] "
-                    "&& echo '" +
-                        handler + "'\n"},
-          std::pair{"xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + opened.toUtf8() + "'\n"}}) {
-        QFile file(bin + QLatin1Char('/') + QLatin1String(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(script);
-        file.close();
-        file.setPermissions(file.permissions() | QFile::ExeOwner);
-    }
-    const QByteArray savedPath = qgetenv("PATH");
-    qputenv("PATH", bin.toUtf8());
-    const auto restorePath = qScopeGuard([&savedPath] { qputenv("PATH", savedPath); });
-    prompts->answers << Prompts::Answer::Yes;
+    prompts->answers << Prompts::Answer::Yes << (yes ? Prompts::Answer::Yes : Prompts::Answer::No);
     // The download window is modal: it is worked from inside its own event loop.
     bool clicked = false;
+    bool stillOpen = false;
+    bool installLeft = false;
     QString status;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
@@ -453,31 +508,73 @@ void TestUpdateCheck::installHandsThePackageOver()
             if (form->isVisible())
                 form->done(0);
         });
-        auto* close = form->findChild<QPushButton*>(QStringLiteral("btnClose"));
-        QTRY_COMPARE(close->text(), QStringLiteral("Zainstaluj"));
+        auto* install = form->findChild<QPushButton*>(QStringLiteral("btnInstall"));
+        QTRY_VERIFY(install->isEnabled());
         QCOMPARE(form->findChild<QLabel*>(QStringLiteral("NWersjaLabel"))->text(), QStringLiteral("1.0.1"));
-        close->click();
-        QTRY_VERIFY(!form->isVisible() || close->text() == QStringLiteral("Zamknij"));
+        install->click();
+        stillOpen = form->isVisible();
+        installLeft = install->isEnabled();
         status = form->findChild<QLineEdit*>(QStringLiteral("editStatus"))->text();
+        auto* close = form->findChild<QPushButton*>(QStringLiteral("btnClose"));
+        QVERIFY(!stillOpen || (close->isEnabled() && close->text() == QStringLiteral("Zamknij")));
         clicked = true;
     });
     watcher.start(20);
     w.glowna->Sprawdczyjestnowawersja1Click();
     QTRY_VERIFY(clicked);
-    QCOMPARE(prompts->texts(), QStringList{offer("1.0.1")}); // and no closing question
-    if (handler.isEmpty()) {
-        QCOMPARE(status, QStringLiteral("Zainstaluj pakiet poleceniem: sudo apt install ") + packagePath());
-        QVERIFY(!QFile::exists(opened));
-        QVERIFY(!w.glowna->closeWithoutQuestions());
-        w.glowna->setCloseWithoutQuestions(true);
-        return;
-    }
-    QTRY_VERIFY(QFile::exists(opened));
-    QFile arguments(opened);
-    QVERIFY(arguments.open(QIODevice::ReadOnly));
-    QCOMPARE(arguments.readAll(), packagePath().toUtf8() + '\n');
-    QVERIFY(w.glowna->closeWithoutQuestions());
+    QStringList shown{offer("1.0.1")};
+    if (!told.isEmpty())
+        shown << told;
+    QCOMPARE(prompts->texts(), shown);
+    QCOMPARE(desktop.started, started.isEmpty() ? QList<QStringList>() : QList<QStringList>({started}));
+    // Handed over, the program ends without a question; otherwise it stays as it was.
+    QCOMPARE(stillOpen, started.isEmpty());
+    QCOMPARE(w.glowna->closeWithoutQuestions(), !started.isEmpty());
+    // Declined, "Zainstaluj" can be pressed again; with nobody to install, the status
+    // line keeps whom to ask.
+    if (stillOpen)
+        QCOMPARE(installLeft, !yes);
+    if (told.contains(QStringLiteral("Poproś")))
+        QVERIFY(told.endsWith(status));
+    QVERIFY(QFile::exists(packagePath()));
     QVERIFY(!(QFile::permissions(packagePath()) & QFile::ExeOwner));
+    w.glowna->setCloseWithoutQuestions(true);
+}
+
+void TestUpdateCheck::packageInstallerAsksTheDesktop_data()
+{
+    QTest::addColumn<QByteArray>("script"); // xdg-mime; empty: not installed
+    QTest::addColumn<QString>("installer");
+
+    const QByteArray query =
+        "#!/bin/sh\n[ \"$*\" = 'query default application/vnd.debian.binary-package' ] && ";
+    QTest::newRow("registered") << query + "echo 'org.gnome.Software.desktop'\n"
+                                << QStringLiteral("org.gnome.Software.desktop");
+    QTest::newRow("none registered") << query + "echo\n" << QString();
+    QTest::newRow("fails") << QByteArray("#!/bin/sh\necho x-archive.desktop\nexit 3\n") << QString();
+    QTest::newRow("no xdg-mime") << QByteArray() << QString();
+}
+
+void TestUpdateCheck::packageInstallerAsksTheDesktop()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, installer);
+    // A stand-in for the desktop's xdg-mime; its folder is the whole PATH.
+    const QString bin = env->root() + QStringLiteral("/bin");
+    QVERIFY(QDir().mkpath(bin));
+    if (!script.isEmpty()) {
+        QFile file(bin + QStringLiteral("/xdg-mime"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(script);
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8());
+    const auto restorePath = qScopeGuard([&savedPath] { qputenv("PATH", savedPath); });
+    QCOMPARE(DesktopOpen::Handler::instance().packageInstaller(), installer);
+    QCOMPARE(DesktopOpen::Handler::instance().findProgram(QStringLiteral("xdg-mime")).isEmpty(),
+             script.isEmpty());
 }
 
 QTEST_MAIN(TestUpdateCheck)
