@@ -92,6 +92,10 @@ const MenuItem kMenu[] = {
      true, QKeySequence::Print},
     {"Ś&wiadectwa", "Drukuj dla &zaznaczonych uczniów…", "Drukujdlazaznaczonych1",
      &TFGlowna::DrukujDlaZaznaczonychClick},
+    {"Ś&wiadectwa", "-", nullptr, nullptr},
+    {"Ś&wiadectwa", "&Rejestr wydanych dokumentów…", "Rejestrwydanychdokumentow1",
+     &TFGlowna::Rejestrwydanychdokumentow1Click},
+    {"Ś&wiadectwa", "&Sprawy w toku…", "Sprawywtoku1", &TFGlowna::Sprawywtoku1Click},
     {"U&stawienia", "Formatowanie &podstawowe ( tylko zmienne )", "Formatowaniewiadectwapodstawowe1",
      &TFGlowna::Formatowaniewiadectwapodstawowe1Click},
     {"U&stawienia", "Formatowanie &zaawansowane ( wszystkie obiekty )", "Ustawieniaczcionki1",
@@ -603,10 +607,15 @@ bool TFGlowna::storeStudent(const QString& tableName, const QStringList& alsoDro
     if (wait)
         wait->showAndPaint();
     const QString path = strFunGetTmpFilePath(m_buf);
+    // The student's issued documents stay with the student, also under a new PESEL.
+    QList<FieldRowList> before;
+    MessageBuffer quiet;
+    bFunLoadStudentTables(quiet, path, {alsoDrop.isEmpty() ? tableName : alsoDrop.constFirst()}, before);
     m_fieldRows.clear();
     m_windows.daneUcznia->CollectFields(m_fieldRows);
     m_windows.zawiadomienie->CollectFields(m_fieldRows);
     m_windows.potwierdzenie->CollectFields(m_fieldRows);
+    Issued::carryRecords(before.value(0), m_fieldRows);
     if (wait) {
         wait->ProgressBar1->setRange(0, int(m_fieldRows.size()));
         wait->ProgressBar1->setValue(0);
@@ -905,7 +914,17 @@ void TFGlowna::DrukujToolButtonClick()
         name.replace(QLatin1Char('/'), QLatin1Char('-'));
         m_windows.drukuj->setPage(m_pagePicture, m_pageCount, name);
         m_windows.drukuj->setClippedFields(m_clippedFields);
-        m_windows.drukuj->exec();
+        // The number of the issue is proposed in the dialog and the issue recorded after it.
+        IssueDesk desk(issueContext());
+        if (desk.begin()) {
+            const int type = document == kTransferNotice ? 0 : 1;
+            const DocumentForm* form = type == 0 ? m_windows.zawiadomienie : m_windows.potwierdzenie;
+            if (desk.keeping())
+                m_windows.drukuj->setIssue(desk.single(selectedStudentTable(), type, *form,
+                                                       [this](const PageTexts& texts) { return drawIssuedPage(texts); }));
+            m_windows.drukuj->exec();
+            m_windows.drukuj->setIssue({});
+        }
     }
     m_printing = false;
 }

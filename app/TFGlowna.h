@@ -2,6 +2,7 @@
 // preview of the selected document; the commands on students, documents and files.
 #pragma once
 
+#include "app/IssueDesk.h"
 #include "app/WindowSlot.h"
 #include "documents/StudentSaver.h"
 #include "platform/FileStamp.h"
@@ -182,6 +183,9 @@ public Q_SLOTS:
     void AktualizacjaTimerTimer();
     // Moves the preview by a wheel turn (delta as the system reports it).
     void FormMouseWheel(int delta);
+    // The book of issued documents and the open transfer cases (TFGlownaWydane.cpp).
+    void Rejestrwydanychdokumentow1Click();
+    void Sprawywtoku1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -232,6 +236,14 @@ private:
     void registerChangedOnDisk();
     void refillKeepingSelection(const RegisterMergePlan& plan);
     void reportDamagedStudents(const QString& target, const QStringList& students);
+
+    // Issued documents (TFGlownaWydane.cpp).
+    IssueDesk::Context issueContext();
+    QPicture drawIssuedPage(const PageTexts& texts);
+    // At opening: the status bar mentions the cases waiting too long.
+    void mentionWaitingCases();
+    // Numbers given on two desks at once, found by the last join.
+    void reportRepeatedNumbers(const QStringList& repeats);
 
     MessageBuffer m_buf;
     Windows m_windows;

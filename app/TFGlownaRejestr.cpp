@@ -236,7 +236,9 @@ TFGlowna::SaveStep TFGlowna::mergeSnapshot(const QString& target, const FileStam
         return answer == 0 ? MergeChoice::Mine : answer == 1 ? MergeChoice::Theirs : MergeChoice::Cancel;
     };
     int err = copyHashed(tmp, merged, nullptr);
-    const bool joined = err == 0 && bFunMergeRegisters(m_buf, basePath(m_buf), disk, merged, decide, plan);
+    QStringList repeats;
+    const bool joined =
+        err == 0 && Issued::bFunMergeKeepingIssues(m_buf, basePath(m_buf), disk, merged, decide, plan, repeats);
     FileOps::removeFile(disk);
     FileStamp now;
     if (joined && (FileStamp::of(target, now) != 0 || now != snapshotStamp)) {
@@ -259,6 +261,7 @@ TFGlowna::SaveStep TFGlowna::mergeSnapshot(const QString& target, const FileStam
                 .arg(plan.removed));
         if (!plan.damaged.isEmpty())
             reportDamagedStudents(target, plan.damaged);
+        reportRepeatedNumbers(repeats);
         return SaveStep::Written;
     }
 
