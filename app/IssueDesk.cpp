@@ -12,6 +12,7 @@
 #include "storage/Templates.h"
 
 #include <QPainter>
+#include <QRandomGenerator>
 
 namespace {
 
@@ -29,9 +30,7 @@ QString placeOf(const QMap<QString, QString>& f)
 
 } // namespace
 
-IssueDesk::IssueDesk(Context context) : m_ctx(std::move(context))
-{
-}
+IssueDesk::IssueDesk(Context context) : m_ctx(std::move(context)) {}
 
 QString IssueDesk::pattern(MessageBuffer& buf)
 {
@@ -47,7 +46,8 @@ QString IssueDesk::pattern(MessageBuffer& buf)
 PageTexts IssueDesk::withIssue(PageTexts base, const QString& number, const QString& duplicateMark,
                                const QMap<QString, QString>& issuedFields)
 {
-    return [base = std::move(base), number, duplicateMark, issuedFields](const QString& name) -> std::optional<QString> {
+    return [base = std::move(base), number, duplicateMark,
+            issuedFields](const QString& name) -> std::optional<QString> {
         if (name == Issued::NumberField)
             return number;
         if (name == Issued::DuplicateField)
@@ -61,7 +61,8 @@ PageTexts IssueDesk::withIssue(PageTexts base, const QString& number, const QStr
 QList<CalibEntry> IssueDesk::withIssueEntries(QList<CalibEntry> entries)
 {
     const auto has = [&entries](const QString& name) {
-        return std::any_of(entries.cbegin(), entries.cend(), [&name](const CalibEntry& e) { return e.name == name; });
+        return std::any_of(entries.cbegin(), entries.cend(),
+                           [&name](const CalibEntry& e) { return e.name == name; });
     };
     // The same boxes as the installed calibration gives them.
     if (!has(Issued::NumberField))
@@ -94,8 +95,9 @@ bool IssueDesk::begin()
               QStringLiteral("\nWydanie tego dokumentu nie zostanie zapisane.");
     }
     m_keep = why.isEmpty();
-    return m_keep || Prompts::instance().askProceed(m_ctx.parent, why, kCaption,
-                                                    QStringLiteral("Drukuj bez zapisu"), QStringLiteral("Anuluj"));
+    return m_keep ||
+           Prompts::instance().askProceed(m_ctx.parent, why, kCaption, QStringLiteral("Drukuj bez zapisu"),
+                                          QStringLiteral("Anuluj"));
 }
 
 QString IssueDesk::pupilOf(const QString& tableName) const
@@ -126,10 +128,11 @@ IssueHooks IssueDesk::single(const QString& tableName, int document, const Docum
     hooks.reprint = reprint;
     auto pending = std::make_shared<Pending>();
     hooks.prepare = [this, tableName, document, &form, draw, pending](const QString& number, bool duplicate,
-                                                                       QPicture& page) {
+                                                                      QPicture& page) {
         if (number.isEmpty()) {
             Prompts::instance().message(m_ctx.parent, QStringLiteral("Podaj numer L. dz. dokumentu."),
-                                        QStringLiteral("Brak danych"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+                                        QStringLiteral("Brak danych"), Prompts::Icon::Warning,
+                                        Prompts::Buttons::Ok);
             return false;
         }
         const Issued::Record* last = Issued::lastIssue(m_records, tableName, document);
@@ -137,8 +140,9 @@ IssueHooks IssueDesk::single(const QString& tableName, int document, const Docum
         if (!reprint && Issued::numberTaken(number, m_records, tableName, document) &&
             !Prompts::instance().askYesNo(
                 m_ctx.parent,
-                QStringLiteral("Numer L. dz. %1 został już użyty w tym rejestrze.\nCzy mimo to wydać dokument z "
-                               "tym numerem?")
+                QStringLiteral(
+                    "Numer L. dz. %1 został już użyty w tym rejestrze.\nCzy mimo to wydać dokument z "
+                    "tym numerem?")
                     .arg(number),
                 kCaption, Prompts::Icon::Warning, Prompts::Answer::No))
             return false;
@@ -147,9 +151,10 @@ IssueHooks IssueDesk::single(const QString& tableName, int document, const Docum
         pending->reprint = reprint;
         pending->duplicate = duplicate;
         pending->fields = reprint && !last->fields.isEmpty() ? last->fields : fieldsOf(form);
-        const QString mark = duplicate ? QStringLiteral("Duplikat, ") +
-                                             Clock::instance().nowLocal().date().toString(QStringLiteral("dd.MM.yyyy"))
-                                       : QString();
+        const QString mark =
+            duplicate ? QStringLiteral("Duplikat, ") +
+                            Clock::instance().nowLocal().date().toString(QStringLiteral("dd.MM.yyyy"))
+                      : QString();
         page = draw(withIssue(pageTextsOf(form), number, mark, pending->fields));
         pending->draw = [page](QPainter& painter, const QRectF& onSheet) {
             PageRenderer::stretch(painter, page, onSheet);
@@ -205,7 +210,8 @@ void IssueDesk::keepBatchPage(int index, const DocumentForm& form, const DrukujS
     page.draw = draw;
 }
 
-void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& printer, const QString& pdfFile)
+void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& printer,
+                      const QString& pdfFile)
 {
     const QDateTime now = Clock::instance().nowLocal();
     const RegisterLock::Owner me = RegisterLock::thisProcess(now.toUTC());
@@ -215,9 +221,11 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     int serial = 0;
     for (const Pending& page : pages) {
         Issued::Record r;
-        r.key = QStringLiteral("WYDANIE_%1_%2_%3")
+        // Unique across desks and runs: the time, the login, the page and a random part.
+        r.key = QStringLiteral("WYDANIE_%1_%2_%3_%4")
                     .arg(now.toString(QStringLiteral("yyyyMMddHHmmsszzz")), strFunPlainLoginName(me.login))
-                    .arg(++serial);
+                    .arg(++serial)
+                    .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         r.tableName = page.tableName;
         r.pupil = pupilOf(page.tableName);
         r.number = page.number;
@@ -231,7 +239,8 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
         r.destination = printer.isEmpty() ? pdfFile : printer;
         r.duplicate = page.reprint;
         r.fields = page.fields;
-        r.state = document == 0 && !page.reprint ? Issued::CaseState::AwaitingConfirmation : Issued::CaseState::None;
+        r.state = document == 0 && !page.reprint ? Issued::CaseState::AwaitingConfirmation
+                                                 : Issued::CaseState::None;
         r.changedAt = now;
         if (page.duplicate)
             r.note = QStringLiteral("wydruk z oznaczeniem \"Duplikat\"");
@@ -243,8 +252,8 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
             if (page.draw)
                 page.draw(painter, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
         }
-        r.archive = IssueArchive::write(folder, picture, {r.number, r.pupil, Issued::documentName(document), now},
-                                        error);
+        r.archive = IssueArchive::write(folder, picture,
+                                        {r.number, r.pupil, Issued::documentName(document), now}, error);
         if (r.archive.isEmpty()) {
             r.archiveNote = error;
             notCopied << r.pupil + QStringLiteral(": ") + error;
@@ -253,10 +262,10 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     }
     if (!Issued::bFunStoreIssues(*m_ctx.buf, m_ctx.workingCopy, made)) {
         vFunLogError(*m_ctx.buf, QStringLiteral("IssueDesk::issue()"));
-        Prompts::instance().error(m_ctx.parent,
-                                  QStringLiteral("Dokument wydrukowano, ale jego wydania nie udało się zapisać w "
-                                                 "rejestrze wydanych dokumentów.\n\n") +
-                                      m_ctx.buf->text());
+        Prompts::instance().error(
+            m_ctx.parent, QStringLiteral("Dokument wydrukowano, ale jego wydania nie udało się zapisać w "
+                                         "rejestrze wydanych dokumentów.\n\n") +
+                              m_ctx.buf->text());
         return;
     }
     m_records << made;

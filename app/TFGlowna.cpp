@@ -920,8 +920,9 @@ void TFGlowna::DrukujToolButtonClick()
             const int type = document == kTransferNotice ? 0 : 1;
             const DocumentForm* form = type == 0 ? m_windows.zawiadomienie : m_windows.potwierdzenie;
             if (desk.keeping())
-                m_windows.drukuj->setIssue(desk.single(selectedStudentTable(), type, *form,
-                                                       [this](const PageTexts& texts) { return drawIssuedPage(texts); }));
+                m_windows.drukuj->setIssue(
+                    desk.single(selectedStudentTable(), type, *form,
+                                [this](const PageTexts& texts) { return drawIssuedPage(texts); }));
             m_windows.drukuj->exec();
             m_windows.drukuj->setIssue({});
         }

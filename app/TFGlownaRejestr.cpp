@@ -237,8 +237,8 @@ TFGlowna::SaveStep TFGlowna::mergeSnapshot(const QString& target, const FileStam
     };
     int err = copyHashed(tmp, merged, nullptr);
     QStringList repeats;
-    const bool joined =
-        err == 0 && Issued::bFunMergeKeepingIssues(m_buf, basePath(m_buf), disk, merged, decide, plan, repeats);
+    const bool joined = err == 0 && Issued::bFunMergeKeepingIssues(m_buf, basePath(m_buf), disk, merged,
+                                                                   decide, plan, repeats);
     FileOps::removeFile(disk);
     FileStamp now;
     if (joined && (FileStamp::of(target, now) != 0 || now != snapshotStamp)) {

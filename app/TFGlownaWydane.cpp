@@ -67,15 +67,16 @@ void TFGlowna::Sprawywtoku1Click()
         return;
     }
     TFSprawyWToku window(this);
-    window.setRecords(records, Clock::instance().nowLocal().date(), [this, path](const Issued::Record& record) {
-        if (!Issued::bFunStoreIssues(m_buf, path, {record})) {
-            vFunLogError(m_buf, QStringLiteral("Sprawywtoku1Click()"));
-            showError(QStringLiteral("Błąd zapisu danych.\n\n") + m_buf.text());
-            return false;
-        }
-        m_unsavedChanges = true;
-        return true;
-    });
+    window.setRecords(records, Clock::instance().nowLocal().date(),
+                      [this, path](const Issued::Record& record) {
+                          if (!Issued::bFunStoreIssues(m_buf, path, {record})) {
+                              vFunLogError(m_buf, QStringLiteral("Sprawywtoku1Click()"));
+                              showError(QStringLiteral("Błąd zapisu danych.\n\n") + m_buf.text());
+                              return false;
+                          }
+                          m_unsavedChanges = true;
+                          return true;
+                      });
     window.exec();
 }
 
@@ -100,10 +101,11 @@ void TFGlowna::reportRepeatedNumbers(const QStringList& repeats)
 {
     if (repeats.isEmpty())
         return;
-    m_buf.reset(QStringLiteral("Na innym stanowisku w tym samym czasie wydano dokumenty o tych samych numerach "
-                               "L. dz. Oba wydania zostały zachowane w rejestrze z uwagą:\n") +
-                repeats.mid(0, 10).join(u'\n'));
+    m_buf.reset(
+        QStringLiteral("Na innym stanowisku w tym samym czasie wydano dokumenty o tych samych numerach "
+                       "L. dz. Oba wydania zostały zachowane w rejestrze z uwagą:\n") +
+        repeats.mid(0, 10).join(u'\n'));
     vFunLogError(m_buf, QStringLiteral("reportRepeatedNumbers()"));
-    Prompts::instance().message(this, m_buf.text(), QStringLiteral("Wydane dokumenty"), Prompts::Icon::Warning,
-                                Prompts::Buttons::Ok);
+    Prompts::instance().message(this, m_buf.text(), QStringLiteral("Wydane dokumenty"),
+                                Prompts::Icon::Warning, Prompts::Buttons::Ok);
 }

@@ -81,9 +81,9 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
         form->FillFields(stored.at(index));
         QPicture picture;
         PageRenderer renderer(m_buf, options, mainDir);
-        renderer.record(picture, entries,
-                        desk.keeping() ? desk.batchTexts(index, table, pageTextsOf(*form)) : pageTextsOf(*form),
-                        true);
+        renderer.record(
+            picture, entries,
+            desk.keeping() ? desk.batchTexts(index, table, pageTextsOf(*form)) : pageTextsOf(*form), true);
         for (const QString& line : clippedLines(*form, renderer))
             page.clippedFields << name + QStringLiteral(" – ") + line;
         page.draw = [picture, marks](QPainter& painter, const QRectF& onSheet) {

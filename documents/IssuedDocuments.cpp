@@ -175,7 +175,8 @@ QList<Record> recordsOf(const FieldRowList& rows, const QString& tableName, cons
         record.tableName = tableName;
         record.pupil = pupil;
         // Of two rows with the same key the later one wins, as with the form rows.
-        auto same = std::find_if(out.begin(), out.end(), [&](const Record& r) { return r.key == record.key; });
+        auto same =
+            std::find_if(out.begin(), out.end(), [&](const Record& r) { return r.key == record.key; });
         if (same != out.end())
             *same = record;
         else
@@ -345,7 +346,8 @@ FieldRowList joinRecords(const FieldRowList& base, const FieldRowList& other)
     FieldRowList out = base;
     for (const Record& theirs : recordsOf(other)) {
         const QList<Record> mine = recordsOf(out);
-        auto same = std::find_if(mine.cbegin(), mine.cend(), [&](const Record& r) { return r.key == theirs.key; });
+        auto same =
+            std::find_if(mine.cbegin(), mine.cend(), [&](const Record& r) { return r.key == theirs.key; });
         if (same == mine.cend() || theirs.changedAt > same->changedAt)
             putRecord(out, theirs);
     }
@@ -368,10 +370,11 @@ QList<Record> markRepeatedNumbers(QList<Record>& records, QStringList& messages)
             first.insert(r->number.trimmed(), r);
             continue;
         }
-        const QString note = QStringLiteral("numer %1 wydano także: %2, %3 (%4)")
-                                 .arg(r->number, earlier->pupil, documentName(earlier->document),
-                                      earlier->login);
-        messages << QStringLiteral("Numer %1 został już wydany (%2, %3); dokument ucznia %4 ma ten sam numer.")
+        const QString note =
+            QStringLiteral("numer %1 wydano także: %2, %3 (%4)")
+                .arg(r->number, earlier->pupil, documentName(earlier->document), earlier->login);
+        messages << QStringLiteral(
+                        "Numer %1 został już wydany (%2, %3); dokument ucznia %4 ma ten sam numer.")
                         .arg(r->number, earlier->pupil, documentName(earlier->document), r->pupil);
         if (r->note != note) {
             r->note = note;
@@ -408,7 +411,8 @@ bool loadRecordRows(MessageBuffer& buf, const QString& path, QHash<QString, Fiel
 
 } // namespace
 
-bool bFunMergeKeepingIssues(MessageBuffer& buf, const QString& base, const QString& theirs, const QString& merged,
+bool bFunMergeKeepingIssues(MessageBuffer& buf, const QString& base, const QString& theirs,
+                            const QString& merged,
                             const std::function<MergeChoice(const QString& student)>& decide,
                             RegisterMergePlan& plan, QStringList& repeats)
 {
@@ -431,7 +435,8 @@ bool bFunMergeKeepingIssues(MessageBuffer& buf, const QString& base, const QStri
         return true;
     QList<Record> all;
     for (qsizetype i = 0; i < tables.size(); ++i) {
-        FieldRowList joined = joinRecords(joinRecords(rows.at(i), mine.value(tables.at(i))), other.value(tables.at(i)));
+        FieldRowList joined =
+            joinRecords(joinRecords(rows.at(i), mine.value(tables.at(i))), other.value(tables.at(i)));
         if (joined != rows.at(i))
             changed << StudentTable{tables.at(i), joined, true};
         all << recordsOf(joined, tables.at(i), students.at(i).displayName);

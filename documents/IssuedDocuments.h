@@ -42,8 +42,8 @@ struct Record {
     QString number;
     int document = 0; // 0 the transfer notice, 1 the admission confirmation
     QDateTime issuedAt;
-    QString place;     // "miejscowość, dnia" as printed
-    QString school;    // the "ucz." text
+    QString place;  // "miejscowość, dnia" as printed
+    QString school; // the "ucz." text
     QString login;
     QString fullName;
     bool toPdf = false;
@@ -108,7 +108,8 @@ QList<Record> markRepeatedNumbers(QList<Record>& records, QStringList& messages)
 // The join of two desks (bFunMergeRegisters) that loses no issue: whichever side a
 // pupil is taken from, the records of both sides are kept; numbers issued on both desks
 // at once get their note and one line each in `repeats`.
-bool bFunMergeKeepingIssues(MessageBuffer& buf, const QString& base, const QString& theirs, const QString& merged,
+bool bFunMergeKeepingIssues(MessageBuffer& buf, const QString& base, const QString& theirs,
+                            const QString& merged,
                             const std::function<MergeChoice(const QString& student)>& decide,
                             RegisterMergePlan& plan, QStringList& repeats);
 

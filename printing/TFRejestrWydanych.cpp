@@ -27,9 +27,9 @@ const QString kCaption = QStringLiteral("Rejestr wydanych dokumentów");
 
 QStringList columns()
 {
-    return {QStringLiteral("L. dz."),      QStringLiteral("Data wydania"), QStringLiteral("Dokument"),
-            QStringLiteral("Uczeń"),       QStringLiteral("Szkoła (ucz.)"), QStringLiteral("Wydał(a)"),
-            QStringLiteral("Wydruk"),      QStringLiteral("Kopia PDF/A"),  QStringLiteral("Sprawa"),
+    return {QStringLiteral("L. dz."), QStringLiteral("Data wydania"),  QStringLiteral("Dokument"),
+            QStringLiteral("Uczeń"),  QStringLiteral("Szkoła (ucz.)"), QStringLiteral("Wydał(a)"),
+            QStringLiteral("Wydruk"), QStringLiteral("Kopia PDF/A"),   QStringLiteral("Sprawa"),
             QStringLiteral("Uwagi")};
 }
 
@@ -43,7 +43,9 @@ QStringList cellsOf(const Issued::Record& r)
             Issued::documentName(r.document),
             r.pupil,
             r.school,
-            r.fullName == r.login || r.fullName.isEmpty() ? r.login : r.fullName + QStringLiteral(" (") + r.login + u')',
+            r.fullName == r.login || r.fullName.isEmpty()
+                ? r.login
+                : r.fullName + QStringLiteral(" (") + r.login + u')',
             (r.toPdf ? QStringLiteral("PDF: ") : QStringLiteral("drukarka: ")) + r.destination,
             r.archive.isEmpty() ? QStringLiteral("brak – ") + r.archiveNote : r.archive.section(u'/', -1),
             Issued::caseStateText(r.state),
@@ -64,7 +66,8 @@ TFRejestrWydanych::TFRejestrWydanych(QWidget* parent) : QDialog(parent)
     DokumentComboBox = new QComboBox(this);
     DokumentComboBox->setObjectName(QStringLiteral("DokumentComboBox"));
     DokumentComboBox->setAccessibleName(QStringLiteral("Dokument"));
-    DokumentComboBox->addItems({QStringLiteral("Wszystkie dokumenty"), Issued::documentName(0), Issued::documentName(1)});
+    DokumentComboBox->addItems(
+        {QStringLiteral("Wszystkie dokumenty"), Issued::documentName(0), Issued::documentName(1)});
     UczenEdit = new QLineEdit(this);
     UczenEdit->setObjectName(QStringLiteral("UczenEdit"));
     UczenEdit->setAccessibleName(QStringLiteral("Uczeń"));
@@ -121,8 +124,9 @@ TFRejestrWydanych::TFRejestrWydanych(QWidget* parent) : QDialog(parent)
 
 void TFRejestrWydanych::setRecords(QList<Issued::Record> records)
 {
-    std::stable_sort(records.begin(), records.end(),
-                     [](const Issued::Record& a, const Issued::Record& b) { return a.issuedAt > b.issuedAt; });
+    std::stable_sort(records.begin(), records.end(), [](const Issued::Record& a, const Issued::Record& b) {
+        return a.issuedAt > b.issuedAt;
+    });
     m_records = std::move(records);
     m_keys.clear();
     QList<int> years;
@@ -209,8 +213,8 @@ void TFRejestrWydanych::EksportujCsvClick()
         return;
     if (FileOps::exists(path) &&
         !Prompts::instance().askYesNo(
-            this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"), kCaption,
-            Prompts::Icon::Question, Prompts::Answer::No))
+            this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"),
+            kCaption, Prompts::Icon::Question, Prompts::Answer::No))
         return;
     if (const int err = FileOps::writeFile(path, csvOf(shownRecords())); err != 0)
         Prompts::instance().error(this, QStringLiteral("Błąd zapisu pliku:\n") + path +
@@ -229,11 +233,12 @@ void TFRejestrWydanych::ZapiszPdfClick()
         path += QStringLiteral(".pdf");
     if (FileOps::exists(path) &&
         !Prompts::instance().askYesNo(
-            this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"), kCaption,
-            Prompts::Icon::Question, Prompts::Answer::No))
+            this, QStringLiteral("Wybrany plik już istnieje.\nCzy chcesz zastąpić istniejący plik ?"),
+            kCaption, Prompts::Icon::Question, Prompts::Answer::No))
         return;
     QPdfWriter writer(path);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12)));
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12)));
     writer.setTitle(kCaption);
     QTextDocument document;
     document.setHtml(htmlOf(shownRecords(), kCaption));

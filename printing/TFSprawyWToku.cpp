@@ -30,8 +30,9 @@ TFSprawyWToku::TFSprawyWToku(QWidget* parent) : QDialog(parent)
     SprawyTable = new QTableWidget(this);
     SprawyTable->setObjectName(QStringLiteral("SprawyTable"));
     SprawyTable->setAccessibleName(kCaption);
-    const QStringList headers{QStringLiteral("Uczeń"), QStringLiteral("L. dz."), QStringLiteral("Wydano"),
-                              QStringLiteral("Szkoła (ucz.)"), QStringLiteral("Stan"), QStringLiteral("Dni")};
+    const QStringList headers{QStringLiteral("Uczeń"),  QStringLiteral("L. dz."),
+                              QStringLiteral("Wydano"), QStringLiteral("Szkoła (ucz.)"),
+                              QStringLiteral("Stan"),   QStringLiteral("Dni")};
     SprawyTable->setColumnCount(int(headers.size()));
     SprawyTable->setHorizontalHeaderLabels(headers);
     SprawyTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -70,9 +71,10 @@ void TFSprawyWToku::setRecords(const QList<Issued::Record>& records, const QDate
         if (isOpen(r))
             m_cases << r;
     // The longest waiting first.
-    std::stable_sort(m_cases.begin(), m_cases.end(), [&today](const Issued::Record& a, const Issued::Record& b) {
-        return Issued::caseAge(a, today) > Issued::caseAge(b, today);
-    });
+    std::stable_sort(m_cases.begin(), m_cases.end(),
+                     [&today](const Issued::Record& a, const Issued::Record& b) {
+                         return Issued::caseAge(a, today) > Issued::caseAge(b, today);
+                     });
     fill();
 }
 
@@ -106,8 +108,8 @@ int TFSprawyWToku::chosen()
     const int row = SprawyTable->currentRow();
     if (row >= 0 && row < m_cases.size())
         return row;
-    Prompts::instance().message(this, QStringLiteral("Wybierz sprawę z listy."), QStringLiteral("Brak wyboru"),
-                                Prompts::Icon::Warning, Prompts::Buttons::Ok);
+    Prompts::instance().message(this, QStringLiteral("Wybierz sprawę z listy."),
+                                QStringLiteral("Brak wyboru"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
     return -1;
 }
 
@@ -120,9 +122,11 @@ bool TFSprawyWToku::askDate(const QString& label, QDate& date)
     if (!date.isValid())
         date = QDate::fromString(text.trimmed(), QStringLiteral("d.M.yyyy"));
     if (!date.isValid()) {
-        Prompts::instance().message(this, QStringLiteral("To nie jest data: ") + text.trimmed() +
-                                              QStringLiteral("\nPodaj datę w postaci dd.mm.rrrr."),
-                                    QStringLiteral("Brak danych"), Prompts::Icon::Warning, Prompts::Buttons::Ok);
+        Prompts::instance().message(this,
+                                    QStringLiteral("To nie jest data: ") + text.trimmed() +
+                                        QStringLiteral("\nPodaj datę w postaci dd.mm.rrrr."),
+                                    QStringLiteral("Brak danych"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
         return false;
     }
     return true;
@@ -147,8 +151,8 @@ void TFSprawyWToku::PotwierdzenieClick()
     if (!askDate(QStringLiteral("Data otrzymania potwierdzenia przyjęcia (dd.mm.rrrr):"), on))
         return;
     QString number;
-    if (!Prompts::instance().inputText(this, kCaption, QStringLiteral("Numer potwierdzenia (może zostać pusty):"),
-                                       number))
+    if (!Prompts::instance().inputText(this, kCaption,
+                                       QStringLiteral("Numer potwierdzenia (może zostać pusty):"), number))
         return;
     Issued::Record changed = m_cases.at(index);
     QString error;
