@@ -569,6 +569,7 @@ void TFGlowna::TreeViewClick()
     m_fieldRows.clear();
     if (!bFunLoadStudent(selectedStudentTable()))
         return;
+    showIssuesInTree();
     const QString document = selectedDocumentCaption();
     if (document == kTransferNotice)
         vFunDrawPage(m_windows.zawiadomienie, false, 0, 1);

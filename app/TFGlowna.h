@@ -240,6 +240,8 @@ private:
     // Issued documents (TFGlownaWydane.cpp).
     IssueDesk::Context issueContext();
     QPicture drawIssuedPage(const PageTexts& texts);
+    // The issues of the student just loaded, on the document nodes under the student.
+    void showIssuesInTree();
     // At opening: the status bar mentions the cases waiting too long.
     void mentionWaitingCases();
     // Numbers given on two desks at once, found by the last join.

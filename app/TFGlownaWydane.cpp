@@ -10,6 +10,8 @@
 #include "storage/EventLog.h"
 #include "storage/SettingsStore.h"
 
+#include <QTreeWidgetItem>
+
 namespace {
 
 // How many days an open case may wait before the opening mentions it.
@@ -44,6 +46,35 @@ QPicture TFGlowna::drawIssuedPage(const PageTexts& texts)
     PageRenderer renderer(m_buf, pageOptions(), strFunGetMainDirPath(m_buf));
     renderer.record(page, IssueDesk::withIssueEntries(m_calibEntries), texts, true);
     return page;
+}
+
+void TFGlowna::showIssuesInTree()
+{
+    QTreeWidgetItem* node = selectedNode();
+    if (!node)
+        return;
+    if (node->parent())
+        node = node->parent();
+    const QList<Issued::Record> issues = Issued::recordsOf(m_fieldRows);
+    for (int i = 0; i < node->childCount(); ++i) {
+        QTreeWidgetItem* documentNode = node->child(i);
+        const int document = documentNode->text(0) == kTransferNotice ? 0 : 1;
+        QStringList lines;
+        for (const Issued::Record& r : issues) {
+            if (r.document != document)
+                continue;
+            QString line = QStringLiteral("L. dz. ") + r.number + QStringLiteral(", ") +
+                           r.issuedAt.toString(QStringLiteral("dd.MM.yyyy HH:mm")) +
+                           (r.duplicate ? QStringLiteral(" (ponowny wydruk)") : QString());
+            if (r.state != Issued::CaseState::None)
+                line += QStringLiteral(" – ") + Issued::caseStateText(r.state);
+            lines << line;
+        }
+        const QString text = lines.isEmpty() ? QString() : QStringLiteral("Wydano:\n") + lines.join(u'\n');
+        documentNode->setToolTip(0, text);
+        documentNode->setStatusTip(0, lines.isEmpty() ? QString()
+                                                      : QStringLiteral("Wydano: ") + lines.constLast());
+    }
 }
 
 void TFGlowna::Rejestrwydanychdokumentow1Click()

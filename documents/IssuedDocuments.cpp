@@ -1,6 +1,7 @@
 #include "documents/IssuedDocuments.h"
 
 #include "documents/DocumentFile.h"
+#include "storage/Cp1250.h"
 #include "storage/CppSQLite3.h"
 
 #include <QHash>
@@ -15,6 +16,7 @@ namespace {
 const QString kFieldPrefix = QStringLiteral("pole.");
 // A record row stays within what the Windows version's readers hold in one value.
 constexpr int kFieldLimit = 160;
+constexpr int kRowLimit = 2000;
 
 QString escaped(const QString& text)
 {
@@ -119,9 +121,18 @@ FieldRow toRow(const Record& r)
         QStringLiteral("wyslano=") + dateText(r.sentOn),
         QStringLiteral("zmiana=") + timeText(r.changedAt),
     };
-    for (auto it = r.fields.cbegin(); it != r.fields.cend(); ++it)
-        lines << kFieldPrefix + it.key() + QLatin1Char('=') + escaped(it.value().left(kFieldLimit));
-    return {SectionId, r.key, lines.join(QLatin1Char('\n'))};
+    // The texts as printed, as many as the row holds.
+    qsizetype size = lines.join(QLatin1Char('\n')).size();
+    for (auto it = r.fields.cbegin(); it != r.fields.cend(); ++it) {
+        const QString line =
+            kFieldPrefix + it.key() + QLatin1Char('=') + escaped(it.value().left(kFieldLimit));
+        if (size + line.size() + 1 > kRowLimit)
+            break;
+        lines << line;
+        size += line.size() + 1;
+    }
+    // A name of the desk's user or printer outside the code page must not lose the record.
+    return {SectionId, r.key, Cp1250::decode(Cp1250::encodeLossy(lines.join(QLatin1Char('\n'))))};
 }
 
 bool fromRow(const FieldRow& row, Record& r)

@@ -140,6 +140,9 @@ void TFSprawyWToku::store(int index, const Issued::Record& changed)
     if (!isOpen(changed))
         m_cases.removeAt(index);
     fill();
+    // The case stays chosen for its next step, or the next one when it closed.
+    if (!m_cases.isEmpty())
+        SprawyTable->setCurrentCell(std::min(index, int(m_cases.size()) - 1), 0);
 }
 
 void TFSprawyWToku::PotwierdzenieClick()

@@ -19,9 +19,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -143,6 +145,7 @@ private Q_SLOTS:
     void cancelledPrintRecordsNothing();
     void unwritableArchiveStillPrintsAndSaysSo();
     void registerListFiltersAndExports();
+    void openCaseIsFollowedUntilClosed();
 };
 
 void TestIssuedDocuments::numberProposal_data()
@@ -387,6 +390,8 @@ void TestIssuedDocuments::printedIssueIsNumberedRecordedAndArchivedAsPdfA()
     QVERIFY(first.toPdf && first.destination == pdf);
     QVERIFY(main()->unsavedChanges());
     QVERIFY(run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).contains(first.number));
+    main()->TreeViewClick(); // the tree tells what was issued
+    QVERIFY(main()->treeView()->currentItem()->toolTip(0).contains(first.number));
 
     // The copy: PDF/A-1b by its own metadata, every font embedded, the number on the page.
     QVERIFY2(QFileInfo(first.archive).absolutePath() == archiveDir(), qPrintable(first.archive));
@@ -491,6 +496,53 @@ void TestIssuedDocuments::registerListFiltersAndExports()
     QVERIFY(csv.startsWith("\xEF\xBB\xBFL. dz.;Data wydania;"));
     QCOMPARE(csv.count("\r\n"), 3);
     QVERIFY(csv.contains(QStringLiteral("Żak Łukasz").toUtf8()));
+}
+
+// The case of a transfer notice: listed with its age, a confirmation dated before the
+// notice refused, then "wysłać kartę..." until the sending is noted; the opening of the
+// register mentions the cases waiting longer than 14 days.
+void TestIssuedDocuments::openCaseIsFollowedUntilClosed()
+{
+    MessageBuffer buf;
+    Record notice = issued(QStringLiteral("7"), QStringLiteral("2026-03-01T09:00:00"),
+                           QStringLiteral("PESEL08222112345"));
+    notice.state = Issued::CaseState::AwaitingConfirmation;
+    Record confirmation = issued(QStringLiteral("8"), QStringLiteral("2026-03-01T09:00:00"),
+                                 QStringLiteral("PESEL08230254321"), 1);
+    QVERIFY(Issued::bFunStoreIssues(buf, doc, {notice, confirmation}));
+    FixedClock clock(QDateTime(QDate(2026, 3, 20), QTime(10, 0), QTimeZone::utc()));
+    QVERIFY(startProgram(doc));
+    const QLabel* note = main()->findChild<QLabel*>(QStringLiteral("StatusBarNote"));
+    QVERIFY2(note->text().contains(QStringLiteral("Sprawy w toku czekające dłużej niż 14 dni: 1")),
+             qPrintable(note->text()));
+
+    prompts->inputs << QStringLiteral("28.02.2026") << QString()                    // before the notice
+                    << QStringLiteral("05.03.2026") << QStringLiteral("PP.12/2026") // confirmed
+                    << QStringLiteral("06.03.2026");                                // sent
+    whenModal([this](QWidget* window) {
+        auto* table = window->findChild<QTableWidget*>(QStringLiteral("SprawyTable"));
+        QCOMPARE(table->rowCount(), 1); // the confirmation opens no case
+        QCOMPARE(table->item(0, 5)->text(), QStringLiteral("19"));
+        table->setCurrentCell(0, 0);
+        auto* confirmed = window->findChild<QPushButton*>(QStringLiteral("PotwierdzenieButton"));
+        confirmed->click();
+        QCOMPARE(table->item(0, 4)->text(), QStringLiteral("oczekuje na potwierdzenie"));
+        confirmed->click();
+        QCOMPARE(table->item(0, 4)->text(), QStringLiteral("wysłać kartę zdrowia i arkusz ocen"));
+        window->findChild<QPushButton*>(QStringLiteral("WyslanoButton"))->click();
+        QCOMPARE(table->rowCount(), 0);
+    });
+    main()->Sprawywtoku1Click();
+    QVERIFY2(prompts->texts().join(u'|').contains(QStringLiteral("jest wcześniejsza niż data zawiadomienia")),
+             qPrintable(prompts->texts().join(u'|')));
+    const QList<Record> book = records();
+    const auto closed =
+        std::find_if(book.cbegin(), book.cend(), [](const Record& r) { return r.number == u"7"; });
+    QVERIFY(closed != book.cend());
+    QCOMPARE(closed->state, Issued::CaseState::Closed);
+    QCOMPARE(closed->confirmationNumber, QStringLiteral("PP.12/2026"));
+    QCOMPARE(closed->sentOn, QDate(2026, 3, 6));
+    QVERIFY(main()->unsavedChanges());
 }
 
 QTEST_MAIN(TestIssuedDocuments)

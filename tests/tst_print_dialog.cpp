@@ -247,6 +247,8 @@ private Q_SLOTS:
         for (int n : {1, 2, 4, 3, 5, 6, 8, 7, 9, 10, 11, 12, 13, 14, 16, 15})
             order << QStringLiteral("SpeedButton%1").arg(n);
         order << "PomocButton"
+              << "NumerLDzEdit"
+              << "DuplikatCheckBox"
               << "DrukujButton"
               << "AnulujButton";
         QStringList chain;
