@@ -13,6 +13,7 @@
 
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QThreadPool>
 
 namespace {
 
@@ -159,6 +160,7 @@ IssueHooks IssueDesk::single(const QString& tableName, int document, const Docum
         pending->draw = [page](QPainter& painter, const QRectF& onSheet) {
             PageRenderer::stretch(painter, page, onSheet);
         };
+        startCopy(*pending, document);
         return true;
     };
     hooks.issued = [this, document, pending](const QString& printer, const QString& pdfFile) {
@@ -208,6 +210,23 @@ void IssueDesk::keepBatchPage(int index, const DocumentForm& form, const DrukujS
     if (page.fields.isEmpty())
         page.fields = fieldsOf(form);
     page.draw = draw;
+    startCopy(page, m_batchDocument);
+}
+
+void IssueDesk::startCopy(Pending& page, int document)
+{
+    if (!m_keep)
+        return;
+    QPicture picture;
+    {
+        QPainter painter(&picture);
+        page.draw(painter, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
+    }
+    const IssueArchive::Meta meta{page.number, pupilOf(page.tableName), Issued::documentName(document), {}};
+    auto promise = std::make_shared<std::promise<QByteArray>>();
+    page.copy = promise->get_future().share();
+    QThreadPool::globalInstance()->start(
+        [promise, picture, meta] { promise->set_value(IssueArchive::pdfOf(picture, meta)); });
 }
 
 void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& printer,
@@ -246,20 +265,20 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
             r.note = QStringLiteral("wydruk z oznaczeniem \"Duplikat\"");
         // The copy shows what went out; a reprint's copy sits beside the original's.
         QString error;
-        QPicture picture;
-        {
-            QPainter painter(&picture);
-            if (page.draw)
-                page.draw(painter, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
-        }
-        r.archive = IssueArchive::write(folder, picture,
-                                        {r.number, r.pupil, Issued::documentName(document), now}, error);
+        const QByteArray pdf = page.copy.valid() ? page.copy.get() : QByteArray();
+        r.archive = IssueArchive::writeMade(
+            folder, pdf, {r.number, r.pupil, Issued::documentName(document), now}, error, false);
         if (r.archive.isEmpty()) {
             r.archiveNote = error;
             notCopied << r.pupil + QStringLiteral(": ") + error;
         }
         made << r;
     }
+    QStringList copies;
+    for (const Issued::Record& r : std::as_const(made))
+        if (!r.archive.isEmpty())
+            copies << r.archive;
+    IssueArchive::flush(copies);
     if (!Issued::bFunStoreIssues(*m_ctx.buf, m_ctx.workingCopy, made)) {
         vFunLogError(*m_ctx.buf, QStringLiteral("IssueDesk::issue()"));
         Prompts::instance().error(

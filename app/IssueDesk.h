@@ -14,6 +14,7 @@
 #include <QPicture>
 
 #include <functional>
+#include <future>
 
 class DocumentForm;
 class QWidget;
@@ -70,7 +71,11 @@ private:
         bool duplicate = false;
         QMap<QString, QString> fields;
         DrukujSheet::PagePainter draw;
+        // The PDF/A copy, made on the thread pool while the job is prepared.
+        std::shared_future<QByteArray> copy;
     };
+    // Starts making the copy of a drawn page.
+    void startCopy(Pending& page, int document);
     QString pupilOf(const QString& tableName) const;
     QString proposal(const QString& tableName, int document, int offset, bool* reprint) const;
     // Keeps the records and the copies of the pages that went out.

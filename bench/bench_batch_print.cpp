@@ -13,6 +13,7 @@
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/Environment.h"
 #include "platform/RegisterLock.h"
+#include "printing/IssueArchive.h"
 #include "printing/PageRenderer.h"
 #include "printing/TFDrukujSheet.h"
 #include "printing/TFRejestrWydanych.h"
@@ -182,6 +183,22 @@ void BM_BatchPrintPdf_NoRecords(benchmark::State& state)
     printBatch(state, true);
 }
 
+// The PDF/A copy of one printed page, made in memory.
+void BM_ArchiveCopyOfOnePage(benchmark::State& state)
+{
+    Fixture& f = fixture(1);
+    TFGlowna* main = f.windows->glowna.get();
+    main->treeView()->setCurrentItem(main->treeView()->topLevelItem(0)->child(0));
+    main->TreeViewClick();
+    main->vFunDrawPage(f.windows->zawiadomienie, true, 0, 1);
+    const QPicture page = main->pagePicture();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(IssueArchive::pdfOf(page, {QStringLiteral("SP12.4340.1.2026"),
+                                                            QStringLiteral("Nowak Anna"),
+                                                            QStringLiteral("Zawiadomienie o przekazaniu"),
+                                                            {}}));
+}
+
 // One keystroke in the pupil filter of the register of 1,000 issued documents.
 void BM_IssuedRegisterFilterKeystroke(benchmark::State& state)
 {
@@ -259,6 +276,7 @@ void BM_BatchPrintPdf_Baseline(benchmark::State& state)
 
 BENCHMARK(BM_BatchPrintPdf_Program)->Arg(1)->Arg(35)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BatchPrintPdf_NoRecords)->Arg(35)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArchiveCopyOfOnePage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IssuedRegisterFilterKeystroke)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BatchPrintPdf_Baseline)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond);
 

@@ -12,6 +12,7 @@
 #include <QPdfWriter>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace IssueArchive {
@@ -24,7 +25,53 @@ QString reasonOf(int err)
     return reason.isEmpty() ? QStringLiteral("Kod błędu: ") + QString::number(err) : reason.mid(1);
 }
 
+// Writes the file whole, without forcing it to the disk; 0 or the errno value.
+int writeWhole(const QString& path, const QByteArray& data)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno;
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : EIO;
+            ::close(fd);
+            ::unlink(QFile::encodeName(path).constData());
+            return err;
+        }
+        done += n;
+    }
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
 } // namespace
+
+void flush(const QStringList& files)
+{
+    // The data of all the copies goes out together; each file then only waits for it.
+    QStringList folders;
+    for (const QString& file : files) {
+        const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fdatasync(fd);
+            ::close(fd);
+        }
+        const QString folder = QFileInfo(file).absolutePath();
+        if (!folders.contains(folder))
+            folders << folder;
+    }
+    for (const QString& folder : std::as_const(folders)) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+}
 
 QString folderFor(const QString& registerPath)
 {
@@ -72,7 +119,7 @@ QString write(const QString& folder, const QPicture& page, const Meta& meta, QSt
     return writeMade(folder, pdfOf(page, meta), meta, error);
 }
 
-QString writeMade(const QString& folder, const QByteArray& pdf, const Meta& meta, QString& error)
+QString writeMade(const QString& folder, const QByteArray& pdf, const Meta& meta, QString& error, bool sync)
 {
     if (folder.isEmpty()) {
         error = QStringLiteral("Rejestr nie ma jeszcze pliku: zapisz go, aby kopie dokumentów były "
@@ -90,7 +137,8 @@ QString writeMade(const QString& folder, const QByteArray& pdf, const Meta& meta
     // Written whole under a hidden name, then linked under the first free name: a link
     // never replaces a file, so a copy made by another desk at the same moment stays.
     const QString temporary = folder + QStringLiteral("/.kopia-%1.tmp").arg(::getpid());
-    if (const int err = FileWrite::replaceWith(temporary, pdf); err != 0) {
+    if (const int err = sync ? FileWrite::replaceWith(temporary, pdf) : writeWhole(temporary, pdf);
+        err != 0) {
         error = reasonOf(err);
         return QString();
     }

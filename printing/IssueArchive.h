@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QPicture>
 #include <QString>
+#include <QStringList>
 
 namespace IssueArchive {
 
@@ -29,7 +30,11 @@ QByteArray pdfOf(const QPicture& page, const Meta& meta);
 // Writes the copy into `folder` (created when missing) under a free name; the path of
 // the file, or an empty text with the reason in `error`.
 QString write(const QString& folder, const QPicture& page, const Meta& meta, QString& error);
-// The same with the document already made by pdfOf().
-QString writeMade(const QString& folder, const QByteArray& pdf, const Meta& meta, QString& error);
+// The same with the document already made by pdfOf(). Without `sync` the file is not
+// forced to the disk: flush() does that once for many copies.
+QString writeMade(const QString& folder, const QByteArray& pdf, const Meta& meta, QString& error,
+                  bool sync = true);
+// Forces the copies written by writeMade() without `sync`, and their folder, to the disk.
+void flush(const QStringList& files);
 
 } // namespace IssueArchive
