@@ -4,6 +4,7 @@
 #include "app/TFGlowna.h"
 #include "documents/DocumentFile.h"
 #include "documents/IssuedDocuments.h"
+#include "documents/TFDaneSzkoly.h"
 #include "documents/TFDaneUcznia.h"
 #include "printing/IssueArchive.h"
 #include "printing/TFRejestrWydanych.h"
@@ -146,6 +147,7 @@ private Q_SLOTS:
     void unwritableArchiveStillPrintsAndSaysSo();
     void registerListFiltersAndExports();
     void openCaseIsFollowedUntilClosed();
+    void templateRefusesABadPattern();
 };
 
 void TestIssuedDocuments::numberProposal_data()
@@ -543,6 +545,32 @@ void TestIssuedDocuments::openCaseIsFollowedUntilClosed()
     QCOMPARE(closed->confirmationNumber, QStringLiteral("PP.12/2026"));
     QCOMPARE(closed->sentOn, QDate(2026, 3, 6));
     QVERIFY(main()->unsavedChanges());
+}
+
+// The template form keeps the form open on a pattern without {nr} and stores nothing;
+// a good pattern is stored and proposed at the next print.
+void TestIssuedDocuments::templateRefusesABadPattern()
+{
+    QVERIFY(startProgram(doc));
+    TFDaneSzkoly* form = w->daneSzkoly;
+    form->show();
+    auto* pattern = form->findChild<QLineEdit*>(Issued::PatternField);
+    auto* ok = form->findChild<QPushButton*>(QStringLiteral("OKButton"));
+    FieldRowList stored;
+    for (const QString& typed : {QStringLiteral("SP12.{rok}"), QStringLiteral("SP12.{nr}.{rok}")}) {
+        pattern->setText(typed);
+        ok->click();
+        QVERIFY(bFunSqlTemplateReadData(env->buf, strFunGetTemplatesFilePath(env->buf),
+                                        TFDaneSzkoly::TemplateName, stored));
+        const bool kept = std::any_of(stored.cbegin(), stored.cend(), [&typed](const FieldRow& r) {
+            return r.compName == Issued::PatternField && r.value == typed;
+        });
+        QCOMPARE(kept, typed.contains(QStringLiteral("{nr}")));
+        QCOMPARE(form->isVisible(), !kept);
+    }
+    QCOMPARE(prompts->texts(), QStringList{Issued::checkPattern(QStringLiteral("SP12.{rok}"))});
+    QVERIFY(!form->isVisible());
+    QCOMPARE(IssueDesk::pattern(env->buf), QStringLiteral("SP12.{nr}.{rok}"));
 }
 
 QTEST_MAIN(TestIssuedDocuments)
