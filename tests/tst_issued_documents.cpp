@@ -6,6 +6,7 @@
 #include "documents/IssuedDocuments.h"
 #include "documents/TFDaneSzkoly.h"
 #include "documents/TFDaneUcznia.h"
+#include "platform/RegisterLock.h"
 #include "printing/IssueArchive.h"
 #include "printing/TFRejestrWydanych.h"
 #include "storage/Cp1250.h"
@@ -148,6 +149,7 @@ private Q_SLOTS:
     void registerListFiltersAndExports();
     void openCaseIsFollowedUntilClosed();
     void templateRefusesABadPattern();
+    void readOnlyRegisterTellsBeforePrinting();
 };
 
 void TestIssuedDocuments::numberProposal_data()
@@ -571,6 +573,32 @@ void TestIssuedDocuments::templateRefusesABadPattern()
     QCOMPARE(prompts->texts(), QStringList{Issued::checkPattern(QStringLiteral("SP12.{rok}"))});
     QVERIFY(!form->isVisible());
     QCOMPARE(IssueDesk::pattern(env->buf), QStringLiteral("SP12.{nr}.{rok}"));
+}
+
+// A register open read-only keeps no record: the user is told before the dialog, and
+// "Anuluj" there prints nothing.
+void TestIssuedDocuments::readOnlyRegisterTellsBeforePrinting()
+{
+    RawFile::write(RegisterLock::lockPath(doc), QByteArray()); // held by someone unknown
+    prompts->choices.enqueue(0);                               // "Otwórz tylko do odczytu"
+    QVERIFY(startProgram(doc));
+    QVERIFY(main()->readOnly());
+    selectNotice(0);
+    const QString pdf = env->root() + QStringLiteral("/wydruk.pdf");
+    prompts->clear();
+    prompts->choices.enqueue(1);     // "Anuluj"
+    main()->DrukujToolButtonClick(); // no dialog comes up
+    QCOMPARE(prompts->shown.size(), 1);
+    QVERIFY2(prompts->shown.at(0).text.contains(QStringLiteral("tylko do odczytu")),
+             qPrintable(prompts->shown.at(0).text));
+    QCOMPARE(prompts->shown.at(0).choices,
+             (QStringList{QStringLiteral("Drukuj bez zapisu"), QStringLiteral("Anuluj")}));
+
+    prompts->choices << 0 << 0; // "Drukuj bez zapisu", and fields cut at their boxes if any
+    QCOMPARE(printNotice(pdf), QStringLiteral("(hidden)"));
+    QVERIFY(QFile::exists(pdf));
+    QCOMPARE(records().size(), 0);
+    QVERIFY(!QDir(archiveDir()).exists());
 }
 
 QTEST_MAIN(TestIssuedDocuments)
