@@ -658,7 +658,13 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
     m_printing = printing;
     m_pageCount = pages;
     PageRenderer renderer(m_buf, pageOptions(), strFunGetMainDirPath(m_buf));
-    renderer.record(m_pagePicture, m_calibEntries, pageTextsOf(*form), printing);
+    PageTexts texts = pageTextsOf(*form);
+    // While the calibration editor is open, the issue's number and the reprint's mark show
+    // where they will stand.
+    if (m_highlightMode)
+        texts = IssueDesk::withIssue(texts, QStringLiteral("SP12.4340.1.2026"),
+                                     QStringLiteral("Duplikat, 01.09.2026"), {});
+    renderer.record(m_pagePicture, m_calibEntries, texts, printing);
     m_clippedFields = clippedLines(*form, renderer);
     if (!printing)
         vFunShowRecordedPage(renderer);
