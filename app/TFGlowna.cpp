@@ -99,6 +99,10 @@ const MenuItem kMenu[] = {
      true, QKeySequence::Print},
     {"Ś&wiadectwa", "Drukuj dla &zaznaczonych uczniów…", "Drukujdlazaznaczonych1",
      &TFGlowna::DrukujDlaZaznaczonychClick},
+    {"Ś&wiadectwa", "-", nullptr, nullptr},
+    {"Ś&wiadectwa", "&Rejestr wydanych dokumentów…", "Rejestrwydanychdokumentow1",
+     &TFGlowna::Rejestrwydanychdokumentow1Click},
+    {"Ś&wiadectwa", "&Sprawy w toku…", "Sprawywtoku1", &TFGlowna::Sprawywtoku1Click},
     {"W&idok", "&Następny obszar okna", "Nastepnyobszar1", &TFGlowna::NastepnyObszarClick, true,
      QKeySequence::UnknownKey, "F6"},
     {"W&idok", "&Poprzedni obszar okna", "Poprzedniobszar1", &TFGlowna::PoprzedniObszarClick, true,
@@ -606,6 +610,7 @@ void TFGlowna::TreeViewClick()
     m_fieldRows.clear();
     if (!bFunLoadStudent(selectedStudentTable()))
         return;
+    showIssuesInTree();
     const QString document = selectedDocumentCaption();
     if (document == kTransferNotice)
         vFunDrawPage(m_windows.zawiadomienie, false, 0, 1);
@@ -644,10 +649,15 @@ bool TFGlowna::storeStudent(const QString& tableName, const QStringList& alsoDro
     if (wait)
         wait->showAndPaint();
     const QString path = strFunGetTmpFilePath(m_buf);
+    // The student's issued documents stay with the student, also under a new PESEL.
+    QList<FieldRowList> before;
+    MessageBuffer quiet;
+    bFunLoadStudentTables(quiet, path, {alsoDrop.isEmpty() ? tableName : alsoDrop.constFirst()}, before);
     m_fieldRows.clear();
     m_windows.daneUcznia->CollectFields(m_fieldRows);
     m_windows.zawiadomienie->CollectFields(m_fieldRows);
     m_windows.potwierdzenie->CollectFields(m_fieldRows);
+    Issued::carryRecords(before.value(0), m_fieldRows);
     if (wait) {
         wait->ProgressBar1->setRange(0, int(m_fieldRows.size()));
         wait->ProgressBar1->setValue(0);
@@ -690,7 +700,13 @@ void TFGlowna::vFunDrawPage(DocumentForm* form, bool printing, int documentType,
     m_printing = printing;
     m_pageCount = pages;
     PageRenderer renderer(m_buf, pageOptions(), strFunGetMainDirPath(m_buf));
-    renderer.record(m_pagePicture, m_calibEntries, pageTextsOf(*form), printing);
+    PageTexts texts = pageTextsOf(*form);
+    // While the calibration editor is open, the issue's number and the reprint's mark show
+    // where they will stand.
+    if (m_highlightMode)
+        texts = IssueDesk::withIssue(texts, QStringLiteral("SP12.4340.1.2026"),
+                                     QStringLiteral("Duplikat, 01.09.2026"), {});
+    renderer.record(m_pagePicture, m_calibEntries, texts, printing);
     m_clippedFields = clippedLines(*form, renderer);
     if (!printing) {
         vFunShowRecordedPage(renderer);
@@ -982,17 +998,27 @@ void TFGlowna::DrukujToolButtonClick()
         name.replace(QLatin1Char('/'), QLatin1Char('-'));
         m_windows.drukuj->setPage(m_pagePicture, m_pageCount, name);
         m_windows.drukuj->setClippedFields(m_clippedFields);
-        DocumentForm* form =
-            document == kTransferNotice ? m_windows.zawiadomienie.get() : m_windows.potwierdzenie.get();
-        m_windows.drukuj->setPageRedraw([this, form](qreal paperScale, QPicture& page, QStringList& clipped) {
-            PageOptions options = pageOptions();
-            options.paperScale = paperScale;
-            PageRenderer renderer(m_buf, options, strFunGetMainDirPath(m_buf));
-            renderer.record(page, m_calibEntries, pageTextsOf(*form), true);
-            clipped = clippedLines(*form, renderer);
-        });
-        m_windows.drukuj->exec();
-        m_windows.drukuj->setPageRedraw(nullptr);
+        // The number of the issue is proposed in the dialog and the issue recorded after it.
+        IssueDesk desk(issueContext());
+        if (desk.begin()) {
+            const int type = document == kTransferNotice ? 0 : 1;
+            DocumentForm* form = type == 0 ? m_windows.zawiadomienie.get() : m_windows.potwierdzenie.get();
+            if (desk.keeping())
+                m_windows.drukuj->setIssue(
+                    desk.single(selectedStudentTable(), type, *form,
+                                [this](const PageTexts& texts) { return drawIssuedPage(texts); }));
+            m_windows.drukuj->setPageRedraw(
+                [this, form](qreal paperScale, QPicture& page, QStringList& clipped) {
+                    PageOptions options = pageOptions();
+                    options.paperScale = paperScale;
+                    PageRenderer renderer(m_buf, options, strFunGetMainDirPath(m_buf));
+                    renderer.record(page, m_calibEntries, pageTextsOf(*form), true);
+                    clipped = clippedLines(*form, renderer);
+                });
+            m_windows.drukuj->exec();
+            m_windows.drukuj->setPageRedraw(nullptr);
+            m_windows.drukuj->setIssue({});
+        }
     }
     m_printing = false;
 }

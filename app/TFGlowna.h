@@ -2,6 +2,7 @@
 // preview of the selected document; the commands on students, documents and files.
 #pragma once
 
+#include "app/IssueDesk.h"
 #include "app/WindowSlot.h"
 #include "documents/StudentSaver.h"
 #include "printing/PageRenderer.h"
@@ -218,6 +219,9 @@ public Q_SLOTS:
     void PomniejszClick();
     void RzeczywistyRozmiarClick();
     void DopasujDoSzerokosciClick();
+    // The book of issued documents and the open transfer cases (TFGlownaWydane.cpp).
+    void Rejestrwydanychdokumentow1Click();
+    void Sprawywtoku1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -286,6 +290,16 @@ private:
     // selected student, or (-1) what it showed, at the scale it has now.
     void describePreview(int documentType);
     void reportDamagedStudents(const QString& target, const QStringList& students);
+
+    // Issued documents (TFGlownaWydane.cpp).
+    IssueDesk::Context issueContext();
+    QPicture drawIssuedPage(const PageTexts& texts);
+    // The issues of the student just loaded, on the document nodes under the student.
+    void showIssuesInTree();
+    // At opening: the status bar mentions the cases waiting too long.
+    void mentionWaitingCases();
+    // Numbers given on two desks at once, found by the last join.
+    void reportRepeatedNumbers(const QStringList& repeats);
 
     MessageBuffer m_buf;
     Windows m_windows;

@@ -151,6 +151,7 @@ bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
     // not kept open, so no one else is told it is in use and no Save joins against it.
     if (!m_readablePartOpened)
         forgetOnFailure.dismiss();
+    mentionWaitingCases();
     return true;
 }
 

@@ -162,6 +162,7 @@ std::optional<bool> TFGlowna::saveOverRegister()
     vFunLogError(m_buf, kSaveLabel);
     if (const QStringList damaged = plan.students(Kind::Damaged); !damaged.isEmpty())
         reportDamagedStudents(target, damaged);
+    reportRepeatedNumbers(result.repeatedNumbers);
     return true;
 }
 

@@ -53,6 +53,14 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
         TreeViewClick();
         return;
     }
+    // Every page gets its number; the issues are recorded once the job went out.
+    IssueDesk desk(issueContext());
+    if (!desk.begin()) {
+        TreeViewClick();
+        return;
+    }
+    if (desk.keeping())
+        entries = IssueDesk::withIssueEntries(entries);
     const QString mainDir = strFunGetMainDirPath(m_buf);
     const PageOptions options = pageOptions();
     QPicture marks;
@@ -76,13 +84,17 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
         PageOptions fitted = options;
         fitted.paperScale = m_windows.drukuj->paperScale();
         PageRenderer renderer(m_buf, fitted, mainDir);
-        renderer.record(picture, entries, pageTextsOf(*form), true);
+        renderer.record(
+            picture, entries,
+            desk.keeping() ? desk.batchTexts(index, table, pageTextsOf(*form)) : pageTextsOf(*form), true);
         for (const QString& line : clippedLines(*form, renderer))
             page.clippedFields << name + QStringLiteral(" – ") + line;
         page.draw = [picture, marks](QPainter& painter, const QRectF& onSheet) {
             PageRenderer::stretch(painter, picture, onSheet);
             PageRenderer::stretch(painter, marks, onSheet);
         };
+        if (desk.keeping())
+            desk.keepBatchPage(index, *form, page.draw);
         return page;
     };
     // "Kowalski Jan - Zawiadomienie o przekazaniu" for one; a slash cannot stand in a file name.
@@ -91,6 +103,8 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
     jobName.replace(QLatin1Char('/'), QLatin1Char('-'));
     m_printing = true;
     m_windows.drukuj->setBatch(int(tables.size()), drawPage, jobName);
+    if (desk.keeping())
+        m_windows.drukuj->setIssue(desk.batch(documentType));
     m_windows.drukuj->exec();
     // The batch is forgotten with the window's last job, and the forms and the preview go
     // back to the student that has the focus.

@@ -1,7 +1,9 @@
 // Printing the transfer notice for a whole class into one PDF file: the command of the
 // main window (every student read from the working copy, drawn through the forms and the
-// page renderer, the job written), beside the same pages drawn by the page renderer
-// straight into a QPdfWriter.
+// page renderer, the job written, every issue recorded with its PDF/A copy), beside the
+// same command on a register open read-only (nothing recorded, no copies) and the same
+// pages drawn by the page renderer straight into a QPdfWriter. And the register of
+// issued documents filtered by a keystroke.
 #include "app/Program.h"
 #include "app/TFGlowna.h"
 #include "bench/BenchMain.h"
@@ -10,8 +12,11 @@
 #include "documents/DocumentForm.h"
 #include "documents/TFZawiadomieniePrzek.h"
 #include "platform/Environment.h"
+#include "platform/RegisterLock.h"
+#include "printing/IssueArchive.h"
 #include "printing/PageRenderer.h"
 #include "printing/TFDrukujSheet.h"
+#include "printing/TFRejestrWydanych.h"
 #include "prompts/Prompts.h"
 #include "storage/Cp1250.h"
 #include "storage/DataPaths.h"
@@ -22,6 +27,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPushButton>
@@ -110,7 +116,10 @@ struct Fixture {
     BenchPrompts prompts;
     std::unique_ptr<ProgramWindows> windows;
     int students = 0;
-    explicit Fixture(int count) : students(count)
+    bool readOnly = false;
+    // `readOnly`: another user holds the register, so it is opened read-only and its
+    // documents are printed without being recorded.
+    Fixture(int count, bool readOnly) : students(count), readOnly(readOnly)
     {
         Environment::overrideAppDataRoot(dir.path() + QStringLiteral("/share"));
         Environment::overrideProgramDir(QStringLiteral(MELVOK_PROGRAM_DIR));
@@ -118,6 +127,8 @@ struct Fixture {
         Prompts::install(&prompts);
         const QString doc = dir.path() + QStringLiteral("/klasa.sqdoc");
         writeRegister(doc, count);
+        if (readOnly) // "Otwórz tylko do odczytu", then "Drukuj bez zapisu"
+            QFile(RegisterLock::lockPath(doc)).open(QIODevice::WriteOnly);
         prompts.file = dir.path() + QStringLiteral("/klasa.pdf");
         windows = std::make_unique<ProgramWindows>();
         bFunStartProgram(*windows, doc);
@@ -133,18 +144,18 @@ struct Fixture {
 
 std::unique_ptr<Fixture> g_fixture;
 
-Fixture& fixture(int students)
+Fixture& fixture(int students, bool readOnly = false)
 {
-    if (!g_fixture || g_fixture->students != students) {
+    if (!g_fixture || g_fixture->students != students || g_fixture->readOnly != readOnly) {
         g_fixture.reset();
-        g_fixture = std::make_unique<Fixture>(students);
+        g_fixture = std::make_unique<Fixture>(students, readOnly);
     }
     return *g_fixture;
 }
 
-void BM_BatchPrintPdf_Program(benchmark::State& state)
+void printBatch(benchmark::State& state, bool readOnly)
 {
-    Fixture& f = fixture(int(state.range(0)));
+    Fixture& f = fixture(int(state.range(0)), readOnly);
     TFGlowna* main = f.windows->glowna.get();
     for (auto _ : state) {
         // "Plik PDF…" and "Drukuj" as soon as the print dialog is up.
@@ -158,6 +169,59 @@ void BM_BatchPrintPdf_Program(benchmark::State& state)
     }
     if (QFile(f.prompts.file).size() < 1000 * state.range(0))
         state.SkipWithError("the PDF file was not written");
+}
+
+// Every issue recorded and copied as PDF/A (after the first round, as reprints).
+void BM_BatchPrintPdf_Program(benchmark::State& state)
+{
+    printBatch(state, false);
+}
+
+// The same job with nothing recorded and no copies.
+void BM_BatchPrintPdf_NoRecords(benchmark::State& state)
+{
+    printBatch(state, true);
+}
+
+// The PDF/A copy of one printed page, made in memory.
+void BM_ArchiveCopyOfOnePage(benchmark::State& state)
+{
+    Fixture& f = fixture(1);
+    TFGlowna* main = f.windows->glowna.get();
+    main->treeView()->setCurrentItem(main->treeView()->topLevelItem(0)->child(0));
+    main->TreeViewClick();
+    main->vFunDrawPage(f.windows->zawiadomienie, true, 0, 1);
+    const QPicture page = main->pagePicture();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(IssueArchive::pdfOf(page, {QStringLiteral("SP12.4340.1.2026"),
+                                                            QStringLiteral("Nowak Anna"),
+                                                            QStringLiteral("Zawiadomienie o przekazaniu"),
+                                                            {}}));
+}
+
+// One keystroke in the pupil filter of the register of 1,000 issued documents.
+void BM_IssuedRegisterFilterKeystroke(benchmark::State& state)
+{
+    QList<Issued::Record> book;
+    for (int i = 0; i < state.range(0); ++i) {
+        const Student s = studentOf(i);
+        Issued::Record r;
+        r.key = QStringLiteral("WYDANIE_%1").arg(i);
+        r.number = QStringLiteral("SP12.4340.%1.2026").arg(i + 1);
+        r.issuedAt = QDateTime(QDate(2025 + i % 2, 1 + i % 12, 1 + i % 28), QTime(9, 0));
+        r.pupil = s.surname + u' ' + s.firstName;
+        r.school = QStringLiteral("II Liceum Ogólnokształcące im. J. Chreptowicza");
+        r.document = i % 2;
+        book << r;
+    }
+    TFRejestrWydanych window;
+    window.setRecords(book);
+    auto* pupil = window.findChild<QLineEdit*>(QStringLiteral("UczenEdit"));
+    const QString typed[] = {QStringLiteral("k"),    QStringLiteral("ko"),  QStringLiteral("kow"),
+                             QStringLiteral("kowa"), QStringLiteral("kow"), QStringLiteral("ko")};
+    int n = 0;
+    for (auto _ : state)
+        pupil->setText(typed[n++ % 6]);
 }
 
 // The same pages drawn by the same routine straight into the writer: their texts read
@@ -210,7 +274,10 @@ void BM_BatchPrintPdf_Baseline(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_BatchPrintPdf_Program)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BatchPrintPdf_Program)->Arg(1)->Arg(35)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BatchPrintPdf_NoRecords)->Arg(35)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArchiveCopyOfOnePage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IssuedRegisterFilterKeystroke)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BatchPrintPdf_Baseline)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

@@ -9,6 +9,7 @@
 -- of neighbouring fields stay apart.
 
 -- The head of the page (the emblem, the school's stamp and file number on the left,
+-- the office's number of the issue above its dotted line, "Duplikat" on a reprint,
 -- place and date on the right) and its foot (the director's signature with the stamp
 -- place beside it) are the same on both documents, at the same places, because one
 -- preview background serves both.
@@ -19,6 +20,8 @@ insert into `head_and_foot` values
     ('GRAFIKA: ORZELEK', 402, 16, 483, 105, 'Arial', 10, 1, 0, 0, 0, 0),
     ('STALY_PodluznaPieczatkaSzkoly_STR1_DATA_LABEL', 45, 173, 285, 190, 'Arial', 9, 1, 0, 0, 0, 0),
     ('STALY_LDz_STR1_DATA_LABEL', 45, 209, 88, 232, 'Times New Roman', 12, 0, 0, 0, 0, 0),
+    ('ZMIENNA_NumerLDz_STR1_DATA_EDIT', 92, 204, 279, 232, 'Arial', 12, 1, 0, 0, 0, 0),
+    ('ZMIENNA_Duplikat_STR1_DATA_EDIT', 587, 112, 850, 140, 'Arial', 14, 2, 1, 0, 0, 0),
     ('ZMIENNA_Miejscowosc_STR1_DATA_EDIT', 380, 152, 535, 180, 'Arial', 14, 1, 0, 0, 0, 0),
     ('STALY_MiejscowoscData_STR1_DATA_LABEL', 537, 152, 585, 180, 'Times New Roman', 15, 0, 0, 0, 0, 0),
     ('ZMIENNA_MiejscowoscDnia_STR1_DATA_EDIT', 587, 152, 735, 180, 'Arial', 14, 1, 0, 0, 0, 0),

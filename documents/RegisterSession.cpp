@@ -1,5 +1,7 @@
 #include "documents/RegisterSession.h"
 
+#include "documents/IssuedDocuments.h"
+
 #include "platform/Clock.h"
 #include "platform/FileErrorReason.h"
 #include "platform/FileOps.h"
@@ -465,7 +467,8 @@ RegisterSession::SaveResult RegisterSession::save(const Decide& decide, const Wa
             };
             MessageBuffer buf;
             result.plan = RegisterMergePlan();
-            const bool ok = bFunMergeRegisters(buf, context, result.plan);
+            result.repeatedNumbers.clear();
+            const bool ok = Issued::bFunMergeKeepingIssues(buf, context, result.plan, result.repeatedNumbers);
             FileOps::removeFile(disk);
             if (!ok) {
                 FileOps::removeFile(merged);

@@ -82,6 +82,8 @@ public:
         bool warning = false; // a warning (caption "Zapisz") rather than an error
         bool joined = false;  // another desk's changes were joined in
         RegisterMergePlan plan;
+        // Document numbers given on both desks at once, found by the join.
+        QStringList repeatedNumbers;
     };
     using Decide = std::function<MergeChoice(MergeQuestion question, const QString& student)>;
     // Called while another desk holds the save lock, about every 50 ms, with who it is.

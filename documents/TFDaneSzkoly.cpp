@@ -2,6 +2,7 @@
 
 #include "documents/DocumentForm.h"
 #include "documents/FormBinding.h"
+#include "documents/IssuedDocuments.h"
 #include "documents/PageDialog.h"
 #include "platform/Clock.h"
 #include "prompts/Prompts.h"
@@ -68,6 +69,8 @@ constexpr ComponentEntry Page[] = {
           "ZMIENNA_ObowiazkoweEdu1_DATA_EDIT"),
     words("DodatkoweLabel", "Dodatkowe zajęcia edukacyjne:", 330, 480, "ZMIENNA_DodatkoweEdu1_DATA_EDIT"),
     words("PrzedUzLabel", "Przedmioty uzupełniające", 30, 586, "ZMIENNA_PrzedUz1_DATA_EDIT"),
+    words("WzorNumeruLabel", "Wzór numeru L. dz. ({nr} – kolejny numer, {rok})", 330, 586,
+          "ZMIENNA_WzorNumeru_DATA_EDIT", 13),
 
     field("ZMIENNA_SzkolaWoj_DATA_EDIT", "województwo szkoły", 405, 218, 205, 11, 32),
     field("ZMIENNA_SzkolaWE_DATA_EDIT", "w (końcówka przyimka)", 46, 218, 32, 9, 30),
@@ -102,12 +105,13 @@ constexpr ComponentEntry Page[] = {
     field("ZMIENNA_DodatkoweEdu3_DATA_EDIT", "dodatkowe zajęcia edukacyjne, wiersz 3", 330, 550, 280, 27, 40),
     field("ZMIENNA_DodatkoweEdu2_DATA_EDIT", "dodatkowe zajęcia edukacyjne, wiersz 2", 330, 526, 280, 26, 40),
     field("ZMIENNA_DodatkoweEdu1_DATA_EDIT", "dodatkowe zajęcia edukacyjne, wiersz 1", 330, 502, 280, 25, 40),
+    field("ZMIENNA_WzorNumeru_DATA_EDIT", "wzór numeru L. dz.", 330, 608, 280, 31, Issued::PatternLimit),
 };
 
 // After the last field of the page in the tab order.
 constexpr ComponentEntry Panel[] = {
-    PageDialog::button("OKButton", "OK", 486, 31),
-    PageDialog::button("AnulujButton", "Anuluj", 576, 32),
+    PageDialog::button("OKButton", "OK", 486, 32),
+    PageDialog::button("AnulujButton", "Anuluj", 576, 33),
 };
 
 // The blank template page: white paper with a dotted line under every place where a
@@ -199,6 +203,15 @@ void TFDaneSzkoly::showEvent(QShowEvent* event)
 
 void TFDaneSzkoly::OKButtonClick()
 {
+    // The pattern becomes part of the names of the documents' copies.
+    if (const QString problem = Issued::checkPattern(fieldText(Issued::PatternField).trimmed());
+        !problem.isEmpty()) {
+        Prompts::instance().message(this, problem, QStringLiteral("Szablon danych"), Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+        if (QWidget* edit = FormBinding::find(m_components, Issued::PatternField))
+            edit->setFocus();
+        return;
+    }
     FieldRowList rows;
     FormBinding::collect(m_components, SectionId, rows);
     if (!bFunSqlTemplateWriteData(*m_buf, strFunGetTemplatesFilePath(*m_buf), TemplateName, rows))

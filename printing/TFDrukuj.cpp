@@ -17,6 +17,8 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
@@ -399,6 +401,28 @@ TFDrukuj::TFDrukuj(MessageBuffer& buf, QWidget* parent) : QDialog(parent), m_buf
     print->setDefault(true);
     print->setAutoDefault(true);
     BitBtn1 = findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+
+    // The number of a recorded document, between the help and the print buttons; shown
+    // only for such a document.
+    auto* numberLabel = new QLabel(QStringLiteral("L. d&z.:"), this);
+    numberLabel->setObjectName(QStringLiteral("NumerLDzLabel"));
+    numberLabel->setGeometry(120, 450, 40, 20);
+    m_numberEdit = new QLineEdit(this);
+    m_numberEdit->setObjectName(QStringLiteral("NumerLDzEdit"));
+    m_numberEdit->setAccessibleName(QStringLiteral("Numer L. dz. dokumentu"));
+    m_numberEdit->setGeometry(160, 447, 100, 24);
+    m_numberEdit->setMaxLength(60);
+    numberLabel->setBuddy(m_numberEdit);
+    m_duplicateBox = new QCheckBox(QStringLiteral("Dup&likat"), this);
+    m_duplicateBox->setObjectName(QStringLiteral("DuplikatCheckBox"));
+    m_duplicateBox->setToolTip(QStringLiteral("Dopisz na wydruku \"Duplikat\" i dzisiejszą datę"));
+    m_duplicateBox->setGeometry(264, 449, 70, 20);
+    m_numberLabel = numberLabel;
+    auto* help = findChild<QPushButton*>(QStringLiteral("PomocButton"));
+    QWidget::setTabOrder(help, m_numberEdit);
+    QWidget::setTabOrder(m_numberEdit, m_duplicateBox);
+    QWidget::setTabOrder(m_duplicateBox, print);
+    setIssue({});
 }
 
 TFDrukuj::~TFDrukuj() = default;
@@ -415,6 +439,7 @@ void TFDrukuj::setPage(const QPicture& picture, int pageCount, const QString& pr
     m_pdfName = proposedPdfName;
     m_batchCount = 0;
     m_drawBatchPage = nullptr;
+    setIssue({});
 }
 
 void TFDrukuj::setBatch(int count, BatchPageSource drawPage, const QString& proposedPdfName)
@@ -425,6 +450,18 @@ void TFDrukuj::setBatch(int count, BatchPageSource drawPage, const QString& prop
     m_clippedFields.clear();
     m_batchCount = count;
     m_drawBatchPage = std::move(drawPage);
+    setIssue({});
+}
+
+void TFDrukuj::setIssue(IssueHooks hooks)
+{
+    m_issue = std::move(hooks);
+    const bool shown = !m_issue.number.isEmpty();
+    m_numberLabel->setVisible(shown);
+    m_numberEdit->setVisible(shown);
+    m_numberEdit->setText(m_issue.number);
+    m_duplicateBox->setVisible(shown && m_issue.reprint);
+    m_duplicateBox->setChecked(false);
 }
 
 void TFDrukuj::showEvent(QShowEvent* event)
@@ -723,6 +760,8 @@ bool TFDrukuj::sendJob(const QList<DrukujSheet::PagePainter>& pages)
     QString error;
     if (!DrukujSheet::printPages(target, pages, page1Edges(), error))
         reportFailure(error, QStringLiteral("DrukujButtonClick()"));
+    else if (m_issue.issued)
+        m_issue.issued(target.printerName, target.pdfFile);
     return true;
 }
 
@@ -799,6 +838,9 @@ bool TFDrukuj::drawBatch(QList<DrukujSheet::PagePainter>& pages)
 void TFDrukuj::DrukujButtonClick()
 {
     if (m_batchCount > 0) {
+        QPicture unused;
+        if (m_issue.prepare && !m_issue.prepare(m_numberEdit->text().trimmed(), false, unused))
+            return;
         // Stopped or refused: the dialog stays for another choice, and nothing was printed.
         QList<DrukujSheet::PagePainter> pages;
         if (!drawBatch(pages))
@@ -817,6 +859,12 @@ void TFDrukuj::DrukujButtonClick()
                                         QStringLiteral("Drukowanie"), QStringLiteral("Drukuj mimo to"),
                                         QStringLiteral("Anuluj")))
         return;
+    if (m_issue.prepare) {
+        QPicture page = m_page;
+        if (!m_issue.prepare(m_numberEdit->text().trimmed(), m_duplicateBox->isChecked(), page))
+            return;
+        m_page = page;
+    }
     vFunUstawDrukarke();
     // Cancelling the file name leaves the dialog open for another choice.
     if (m_pageCount == 1 && !sendJob({[this](QPainter& painter, const QRectF& onSheet) {

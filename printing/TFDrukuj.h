@@ -28,6 +28,19 @@ struct BatchPage {
 };
 using BatchPageSource = std::function<BatchPage(int index)>;
 
+// What the print of a document kept in the register's book needs: its "L. dz." number,
+// proposed and editable in the dialog, checked and drawn into the page before the job,
+// and recorded once the job went out.
+struct IssueHooks {
+    QString number;       // proposed; empty hooks show no number row
+    bool reprint = false; // issued before: the page may carry "Duplikat"
+    // Checks the number (asking the user where needed) and draws the page with it;
+    // false keeps the dialog open. A single page is handed back in `page`.
+    std::function<bool(const QString& number, bool duplicate, QPicture& page)> prepare;
+    // The job went out: to `printer`, or into `pdfFile` when `printer` is empty.
+    std::function<void(const QString& printer, const QString& pdfFile)> issued;
+};
+
 class TFDrukuj : public QDialog
 {
     Q_OBJECT
@@ -52,6 +65,8 @@ public:
     // in order once "Drukuj" is pressed, under a progress window whose "Anuluj" stops
     // between pages before anything is printed or written.
     void setBatch(int count, BatchPageSource drawPage, const QString& proposedPdfName);
+    // The number row and the record of the job; setPage() and setBatch() forget them.
+    void setIssue(IssueHooks hooks);
 
     // The last entry of the printer list.
     static QString pdfChoice();
@@ -104,6 +119,7 @@ private:
     BatchPageSource m_drawBatchPage;
     // What the set-up dialog chose for the printer it was opened for.
     std::unique_ptr<QPrinter> m_setUp;
+    IssueHooks m_issue;
 
     QComboBox* DrukarkiComboBox = nullptr;
     QComboBox* DuplexComboBox = nullptr;
@@ -111,4 +127,7 @@ private:
     QComboBox* MarginesyComboBox = nullptr;
     QSpinBox* m_edits[2][4] = {}; // [page][left, top, right, bottom]
     QPushButton* BitBtn1 = nullptr;
+    QWidget* m_numberLabel = nullptr;
+    QLineEdit* m_numberEdit = nullptr;
+    QCheckBox* m_duplicateBox = nullptr;
 };

@@ -1,5 +1,6 @@
 // What the installation ships: the calibration of both documents, the preview
 // background and the two marks, and their way into the user's data folder.
+#include "documents/IssuedDocuments.h"
 #include "documents/TFDaneUcznia.h"
 #include "documents/TFPotwierdzeniePrzyjUcznia.h"
 #include "documents/TFZawiadomieniePrzek.h"
@@ -134,6 +135,9 @@ void TestInstalledData::rowsMatchTheFormComponents()
     for (const Row& row : calibration(table)) {
         names << row.name;
         if (Marks.contains(row.name) || row.name.contains(QLatin1String("_STR1_LINIA_Z_KROPEK")))
+            continue;
+        // The number of the issue and the reprint's mark come with the print, not from the form.
+        if (row.name == Issued::NumberField || row.name == Issued::DuplicateField)
             continue;
         QVERIFY2(isPrintedText(row.name) && form->component(row.name), qPrintable(row.name));
     }

@@ -254,6 +254,8 @@ private Q_SLOTS:
         for (int n : {9, 10, 11, 12, 13, 14, 16, 15})
             order << QStringLiteral("SpeedButton%1").arg(n);
         order << "PomocButton"
+              << "NumerLDzEdit"
+              << "DuplikatCheckBox"
               << "DrukujButton"
               << "AnulujButton";
         QStringList chain;

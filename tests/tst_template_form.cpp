@@ -123,8 +123,8 @@ private Q_SLOTS:
 
         const bool ok = button == QLatin1String("OKButton");
         const auto rows = stored();
-        if (ok) { // the form's 30 fields, nothing else
-            QCOMPARE(rows.size(), 30);
+        if (ok) { // the form's 31 fields, nothing else
+            QCOMPARE(rows.size(), 31);
             QVERIFY(
                 std::all_of(rows.begin(), rows.end(), [](const auto& r) { return r[0] == "DANE SZKOLY"; }));
             QVERIFY(rows.contains({"DANE SZKOLY", SchoolName.toLatin1(),
@@ -193,7 +193,7 @@ private Q_SLOTS:
                  "SzkolaWE SzkolaMiasto SzkolaWoj Przedmiot1_STR1 Przedmiot2_STR1 Przedmiot3_STR1 "
                  "Przedmiot4_STR1 PromocjaDoKlasy Miejscowosc MiejscowoscDnia MiejscowoscRok JObcy1 "
                  "JObcy2 ObowiazkoweEdu1 ObowiazkoweEdu2 ObowiazkoweEdu3 DodatkoweEdu1 DodatkoweEdu2 "
-                 "DodatkoweEdu3 PrzedUz1 PrzedUz2 PrzedUz3")
+                 "DodatkoweEdu3 PrzedUz1 PrzedUz2 PrzedUz3 WzorNumeru")
                  .split(QLatin1Char(' ')))
             expected << QStringLiteral("ZMIENNA_%1_DATA_EDIT").arg(base);
         expected << QStringLiteral("OKButton") << QStringLiteral("AnulujButton") << FirstYear;
