@@ -110,11 +110,7 @@ private Q_SLOTS:
     void init()
     {
         prepare();
-        // Both documents calibrated with no objects: every preview is a blank page.
-        const QString calibration = env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"));
-        if (!QFile::exists(calibration))
-            RawSql::exec(calibration, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
-                                          RawSql::createCalibrationTable("potwierdzenie_przyjecia_ucznia"));
+        blankCalibration();
     }
     void cleanup() { closeProgram(); }
 
