@@ -88,18 +88,20 @@ QString takeInteger(const CppSQLite3Query& q, const IntegerColumn& column, Calib
 {
     const int index = q.columnIndex(column.name);
     const QString in = QStringLiteral(" w kolumnie \"%1\"").arg(QLatin1String(column.name));
-    if (q.typeAt(index) == SQLITE_NULL) {
+    // Read before the text: reading a value as text may change the type SQLite reports.
+    const int type = q.typeAt(index);
+    if (type == SQLITE_NULL) {
         entry.*column.field = 0;
         return column.required ? QStringLiteral(" nie ma wartości") + in : QString();
     }
     const QByteArray text = QByteArray(q.textAt(index, "")).trimmed();
     bool integer = false;
     const qlonglong value = text.toLongLong(&integer, 10);
-    if (!integer || q.typeAt(index) == SQLITE_FLOAT || q.typeAt(index) == SQLITE_BLOB)
+    if (!integer || type == SQLITE_FLOAT || type == SQLITE_BLOB)
         return QStringLiteral(" ma") + in + QStringLiteral(" wartość ") +
                quoted(SqlText::text(text.constData())) + QStringLiteral(", która nie jest liczbą całkowitą");
     // The program stores numbers as numbers; digits kept as text come from elsewhere.
-    if (q.typeAt(index) != SQLITE_INTEGER)
+    if (type != SQLITE_INTEGER)
         return QStringLiteral(" ma") + in + QStringLiteral(" wartość ") +
                quoted(SqlText::text(text.constData())) +
                QStringLiteral(" zapisaną jako tekst, a nie jako liczbę całkowitą");

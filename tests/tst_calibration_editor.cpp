@@ -421,7 +421,8 @@ private Q_SLOTS:
                 "tablica \"potwierdzenie_przyjecia_ucznia\" nie zawiera żadnego obiektu");
         QByteArray many = valid;
         for (int i = 0; i < 1000; ++i)
-            many += ", " + valid;
+            many +=
+                ", ('ZMIENNA_" + QByteArray::number(i) + "', 87, 557, 600, 585, 'Arial', 14, 1, 0, 0, 0, 0)";
         refused("1001 objects", many, valid,
                 "tablica \"zawiadomienie_o_przekazaniu\" zawiera ponad 1000 obiektów");
         refused("value of 70 kB",

@@ -57,7 +57,7 @@ QByteArray forge(const QByteArray& name, const QByteArray& tail)
 QByteArray student(int i)
 {
     const QByteArray table = "`PESEL" + QByteArray::number(i) + "`";
-    const QByteArray insert = "insert into " + table + " values('";
+    const QByteArray insert = "insert into " + table + "( id, comp_name, value ) values('";
     return "create table " + table + "( id TEXT, comp_name TEXT, value TEXT );" + insert +
            "DANE UCZNIA', 'Nazwisko_DATA_EDIT', 'Uczen" + QByteArray::number(i) + "');" + insert +
            "DANE UCZNIA', 'Imie_DATA_EDIT', 'Anna');" + insert +
@@ -153,7 +153,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, forged);
         QFETCH(QString, named);
         QFETCH(QStringList, students);
-        start();
+        QVERIFY(startProgram());
         const QString doc = env->root() + QStringLiteral("/klasa.sqdoc");
         RawSql::exec(doc, student(1) + student(2) + object);
         RawSql::exec(doc, forge(forged, payload(env->root(), settingsPath())));
@@ -233,7 +233,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, kind);
         QFETCH(QString, reason);
-        start();
+        QVERIFY(startProgram());
         const QString good = env->root() + QStringLiteral("/dobra.sqdoc");
         RawSql::exec(good, student(1));
         prompts->files.enqueue(good);

@@ -152,7 +152,6 @@ private Q_SLOTS:
     // Opening what is not a plain, settled register.
     void notARegisterIsAFailedOpen_data();
     void notARegisterIsAFailedOpen();
-    void specialFilesGiveTheCopyMessage();
     void killedRunsJournalNeverReachesTheNextRegister();
     void registerWithItsOwnLogOrJournal_data();
     void registerWithItsOwnLogOrJournal();
@@ -1057,31 +1056,6 @@ void TestMainWindow::notARegisterIsAFailedOpen()
     QCOMPARE(main()->openDocumentPath(), QString());
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(!QFileInfo::exists(tmpPath()));
-}
-
-void TestMainWindow::specialFilesGiveTheCopyMessage()
-{
-    const QString fifo = env->root() + QStringLiteral("/potok.sqdoc"); // nobody ever writes into it
-    const QString folder = env->root() + QStringLiteral("/katalog.sqdoc");
-    QVERIFY(::mkfifo(fifo.toUtf8().constData(), 0600) == 0 && QDir().mkpath(folder));
-    start();
-    const std::tuple<QString, int, QString> cases[] = {
-        {fifo, EINVAL, QStringLiteral("Wskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.")},
-        {folder, EISDIR, QStringLiteral("Wskazana ścieżka jest katalogiem, a nie plikiem.")},
-        {QStringLiteral("/dev/zero"), EINVAL,
-         QStringLiteral("Wskazany plik jest urządzeniem, a nie zwykłym plikiem.")},
-    };
-    for (const auto& [path, code, reason] : cases) {
-        prompts->clear();
-        prompts->files.enqueue(path);
-        main()->OtworzPlikToolButtonClick();
-        QCOMPARE(prompts->texts(),
-                 QStringList{QStringLiteral("Błąd kopiowania pliku\nz :") + path + QStringLiteral("\ndo :") +
-                             tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(code) +
-                             QLatin1Char('\n') + reason +
-                             QStringLiteral("\nDane świadectw nie zostały wczytane.")});
-        QVERIFY(!QFileInfo::exists(tmpPath()));
-    }
 }
 
 void TestMainWindow::killedRunsJournalNeverReachesTheNextRegister()
