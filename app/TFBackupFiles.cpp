@@ -2,6 +2,7 @@
 
 #include "documents/FormTable.h"
 #include "prompts/Prompts.h"
+#include "storage/DataFolder.h"
 #include "storage/DataPaths.h"
 
 #include <QDir>
@@ -82,13 +83,14 @@ void TFBackupFiles::FormShow()
     m_chosenBackupPath.clear();
     lvFiles->clear();
     // Every file that can be recovered, in the order the file system gives them: folders,
-    // symbolic links, pipes, sockets and devices are no backups and are not offered.
+    // symbolic links, pipes, sockets, devices and files that hold no database are no
+    // backups and are not offered.
     const QFileInfoList files =
         QDir(strFunGetBackupDirPath(*m_buf))
             .entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot,
                            QDir::Unsorted);
     for (const QFileInfo& file : files)
-        if (file.isFile() && !file.isSymLink())
+        if (file.isFile() && !file.isSymLink() && bFunIsSqliteFile(file.absoluteFilePath()))
             lvFiles->addTopLevelItem(new QTreeWidgetItem(QStringList{file.fileName()}));
     lvFiles->setCurrentItem(nullptr);
     lvFiles->setFocus();

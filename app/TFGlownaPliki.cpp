@@ -3,6 +3,7 @@
 #include "app/TFGlowna.h"
 
 #include "app/Version.h"
+#include "documents/DocumentFile.h"
 #include "documents/DocumentForm.h"
 #include "documents/RegisterSession.h"
 #include "platform/FileErrorReason.h"
@@ -79,6 +80,17 @@ bool TFGlowna::FormCreate()
 
 bool TFGlowna::bFunWczytajPlikSwiadectw(const QString& path)
 {
+    // A pipe, a device, a folder or a file larger than any school's register is refused
+    // before anything reads it; the register open so far stays as it is.
+    if (const QString why = strFunRegisterRefusal(path); !why.isEmpty()) {
+        m_buf.reset();
+        m_buf << "Błąd podczas próby wczytania pliku\n"
+              << path << why << "\nDane świadectw nie zostały wczytane.";
+        vFunLogError(m_buf, QStringLiteral("bFunWczytajPlikSwiadectw()"));
+        showError(m_buf.text());
+        m_openCancelled = true;
+        return false;
+    }
     // A register that another user has open is opened only when the user says so;
     // Anuluj leaves the register open so far as it is.
     const RegisterAccess access = askAboutOtherUser(path);

@@ -26,12 +26,31 @@ bool TFGlowna::bFunOfferReadablePart(const QString& path, const QString& working
     const QFileInfo file(path);
     const QString name = file.fileName();
     const qsizetype lost = damage.unreadable.size();
+    // What the program never makes is named too, so that the user knows what stays behind.
+    QStringList notes;
+    if (!damage.redefined.isEmpty())
+        notes.append(QStringLiteral("Tablice uczniów o nieznanej budowie (ich dane zostaną przepisane do "
+                                    "nowych tablic): ") +
+                     damage.redefined.mid(0, ShownNames).join(QStringLiteral(", ")) +
+                     (damage.redefined.size() > ShownNames ? QStringLiteral(", …") : QString()) +
+                     QLatin1Char('\n'));
+    if (!damage.foreign.isEmpty()) {
+        QString note = QStringLiteral(
+            "Plik zawiera też obiekty, których program nie tworzy; nie zostaną otwarte ani wykonane:\n");
+        for (qsizetype i = 0; i < std::min(damage.foreign.size(), ShownNames); ++i)
+            note += damage.foreign.at(i) + QLatin1Char('\n');
+        if (damage.foreign.size() > ShownNames)
+            note += QStringLiteral("… i jeszcze %1\n").arg(damage.foreign.size() - ShownNames);
+        notes.append(note);
+    }
     m_buf.reset();
     m_buf << "Plik „" << name << "” jest uszkodzony.\n\n";
     if (lost == 0) {
         m_buf << "Dane wszystkich uczniów (" << damage.readable
-              << ") dają się odczytać; uszkodzona jest inna część pliku.\n\n"
-                 "„Otwórz to, co da się odczytać” otworzy je jako nowy dokument, bez nazwy pliku. ";
+              << ") dają się odczytać; uszkodzona jest inna część pliku.\n\n";
+        for (const QString& note : std::as_const(notes))
+            m_buf << note << "\n";
+        m_buf << "„Otwórz to, co da się odczytać” otworzy je jako nowy dokument, bez nazwy pliku. ";
     } else {
         m_buf << "Nie da się odczytać danych uczniów wymienionych poniżej (" << int(lost) << " z "
               << int(lost) + damage.readable << "):\n";
@@ -39,6 +58,8 @@ bool TFGlowna::bFunOfferReadablePart(const QString& path, const QString& working
             m_buf << damage.unreadable.at(i).displayName << "\n";
         if (lost > ShownNames)
             m_buf << "… i jeszcze " << int(lost - ShownNames) << "\n";
+        for (const QString& note : std::as_const(notes))
+            m_buf << "\n" << note;
         m_buf << "\n„Otwórz to, co da się odczytać” otworzy dane pozostałych uczniów (" << damage.readable
               << ") jako nowy dokument, bez nazwy pliku i bez uczniów wymienionych wyżej. ";
     }

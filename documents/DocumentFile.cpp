@@ -2,9 +2,12 @@
 
 #include "platform/FileOps.h"
 #include "storage/CppSQLite3.h"
+#include "storage/DataFolder.h"
 #include "storage/EventLog.h"
 #include "storage/SqlText.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <cerrno>
 #include <cstdio>
@@ -110,12 +113,67 @@ QByteArray tablesQuery(const char* schema)
     return QByteArray(kTablesOf).replace("%1", schema);
 }
 
+bool isStudentTableBytes(const QByteArray& name)
+{
+    return isStudentTableName(QString::fromLatin1(name)) && !name.contains(char(0));
+}
+
+// Whether a stored definition creates an ordinary table (not a virtual one).
+bool createsOrdinaryTable(const QByteArray& sql)
+{
+    static const QRegularExpression ordinary(QStringLiteral("^\\s*create\\s+table\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return ordinary.match(QString::fromLatin1(sql)).hasMatch();
+}
+
+// Whether a stored definition is the statement the program creates a student's table
+// with, up to the case of the words, the spaces and the quotes, and with nothing after it.
+bool isOwnStudentDefinition(const QByteArray& name, const QByteArray& sql)
+{
+    const QString n = QRegularExpression::escape(QString::fromLatin1(name));
+    const QString column = QStringLiteral("\\s*[`\"\\[]?%1[`\"\\]]?\\s+text\\s*");
+    const QRegularExpression own(
+        QStringLiteral("^\\s*create\\s+table\\s*(?:`%1`|\"%1\"|\\[%1\\]|%1\\b)\\s*\\(").arg(n) +
+            column.arg(QStringLiteral("id")) + QLatin1Char(',') + column.arg(QStringLiteral("comp_name")) +
+            QLatin1Char(',') + column.arg(QStringLiteral("value")) + QStringLiteral("\\)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return own.match(QString::fromLatin1(sql)).hasMatch();
+}
+
+// How a message names an object of a file: its kind and its name, shortened, with
+// control characters shown as "?".
+QString describeObject(const QByteArray& type, const QByteArray& name)
+{
+    QString kind = QStringLiteral("obiekt");
+    if (type == "table")
+        kind = QStringLiteral("tablica");
+    else if (type == "view")
+        kind = QStringLiteral("widok");
+    else if (type == "trigger")
+        kind = QStringLiteral("wyzwalacz");
+    else if (type == "index")
+        kind = QStringLiteral("indeks");
+    QString shown = SqlText::text(name.left(60).constData());
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char('?');
+    if (name.size() > 60)
+        shown += QStringLiteral("…");
+    return kind + QStringLiteral(" „") + shown + QStringLiteral("”");
+}
+
+// The program's own reading of a student's rows, whatever else the table holds.
+QByteArray selectStudentRows(const QByteArray& schema, const QByteArray& table)
+{
+    return "select `id`, `comp_name`, `value` from " + schema + "`" + identBytes(table) + "`";
+}
+
 // True when every row and every value of the table can be read.
 bool readsWhole(CppSQLite3DB& db, const QByteArray& table)
 {
     CppSQLite3Query q;
     try {
-        q = db.runQuery("select * from `" + identBytes(table) + "`");
+        q = db.runQuery(selectStudentRows("", table));
         for (; !q.atEnd(); q.next())
             for (int i = 0; i < q.columnCount(); ++i)
                 (void)q.textAt(i);
@@ -158,6 +216,24 @@ QByteArray studentTableCreateStatement(QByteArrayView name)
 {
     Q_ASSERT(isStudentTableName(name));
     return SqlText::bytes(createStatement(QString::fromLatin1(name)));
+}
+
+bool isStudentTableName(const QString& name)
+{
+    // A name outside Latin-1 turns into question marks, which no student table name holds.
+    return name.size() <= 5 + 30 && isStudentTableName(QByteArrayView(name.toLatin1()));
+}
+
+QString strFunRegisterRefusal(const QString& path)
+{
+    if (const QString special = strFunNotRegularReason(path); !special.isEmpty())
+        return special;
+    const qint64 size = QFileInfo(path).size();
+    if (size > RegisterSizeLimit)
+        return QStringLiteral("\nPlik ma %1 MB, a plik dokumentów szkoły ma najwyżej %2 MB.")
+            .arg((size + 1024 * 1024 - 1) / (1024 * 1024))
+            .arg(RegisterSizeLimit / (1024 * 1024));
+    return QString();
 }
 
 int iFunCheckIsStudentExists(MessageBuffer& buf, const QString& path, const QString& tableName, bool create)
@@ -419,11 +495,27 @@ bool bFunFindDamage(MessageBuffer& buf, const QString& path, RegisterDamage& dam
         q = db.runQuery("pragma quick_check");
         damage.damaged = q.atEnd() || qstrcmp(q.textAt(0, ""), "ok") != 0;
         q.release();
-        if (damage.damaged) {
-            QList<QByteArray> tables;
-            SqlText::forEachRow(db, tablesQuery(""), [&tables](const CppSQLite3Query& row) {
-                tables.append(QByteArray(row.textAt(0, "")));
+        // A sound file may still hold what the program never makes: each definition is
+        // compared with the program's own, and only read, never run.
+        QList<QByteArray> tables;
+        SqlText::forEachRow(
+            db, "select type, name, sql from sqlite_master", [&tables, &damage](const CppSQLite3Query& row) {
+                const QByteArray type = row.textAt(0, "");
+                const QByteArray name = row.textAt(1, "");
+                const QByteArray sql = row.textAt(2, "");
+                if (name.startsWith("sqlite_"))
+                    return; // SQLite's own
+                if (type == "table" && isStudentTableBytes(name) && createsOrdinaryTable(sql)) {
+                    tables.append(name);
+                    if (!isOwnStudentDefinition(name, sql))
+                        damage.redefined.append(QString::fromLatin1(name));
+                } else {
+                    damage.foreign.append(describeObject(type, name));
+                }
             });
+        if (!damage.redefined.isEmpty() || !damage.foreign.isEmpty())
+            damage.damaged = true;
+        if (damage.damaged) {
             for (const QByteArray& table : std::as_const(tables)) {
                 if (readsWhole(db, table))
                     ++damage.readable;
@@ -456,17 +548,22 @@ bool bFunRebuildFromReadableTables(MessageBuffer& buf, const QString& path, cons
         QByteArray source = path.toUtf8();
         source.replace('\'', "''");
         db.runStatement("attach database '" + source + "' as `damaged`");
-        QList<std::pair<QByteArray, QByteArray>> tables; // name, creating statement
+        // Only the names of ordinary tables of a student's shape are taken; the stored
+        // definitions are never run.
+        QList<QByteArray> tables;
         SqlText::forEachRow(db, tablesQuery("`damaged`."), [&tables](const CppSQLite3Query& row) {
-            tables.append({QByteArray(row.textAt(0, "")), QByteArray(row.textAt(1, ""))});
+            const QByteArray name = row.textAt(0, "");
+            if (isStudentTableBytes(name) && createsOrdinaryTable(row.textAt(1, "")))
+                tables.append(name);
         });
         db.runStatement("begin transaction;");
-        for (const auto& [name, create] : std::as_const(tables)) {
+        for (const QByteArray& name : std::as_const(tables)) {
             if (skipped.contains(name))
                 continue;
-            db.runStatement(create); // an unqualified name: the new file's table
-            db.runStatement("insert into main.`" + identBytes(name) + "` select * from `damaged`.`" +
-                            identBytes(name) + "`");
+            const QString table = QString::fromLatin1(name);
+            db.runStatement(SqlText::bytes(createStatement(table)));
+            db.runStatement("insert into main.`" + identBytes(name) + "`( id, comp_name, value ) " +
+                            selectStudentRows("`damaged`.", name));
         }
         db.runStatement("commit transaction;");
         db.runStatement("detach database `damaged`");

@@ -26,6 +26,18 @@ struct StudentTable {
     bool replace = false; // a table of that name may be replaced
 };
 
+// The shape of the name the program gives a student's table: "PESEL" followed by at
+// most 30 ASCII letters and digits. Only such a name read from a file is ever placed
+// in a statement that writes.
+bool isStudentTableName(const QString& name);
+
+// The largest register a school could have; a larger file is refused before it is read.
+constexpr qint64 RegisterSizeLimit = 200LL * 1024 * 1024;
+// Why the file at `path` cannot be opened as a register ("\n" and a sentence), decided
+// from its kind and size alone, before anything reads it; empty for a regular file of a
+// sane size and for a missing one.
+QString strFunRegisterRefusal(const QString& path);
+
 // 1 the table exists, 0 it does not, -1 failure. With `create` a missing file is
 // created empty first.
 int iFunCheckIsStudentExists(MessageBuffer& buf, const QString& path, const QString& tableName, bool create);
@@ -43,14 +55,22 @@ struct RegisterDamage {
     // gives them (the table name when even the name rows are lost).
     QList<StudentListEntry> unreadable;
     int readable = 0; // tables that read whole
+    // Student tables whose stored definition is not the program's own; their rows are
+    // read with the program's own statement and stored in a table made anew.
+    QStringList redefined;
+    // Everything else the file holds (views, triggers, indexes, tables that are no
+    // student's), as "kind „name”"; never opened and left out of a repair.
+    QStringList foreign;
 };
 // Checks the file; only a damaged one has its tables read. False, with the reason in
 // `buf` (not logged), when the file cannot be examined at all (not a database, a lost
 // catalogue), which its listing then reports.
 bool bFunFindDamage(MessageBuffer& buf, const QString& path, RegisterDamage& damage);
-// Replaces the register at `path` by a new file holding its tables, rows and all,
-// except those of `skip`: a sound file made of what a damaged one still holds. The
-// new file is built beside it; any failure leaves `path` as it was.
+// Replaces the register at `path` by a new file holding its student tables, rows and
+// all, except those of `skip`: a sound file made of what a damaged one still holds.
+// Every table is made by the program's own statement and filled with the rows' three
+// values; nothing else of the old file is taken. The new file is built beside it; any
+// failure leaves `path` as it was.
 bool bFunRebuildFromReadableTables(MessageBuffer& buf, const QString& path, const QStringList& skip);
 bool bFunGetValue(MessageBuffer& buf, const CppSQLite3Query& query, const char* column, QString& value);
 // Appends the table's rows in stored order.

@@ -1,5 +1,8 @@
 #include "services/ServerReply.h"
 
+#include "storage/EventLog.h"
+#include "storage/MessageBuffer.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -22,7 +25,7 @@ bool isSafeRedirect(const QUrl& from, const QUrl& to)
 } // namespace
 
 ServerReply::ServerReply(QNetworkAccessManager* network, const QUrl& url, QObject* parent)
-    : QObject(parent), m_network(network)
+    : QObject(parent), m_network(network), m_limit(UpdateServer::answerLimit(url))
 {
     send(url);
 }
@@ -60,8 +63,25 @@ void ServerReply::hopReadyRead()
     // The body of a redirect is only a note for browsers.
     if (isRedirect())
         m_reply->readAll();
-    else
+    else if (!refuseWhenTooLarge())
         Q_EMIT readyRead();
+}
+
+bool ServerReply::refuseWhenTooLarge()
+{
+    if (m_tooLarge)
+        return true;
+    const qint64 announced = announcedLength();
+    if (announced <= m_limit && m_taken + m_reply->bytesAvailable() <= m_limit)
+        return false;
+    m_tooLarge = true;
+    MessageBuffer buf;
+    buf << "Odpowiedź serwera aktualizacji na żądanie pliku\n"
+        << m_reply->url().toString() << "\njest dłuższa niż " << QString::number(m_limit)
+        << " bajtów i została odrzucona.";
+    vFunLogError(buf, QStringLiteral("ServerReply()"));
+    m_reply->abort(); // which ends the reply: finished follows
+    return true;
 }
 
 void ServerReply::hopFinished()
@@ -83,21 +103,31 @@ void ServerReply::hopFinished()
 
 qint64 ServerReply::bytesAvailable() const
 {
-    return isRedirect() ? 0 : m_reply->bytesAvailable();
+    return isRedirect() || m_tooLarge ? 0 : m_reply->bytesAvailable();
 }
 
 QByteArray ServerReply::read(qint64 most)
 {
-    return isRedirect() ? QByteArray() : m_reply->read(most);
+    if (isRedirect() || refuseWhenTooLarge())
+        return QByteArray();
+    QByteArray piece = m_reply->read(most);
+    m_taken += piece.size();
+    return piece;
 }
 
 QByteArray ServerReply::readAll()
 {
-    return isRedirect() ? QByteArray() : m_reply->readAll();
+    if (isRedirect() || refuseWhenTooLarge())
+        return QByteArray();
+    QByteArray piece = m_reply->readAll();
+    m_taken += piece.size();
+    return piece;
 }
 
 qint64 ServerReply::announcedLength() const
 {
+    if (m_tooLarge)
+        return -1;
     bool isNumber = false;
     const qint64 length = m_reply->rawHeader("Content-Length").trimmed().toLongLong(&isNumber);
     return isNumber && length >= 0 ? length : -1;
@@ -111,6 +141,8 @@ bool ServerReply::isSuccessStatus() const
 
 UpdateServer::Answer ServerReply::answer() const
 {
+    if (m_tooLarge)
+        return UpdateServer::Answer::NoAnswer;
     if (m_refused)
         return UpdateServer::Answer::NotServed;
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -1,7 +1,8 @@
 // One request to the update server. Its redirects are followed here, each as a request
 // of its own, and only where the program would have asked anyway: the same host, over
 // http(s), never from https to http, five at most. A redirect that is not followed ends
-// the reply on its own status.
+// the reply on its own status. An answer longer than UpdateServer::answerLimit() allows
+// for its address is cut off as soon as that shows, logged, and ends as no answer.
 #pragma once
 
 #include "services/UpdateServer.h"
@@ -34,6 +35,8 @@ public:
     UpdateServer::Answer answer() const;
     // The status line as the user is told it: "403 Forbidden".
     QString statusText() const;
+    // Whether the answer was cut off for being longer than its limit.
+    bool isTooLarge() const { return m_tooLarge; }
 
 Q_SIGNALS:
     void readyRead();
@@ -48,5 +51,11 @@ private:
     QNetworkAccessManager* m_network;
     QNetworkReply* m_reply = nullptr;
     int m_redirects = 0;
+    // Refuses the answer when it is, or announces to be, longer than its limit.
+    bool refuseWhenTooLarge();
+
     bool m_refused = false;
+    bool m_tooLarge = false;
+    qint64 m_limit = 0;
+    qint64 m_taken = 0; // bytes of the body handed out so far
 };

@@ -3,6 +3,8 @@
 #include "prompts/Prompts.h"
 #include "services/ServerReply.h"
 #include "services/TFAktualizacja.h"
+#include "storage/EventLog.h"
+#include "storage/MessageBuffer.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
@@ -65,16 +67,32 @@ void UpdateCheck::conclude()
     const QByteArray body = answer == UpdateServer::Answer::Success ? reply->readAll() : QByteArray();
     if (m_timedOut)
         warn(QStringLiteral("Błąd podczas próby połączenia z internetem"));
-    else if (answer == UpdateServer::Answer::NotServed || m_tooLong || body.size() > kVersionFileSize)
+    else if (answer == UpdateServer::Answer::NotServed || m_tooLong || reply->isTooLarge() ||
+             body.size() > kVersionFileSize)
         // Anything but a version file: no version is read from an error or portal page,
         // and a manual check says what came instead.
         warn(QStringLiteral("Serwer aktualizacji odpowiedział: ") + reply->statusText() + QLatin1Char('.'));
     else if (answer == UpdateServer::Answer::NoAnswer)
         warn(QStringLiteral("Błąd podczas próby połączenia z internetem"));
+    else if (body.size() != kVersionFileSize)
+        refuse(QStringLiteral("ma %1 B zamiast 12 B").arg(body.size()));
+    else if (const VersionTriple server = VersionTriple::fromBytes(body); !server.isPlausible())
+        refuse(QStringLiteral("podaje wersję %1, której żaden program nie ma").arg(server.text()));
     else
-        report(VersionTriple::fromBytes(body));
+        report(server);
     m_busy = false;
     Q_EMIT finished();
+}
+
+void UpdateCheck::refuse(const QString& reason)
+{
+    // A server that sends something else under the version file's name is noted in the
+    // log even when the check is silent.
+    MessageBuffer buf;
+    buf << "Plik wersji „doc_wersja.bin” na serwerze aktualizacji " << reason
+        << " i nie jest plikiem wersji programu.";
+    vFunLogError(buf, QStringLiteral("vFunCheckForUpdate()"));
+    warn(buf.text());
 }
 
 void UpdateCheck::warn(const QString& text)

@@ -45,6 +45,8 @@ private:
     void conclude();
     // Shows `text` as a warning in a manual check.
     void warn(const QString& text);
+    // The version file is not one, for `reason`: logged, and told in a manual check.
+    void refuse(const QString& reason);
     void report(const VersionTriple& server);
 
     VersionTriple m_version;

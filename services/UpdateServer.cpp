@@ -29,6 +29,14 @@ bool VersionTriple::isNewerThan(const VersionTriple& o) const
     return std::tie(major, minor, release) > std::tie(o.major, o.minor, o.release);
 }
 
+bool VersionTriple::isPlausible() const
+{
+    for (const qint32 part : {major, minor, release})
+        if (part < 0 || part > 999)
+            return false;
+    return true;
+}
+
 QString VersionTriple::text() const
 {
     return QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(release);
@@ -67,6 +75,11 @@ QUrl packageUrl(const VersionTriple& version)
 QUrl checksumUrl(const VersionTriple& version)
 {
     return QUrl(strFunGetUpdateAddress() + versionedName(version, ".sha256"));
+}
+
+qint64 answerLimit(const QUrl& url)
+{
+    return url.path().endsWith(QLatin1String(".deb")) ? PackageSizeLimit : SmallAnswerLimit;
 }
 
 } // namespace UpdateServer

@@ -17,6 +17,8 @@ struct VersionTriple {
     // count as zero.
     static VersionTriple fromBytes(const QByteArray& bytes);
     bool isNewerThan(const VersionTriple& other) const;
+    // Whether a program could have this version: no part negative or above 999.
+    bool isPlausible() const;
     QString text() const; // "1.0.0"
 };
 
@@ -33,6 +35,12 @@ QString packageFileName(const VersionTriple& version);
 QUrl packageUrl(const VersionTriple& version);
 // "melvok-dokumenty_1.0.1.sha256": the package's sum in hexadecimal, as sha256sum writes it.
 QUrl checksumUrl(const VersionTriple& version);
+
+// The most the server may send in one answer: a few kilobytes for the version and sum
+// files, a sensible size for a package. A longer answer is cut off and refused.
+constexpr qint64 SmallAnswerLimit = 4 * 1024;
+constexpr qint64 PackageSizeLimit = 100LL * 1024 * 1024;
+qint64 answerLimit(const QUrl& url);
 
 // How long the server may take. Whoever makes a check or a download passes them;
 // the program uses the defaults.

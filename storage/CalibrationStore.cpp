@@ -8,8 +8,6 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include <climits>
-
 namespace {
 
 const char* const kDocumentKeys[] = {"zawiadomienie_o_przekazaniu", "potwierdzenie_przyjecia_ucznia"};
@@ -28,12 +26,41 @@ constexpr IntegerColumn kIntegerColumns[] = {
     {"x2", &CalibEntry::x2, -20000, 20000, true},
     {"y2", &CalibEntry::y2, -20000, 20000, true},
     {"font_size", &CalibEntry::fontSize, 1, 200, true},
-    {"font_align", &CalibEntry::align, INT_MIN, INT_MAX, false},
-    {"font_style_bold", &CalibEntry::bold, INT_MIN, INT_MAX, false},
-    {"font_style_italic", &CalibEntry::italic, INT_MIN, INT_MAX, false},
-    {"font_style_underline", &CalibEntry::underline, INT_MIN, INT_MAX, false},
-    {"font_style_strike", &CalibEntry::strike, INT_MIN, INT_MAX, false},
+    {"font_align", &CalibEntry::align, 0, 3, false},
+    {"font_style_bold", &CalibEntry::bold, 0, 1, false},
+    {"font_style_italic", &CalibEntry::italic, 0, 1, false},
+    {"font_style_underline", &CalibEntry::underline, 0, 1, false},
+    {"font_style_strike", &CalibEntry::strike, 0, 1, false},
 };
+
+// The longest object and font names the entries hold.
+constexpr qsizetype NameLengthLimit = 255;
+constexpr qsizetype FontNameLengthLimit = 99;
+
+// Font names are made of letters, digits, blanks and a few marks ("Times New Roman",
+// "DejaVu Sans Mono", "Arial Narrow", "MS Sans Serif", "Noto Sans CJK JP").
+bool isFontNameCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char(' ') || QStringLiteral("-_.&'(),+").contains(c);
+}
+
+// The reason why the names of an object cannot be taken, or the empty text.
+QString checkNames(const CalibEntry& entry)
+{
+    if (entry.name.size() > NameLengthLimit)
+        return QStringLiteral(" ma nazwę dłuższą niż %1 znaków").arg(NameLengthLimit);
+    for (const QChar c : entry.name)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return QStringLiteral(" ma w nazwie znak sterujący");
+    if (entry.fontName.trimmed().isEmpty())
+        return QStringLiteral(" nie ma nazwy czcionki");
+    if (entry.fontName.size() > FontNameLengthLimit)
+        return QStringLiteral(" ma nazwę czcionki dłuższą niż %1 znaków").arg(FontNameLengthLimit);
+    for (const QChar c : entry.fontName)
+        if (!isFontNameCharacter(c))
+            return QStringLiteral(" ma w nazwie czcionki znak, którego nazwy czcionek nie zawierają");
+    return QString();
+}
 
 // The columns as the installed calibration file creates them.
 QString createCalibTable(const QString& table)
@@ -47,9 +74,13 @@ QString createCalibTable(const QString& table)
 
 QString quoted(const QString& text)
 {
-    // A message names an object; a name of a whole page would bury the reason.
-    return QLatin1Char('"') + (text.size() > 80 ? text.left(80) + QStringLiteral("…") : text) +
-           QLatin1Char('"');
+    // A message names an object; a name of a whole page would bury the reason, and a
+    // control character would garble it.
+    QString shown = text.size() > 80 ? text.left(80) + QStringLiteral("…") : text;
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char('?');
+    return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
 // The reason why the object cannot take the column's value, or the empty text.
@@ -57,16 +88,23 @@ QString takeInteger(const CppSQLite3Query& q, const IntegerColumn& column, Calib
 {
     const int index = q.columnIndex(column.name);
     const QString in = QStringLiteral(" w kolumnie \"%1\"").arg(QLatin1String(column.name));
-    if (q.typeAt(index) == SQLITE_NULL) {
+    // Read before the text: reading a value as text may change the type SQLite reports.
+    const int type = q.typeAt(index);
+    if (type == SQLITE_NULL) {
         entry.*column.field = 0;
         return column.required ? QStringLiteral(" nie ma wartości") + in : QString();
     }
     const QByteArray text = QByteArray(q.textAt(index, "")).trimmed();
     bool integer = false;
     const qlonglong value = text.toLongLong(&integer, 10);
-    if (!integer || q.typeAt(index) == SQLITE_FLOAT || q.typeAt(index) == SQLITE_BLOB)
+    if (!integer || type == SQLITE_FLOAT || type == SQLITE_BLOB)
         return QStringLiteral(" ma") + in + QStringLiteral(" wartość ") +
                quoted(SqlText::text(text.constData())) + QStringLiteral(", która nie jest liczbą całkowitą");
+    // The program stores numbers as numbers; digits kept as text come from elsewhere.
+    if (type != SQLITE_INTEGER)
+        return QStringLiteral(" ma") + in + QStringLiteral(" wartość ") +
+               quoted(SqlText::text(text.constData())) +
+               QStringLiteral(" zapisaną jako tekst, a nie jako liczbę całkowitą");
     if (value < column.low || value > column.high)
         return QStringLiteral(" ma") + in +
                QStringLiteral(" wartość %1 spoza zakresu od %2 do %3")
@@ -107,6 +145,7 @@ QString readCalibRows(CppSQLite3DB& db, const char* key, CalibTable& table)
     const QString named = tableNamed(key);
     table.name = QString::fromLatin1(key);
     QString reason;
+    QSet<QString> names;
     CppSQLite3Query q = db.runQuery(QByteArray("select * from `") + key + "`");
     for (; !q.atEnd(); q.next()) {
         if (table.entries.size() == CalibObjectLimit) {
@@ -121,6 +160,17 @@ QString readCalibRows(CppSQLite3DB& db, const char* key, CalibTable& table)
             reason = object + QStringLiteral("nr %1 nie ma nazwy").arg(table.entries.size() + 1);
             break;
         }
+        if (const QString why = checkNames(entry); !why.isEmpty()) {
+            reason = object + quoted(entry.name) + why;
+            break;
+        }
+        // The editor and the renderer find an object by its name: a second one of the
+        // same name could never be edited.
+        if (names.contains(entry.name)) {
+            reason = object + quoted(entry.name) + QStringLiteral(" występuje więcej niż raz");
+            break;
+        }
+        names.insert(entry.name);
         for (const IntegerColumn& column : kIntegerColumns)
             if (const QString why = takeInteger(q, column, entry); !why.isEmpty()) {
                 reason = object + quoted(entry.name) + why;

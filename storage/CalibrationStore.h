@@ -43,10 +43,12 @@ constexpr int CalibObjectLimit = 1000;
 constexpr int CalibValueLengthLimit = 64 * 1024;
 
 // Reads the objects of both document tables from a calibration file the user chose,
-// which is only read, never written. Every object needs a name, integer coordinates
-// within -20000...20000 and an integer font size within 1...200; a table needs at
-// least one object. False with the reason in `reason` (naming the table and the object,
-// no full stop) when the file is refused.
+// which is only read, never written. Every object needs a name of its own (at most 255
+// characters, no control characters), a font name of at most 99 characters that a font
+// name may hold, integer coordinates within -20000...20000, an integer font size within
+// 1...200, an alignment within 0...3 and style flags of 0 or 1, every number stored as
+// an integer; a table needs at least one object. False with the reason in `reason` (naming the table and the
+// object, no full stop) when the file is refused.
 bool bFunReadCalibFile(const QString& path, QList<CalibTable>& tables, QString& reason);
 // Creates a new calibration file at `path` (removing what lies there) that holds the
 // tables with the program's own columns and nothing else.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace {
 int g_defaultBusyWait = 60000;
@@ -269,6 +270,14 @@ void CppSQLite3DB::open(const QByteArray& name, int flags)
         m_db = nullptr;
         throw e;
     }
+    // A file is data: what its schema holds (triggers, views, functions in column
+    // defaults or checks) never runs with this program's rights, and no statement may
+    // rewrite the schema itself.
+    for (const auto& [option, value] :
+         {std::pair{SQLITE_DBCONFIG_DEFENSIVE, 1}, std::pair{SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+          std::pair{SQLITE_DBCONFIG_ENABLE_TRIGGER, 0}, std::pair{SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+          std::pair{SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0}})
+        sqlite3_db_config(m_db, option, value, nullptr);
     setBusyWait(m_busyWait);
 }
 

@@ -268,6 +268,17 @@ void vFunBackupWorkingCopy(MessageBuffer& buf)
         FileOps::removeFile(backups.at(i).absoluteFilePath());
 }
 
+bool bFunIsSqliteFile(const QString& path)
+{
+    if (FileOps::kind(path) != FileOps::Kind::Regular)
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray header("SQLite format 3", 16); // with its closing zero byte
+    return file.size() == 0 || file.read(header.size()) == header;
+}
+
 bool bFunIsBackupName(const QString& name)
 {
     static const QRegularExpression pattern(

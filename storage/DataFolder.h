@@ -27,6 +27,9 @@ bool bFunCheckFilesDir(MessageBuffer& buf);
 // Copies the working copy into the backup folder under the local date and time, then
 // prunes the folder's older backups (only files with backup names) to ten in all.
 void vFunBackupWorkingCopy(MessageBuffer& buf);
+// Whether a regular file holds an SQLite database: empty (a register without students)
+// or starting with SQLite's own header. Only the header is read.
+bool bFunIsSqliteFile(const QString& path);
 // A name the backups are given: "2024-03-07_081502.sqdoc", a real date and time.
 bool bFunIsBackupName(const QString& name);
 

@@ -46,6 +46,8 @@ void written(const QString& path, const QDateTime& at)
     QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(at, QFileDevice::FileModificationTime));
 }
 
+const QByteArray kHeader("SQLite format 3", 16);
+
 QString backupName(int day)
 {
     return QStringLiteral("2024-03-%1_081502.sqdoc").arg(day, 2, 10, QLatin1Char('0'));
@@ -85,7 +87,7 @@ private Q_SLOTS:
         p = std::make_unique<RunningProgram>();
         QVERIFY(p->start());
         for (int day = 1; day <= 9; ++day) {
-            write(backupDir() + backupName(day), "backup " + QByteArray::number(day));
+            write(backupDir() + backupName(day), kHeader + "backup " + QByteArray::number(day));
             written(backupDir() + backupName(day), QDateTime(QDate(2024, 3, day), QTime(8, 15, 2)));
         }
     }
@@ -250,6 +252,31 @@ private Q_SLOTS:
         QList<LogEntry> log;
         QVERIFY(bFunSqlGetLogsData(p->env.buf, log));
         QCOMPARE(log.last().fun + log.last().info, QStringLiteral("btnRecoverFromBackupFile()") + text);
+    }
+
+    // A file named like a backup that holds no database is not offered; an empty one (a
+    // register without students) is.
+    void recoveryListsOnlyDatabases()
+    {
+        write(backupDir() + backupName(20), "just some text, not a register");
+        write(backupDir() + backupName(21), QByteArray());
+        write(backupDir() + backupName(22), QByteArray("SQLite format 2", 16) + "backup");
+        write(backupDir() + backupName(23), kHeader.left(15));
+        QStringList listed;
+        QTimer::singleShot(0, [&listed] {
+            auto* window = qobject_cast<TFBackupFiles*>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            for (int i = 0; i < window->lvFiles->topLevelItemCount(); ++i)
+                listed << window->lvFiles->topLevelItem(i)->text(0);
+            window->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        });
+        p->w.glowna->Otwrzplikzkopizapasowej1Click();
+        QStringList expected{backupName(21)};
+        for (int day = 1; day <= 9; ++day)
+            expected << backupName(day);
+        listed.sort();
+        expected.sort();
+        QCOMPARE(listed, expected);
     }
 
     // Such an entry is not offered; a listed backup that becomes one before it is copied

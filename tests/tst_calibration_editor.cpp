@@ -385,11 +385,44 @@ private Q_SLOTS:
                 transfer + "\"A\" ma w kolumnie \"font_size\" wartość 0 spoza zakresu od 1 do 200");
         refused("font size 201", "('A', 1, 2, 3, 4, 'Arial', 201, 0, 0, 0, 0, 0)", valid,
                 transfer + "\"A\" ma w kolumnie \"font_size\" wartość 201 spoza zakresu od 1 do 200");
+        refused("alignment 99", "('A', 1, 2, 3, 4, 'Arial', 14, 99, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma w kolumnie \"font_align\" wartość 99 spoza zakresu od 0 do 3");
+        refused("italic 2", valid, "('B', 1, 2, 3, 4, 'Arial', 14, 0, 0, 2, 0, 0)",
+                admission + "\"B\" ma w kolumnie \"font_style_italic\" wartość 2 spoza zakresu od 0 do 1");
+        refused("blob cell", "('A', x'3132', 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma w kolumnie \"x1\" wartość \"12\", która nie jest liczbą całkowitą");
+        refused("font name of 100 characters",
+                "('A', 1, 2, 3, 4, '" + QByteArray(100, 'f') + "', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma nazwę czcionki dłuższą niż 99 znaków");
+        refused("font name with a line break",
+                "('A', 1, 2, 3, 4, 'Arial' || char(10) || 'x', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" ma w nazwie czcionki znak, którego nazwy czcionek nie zawierają");
+        refused("font name of blanks", "('A', 1, 2, 3, 4, '   ', 14, 0, 0, 0, 0, 0)", valid,
+                transfer + "\"A\" nie ma nazwy czcionki");
+        refused("name of blanks", valid, "('   ', 1, 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)",
+                admission + "nr 1 nie ma nazwy");
+        refused("name with an escape character", valid,
+                "('B' || char(27) || '[2J', 1, 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0)",
+                admission + "\"B?[2J\" ma w nazwie znak sterujący");
+        refused("same object twice", valid + ", " + valid, valid,
+                transfer + "\"ZMIENNA_Ucz_STR1_DATA_EDIT\" występuje więcej niż raz");
+        QTest::newRow("digits kept as text")
+            << true << "tekst.sqset"
+            << calibrationSql(valid, "").replace("create table `" + kAdmission + "`", "create table `x`") +
+                   "create table `" + kAdmission +
+                   "`(name, x1, y1, x2, y2, font_name, font_size, font_align, font_style_bold, "
+                   "font_style_italic, font_style_underline, font_style_strike);"
+                   "insert into `" +
+                   kAdmission + "` values ('B', '1', 2, 3, 4, 'Arial', 14, 0, 0, 0, 0, 0);"
+            << QByteArray()
+            << admission + "\"B\" ma w kolumnie \"x1\" wartość \"1\" zapisaną jako tekst, a nie jako liczbę "
+                           "całkowitą";
         refused("empty table", valid, "",
                 "tablica \"potwierdzenie_przyjecia_ucznia\" nie zawiera żadnego obiektu");
         QByteArray many = valid;
         for (int i = 0; i < 1000; ++i)
-            many += ", " + valid;
+            many +=
+                ", ('ZMIENNA_" + QByteArray::number(i) + "', 87, 557, 600, 585, 'Arial', 14, 1, 0, 0, 0, 0)";
         refused("1001 objects", many, valid,
                 "tablica \"zawiadomienie_o_przekazaniu\" zawiera ponad 1000 obiektów");
         refused("value of 70 kB",

@@ -130,11 +130,7 @@ private Q_SLOTS:
     void init()
     {
         prepare();
-        // Both documents calibrated with no objects: every preview is a blank page.
-        const QString calibration = env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"));
-        if (!QFile::exists(calibration))
-            RawSql::exec(calibration, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
-                                          RawSql::createCalibrationTable("potwierdzenie_przyjecia_ucznia"));
+        blankCalibration();
     }
     void cleanup() { closeProgram(); }
 
@@ -178,7 +174,6 @@ private Q_SLOTS:
     // Opening what is not a plain, settled register.
     void notARegisterIsAFailedOpen_data();
     void notARegisterIsAFailedOpen();
-    void specialFilesGiveTheCopyMessage();
     void killedRunsJournalNeverReachesTheNextRegister();
     void registerWithItsOwnLogOrJournal_data();
     void registerWithItsOwnLogOrJournal();
@@ -1114,31 +1109,6 @@ void TestMainWindow::notARegisterIsAFailedOpen()
     QCOMPARE(main()->openDocumentPath(), QString());
     QCOMPARE(main()->treeView()->topLevelItemCount(), 0);
     QVERIFY(!QFileInfo::exists(tmpPath()));
-}
-
-void TestMainWindow::specialFilesGiveTheCopyMessage()
-{
-    const QString fifo = env->root() + QStringLiteral("/potok.sqdoc"); // nobody ever writes into it
-    const QString folder = env->root() + QStringLiteral("/katalog.sqdoc");
-    QVERIFY(::mkfifo(fifo.toUtf8().constData(), 0600) == 0 && QDir().mkpath(folder));
-    start();
-    const std::tuple<QString, int, QString> cases[] = {
-        {fifo, EINVAL, QStringLiteral("Wskazany plik jest potokiem (FIFO), a nie zwykłym plikiem.")},
-        {folder, EISDIR, QStringLiteral("Wskazana ścieżka jest katalogiem, a nie plikiem.")},
-        {QStringLiteral("/dev/zero"), EINVAL,
-         QStringLiteral("Wskazany plik jest urządzeniem, a nie zwykłym plikiem.")},
-    };
-    for (const auto& [path, code, reason] : cases) {
-        prompts->clear();
-        prompts->files.enqueue(path);
-        main()->OtworzPlikToolButtonClick();
-        QCOMPARE(prompts->texts(),
-                 QStringList{QStringLiteral("Błąd kopiowania pliku\nz :") + path + QStringLiteral("\ndo :") +
-                             tmpPath() + QStringLiteral("\nKod błędu: ") + QString::number(code) +
-                             QLatin1Char('\n') + reason +
-                             QStringLiteral("\nDane świadectw nie zostały wczytane.")});
-        QVERIFY(!QFileInfo::exists(tmpPath()));
-    }
 }
 
 void TestMainWindow::killedRunsJournalNeverReachesTheNextRegister()

@@ -233,7 +233,23 @@ void TestUpdateCheck::versionFile_data()
     QTest::newRow("1.1.0") << Resource{200, versionBytes(1, 1, 0)} << true << offer("1.1.0");
     QTest::newRow("2.0.0 silent") << Resource{200, versionBytes(2, 0, 0)} << false << offer("2.0.0");
     QTest::newRow("0.9.9") << Resource{200, versionBytes(0, 9, 9)} << true << noNewer("0.9.9");
-    QTest::newRow("4 bytes") << Resource{200, versionBytes(2, 0, 0).left(4)} << true << offer("2.0.0");
+    const auto refused = [](const char* reason) {
+        return QStringLiteral("Plik wersji „doc_wersja.bin” na serwerze aktualizacji ") +
+               QString::fromUtf8(reason) + QStringLiteral(" i nie jest plikiem wersji programu.");
+    };
+    QTest::newRow("4 bytes") << Resource{200, versionBytes(2, 0, 0).left(4)} << true
+                             << refused("ma 4 B zamiast 12 B");
+    QTest::newRow("6 bytes of text silent") << Resource{200, "2.0.1\n"} << false << QString();
+    QTest::newRow("empty") << Resource{200, ""} << true << refused("ma 0 B zamiast 12 B");
+    QTest::newRow("text of 12 bytes") << Resource{200, "2.0.1\n2.0.1\n"} << true
+                                      << refused("podaje wersję 774909490.775031345.170995248, której żaden "
+                                                 "program nie ma");
+    QTest::newRow("minor 1000") << Resource{200, versionBytes(1, 1000, 0)} << true
+                                << refused("podaje wersję 1.1000.0, której żaden program nie ma");
+    QTest::newRow("negative release") << Resource{200, versionBytes(2, 0, -1)} << true
+                                      << refused("podaje wersję 2.0.-1, której żaden program nie ma");
+    QTest::newRow("999.999.999") << Resource{200, versionBytes(999, 999, 999)} << true
+                                 << offer("999.999.999");
     // Whatever else the server says, a manual check says it too; a silent one keeps quiet.
     QTest::newRow("404") << Resource{404, versionBytes(9, 9, 9)} << true << answered("404 Not Found");
     QTest::newRow("500") << Resource{500, versionBytes(9, 9, 9)} << true
@@ -272,6 +288,9 @@ void TestUpdateCheck::versionFile()
     check.vFunCheckForUpdate(manual ? UpdateCheck::Mode::Manual : UpdateCheck::Mode::Silent);
     QTRY_VERIFY(!check.isRunning());
     QCOMPARE(prompts->texts(), shown.isEmpty() ? QStringList() : QStringList{shown});
+    if (shown.startsWith(QStringLiteral("Plik wersji")) ||
+        QTest::currentDataTag() == QLatin1String("6 bytes of text silent"))
+        QCOMPARE(lastLoggedFunction(), QStringLiteral("vFunCheckForUpdate()"));
     if (shown.endsWith(QLatin1Char('?')))
         QCOMPARE(prompts->shown[0].caption, QStringLiteral("Nowa wersja"));
     QCOMPARE(accepted.size(), 0); // an offer is declined
@@ -356,6 +375,10 @@ void TestUpdateCheck::download_data()
     QTest::newRow("trickles") << Resource{.body = package, .trickleMs = 50} << sum
                               << QStringLiteral("Serwer przestał przesyłać dane; pobieranie przerwano.")
                               << true;
+    QTest::newRow("101 MB announced") << Resource{200, package, -1, "105906176"} << sum << QStringLiteral("?") << true;
+    QTest::newRow("sum file of 5 kB")
+        << Resource{200, package} << Resource{200, checksumOf(package).body + QByteArray(5000, ' ')}
+        << QStringLiteral("?") << true;
     QTest::newRow("redirect to another host")
         << Resource{.status = 302, .location = "http://localhost:{port}/melvok/kopia.deb"} << sum << redirect
         << false;

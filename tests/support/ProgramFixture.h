@@ -7,6 +7,8 @@
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QFile>
+
 #include <memory>
 
 class ProgramFixture
@@ -22,6 +24,14 @@ protected:
     {
         env = std::make_unique<TestEnvironment>();
         prompts = std::make_unique<ScriptedPrompts>();
+    }
+    // Both documents calibrated with no objects: every preview is a blank page.
+    void blankCalibration()
+    {
+        const QString calibration = env->dataFile(QStringLiteral("dokumenty_kalibracja.sqset"));
+        if (!QFile::exists(calibration))
+            RawSql::exec(calibration, RawSql::createCalibrationTable("zawiadomienie_o_przekazaniu") +
+                                          RawSql::createCalibrationTable("potwierdzenie_przyjecia_ucznia"));
     }
     // The start-up with the command line's tail; false when it ended the program.
     bool startProgram(const QString& tail = QString())
