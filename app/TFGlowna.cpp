@@ -394,7 +394,8 @@ void TFGlowna::buildCentre()
     body->setSpacing(0);
     auto* listColumn = new QVBoxLayout;
     listColumn->setSpacing(0);
-    buildFilter();
+    QLabel* filterLabel = buildFilter();
+    listColumn->addWidget(filterLabel);
     listColumn->addWidget(m_filter);
     m_tree = new QTreeWidget(central);
     m_tree->setObjectName(QStringLiteral("TreeView"));

@@ -274,7 +274,8 @@ private:
     // (TFGlownaSzukaj.cpp, TFGlownaPodglad.cpp).
     enum class QuitAnswer { Save, Discard, Cancel };
     QuitAnswer askSaveBeforeQuit();
-    void buildFilter();
+    // The filter box and its label for screen readers, to be laid out beside each other.
+    QLabel* buildFilter();
     void applyFilter();
     bool filterKey(int key);
     void cycleArea(int step);

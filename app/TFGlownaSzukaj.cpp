@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -33,7 +34,7 @@ Dropped kindOf(const QString& path)
 
 } // namespace
 
-void TFGlowna::buildFilter()
+QLabel* TFGlowna::buildFilter()
 {
     m_filter = new QLineEdit;
     m_filter->setObjectName(QStringLiteral("FiltrUczniow"));
@@ -45,7 +46,13 @@ void TFGlowna::buildFilter()
     m_filter->setClearButtonEnabled(true);
     m_filter->setFixedWidth(265);
     m_filter->installEventFilter(this);
+    // The placeholder says what the box is for on screen; a screen reader gets the label.
+    auto* label = new QLabel(m_filter->accessibleName());
+    label->setObjectName(QStringLiteral("FiltrUczniowOpis"));
+    label->setBuddy(m_filter);
+    label->setVisible(false);
     connect(m_filter, &QLineEdit::textChanged, this, &TFGlowna::applyFilter);
+    return label;
 }
 
 void TFGlowna::applyFilter()

@@ -34,7 +34,7 @@ IssueDesk::Context TFGlowna::issueContext()
     context.workingCopy = strFunGetTmpFilePath(m_buf);
     // A register not yet saved, or the readable part of a damaged one, has no folder.
     context.registerPath = m_readablePartOpened ? QString() : openDocumentPath();
-    context.readOnly = m_readOnly;
+    context.readOnly = readOnly();
     context.students = m_students;
     context.changed = [this] { m_unsavedChanges = true; };
     return context;

@@ -26,10 +26,12 @@ struct StudentTable {
     bool replace = false; // a table of that name may be replaced
 };
 
-// The shape of the name the program gives a student's table: "PESEL" followed by at
-// most 30 ASCII letters and digits. Only such a name read from a file is ever placed
-// in a statement that writes.
+// The same for a name already read as text.
 bool isStudentTableName(const QString& name);
+inline bool isStudentTableName(const QByteArray& name)
+{
+    return isStudentTableName(QByteArrayView(name));
+}
 
 // The largest register a school could have; a larger file is refused before it is read.
 constexpr qint64 RegisterSizeLimit = 200LL * 1024 * 1024;

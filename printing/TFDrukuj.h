@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QSpinBox;
 class QPrinter;
 class QPushButton;

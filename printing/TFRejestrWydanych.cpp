@@ -85,6 +85,8 @@ TFRejestrWydanych::TFRejestrWydanych(QWidget* parent) : QDialog(parent)
     }
 
     RejestrTable = new QTableWidget(this);
+    // One Tab stop: the arrows move inside the list, Tab goes on to the buttons.
+    RejestrTable->setTabKeyNavigation(false);
     RejestrTable->setObjectName(QStringLiteral("RejestrTable"));
     RejestrTable->setAccessibleName(kCaption);
     RejestrTable->setColumnCount(int(columns().size()));

@@ -28,6 +28,8 @@ TFSprawyWToku::TFSprawyWToku(QWidget* parent) : QDialog(parent)
     setWindowTitle(kCaption);
     resize(860, 420);
     SprawyTable = new QTableWidget(this);
+    // One Tab stop: the arrows move inside the list, Tab goes on to the buttons.
+    SprawyTable->setTabKeyNavigation(false);
     SprawyTable->setObjectName(QStringLiteral("SprawyTable"));
     SprawyTable->setAccessibleName(kCaption);
     const QStringList headers{QStringLiteral("Uczeń"),  QStringLiteral("L. dz."),

@@ -54,6 +54,16 @@ const QString kNoLength =
 const QString kWrongSum =
     QStringLiteral("Pobrany pakiet nie zgadza się ze swoją sumą kontrolną i został usunięty.");
 
+// A file longer than the program takes from the update server (its limit in words).
+QString tooLarge(const char* what, qint64 limit)
+{
+    const QString most = limit >= 1024 * 1024 ? QStringLiteral("%1 MB").arg(limit / (1024 * 1024))
+                                              : QStringLiteral("%1 kB").arg(limit / 1024);
+    return QStringLiteral("Plik %1 na serwerze jest większy, niż program przyjmuje (najwyżej %2); "
+                          "pobieranie przerwano.")
+        .arg(QString::fromUtf8(what), most);
+}
+
 template <class T> T* control(const QHash<QString, QWidget*>& controls, const char* name)
 {
     return static_cast<T*>(controls.value(QString::fromLatin1(name)));
@@ -208,6 +218,10 @@ void TFAktualizacja::replyFinished()
         finishPackage();
         return;
     }
+    if (m_reply->isTooLarge()) {
+        fail(tooLarge("sumy kontrolnej pakietu", UpdateServer::SmallAnswerLimit));
+        return;
+    }
     if (m_reply->answer() != UpdateServer::Answer::Success) {
         failOnAnswer(QStringLiteral("sumy kontrolnej pakietu"));
         return;
@@ -234,6 +248,10 @@ bool TFAktualizacja::beginWriting()
 {
     if (!m_reply->isSuccessStatus()) {
         failOnAnswer(QStringLiteral("pakietu"));
+        return false;
+    }
+    if (m_reply->isTooLarge()) {
+        fail(tooLarge("pakietu", UpdateServer::PackageSizeLimit));
         return false;
     }
     // Without a length there is no telling a whole package from a cut one.

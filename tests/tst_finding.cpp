@@ -246,7 +246,7 @@ void TestFinding::keysAndTheSelectionAfterThem_data()
     QTest::newRow("Delete, Nie") << int(Qt::Key_Delete) << 2 << 0 << false << "PESEL222" << 5;
     QTest::newRow("F2, OK") << int(Qt::Key_F2) << 3 << 1 << true << "PESEL02210112345" << 5;
     QTest::newRow("F2, Anuluj") << int(Qt::Key_F2) << 3 << -1 << false << "PESEL02210112345" << 5;
-    QTest::newRow("Insert, OK") << int(Qt::Key_Insert) << 0 << -1 << true << "PESEL999" << 6;
+    QTest::newRow("Insert, OK") << int(Qt::Key_Insert) << 0 << -1 << true << "PESEL12230701248" << 6;
     QTest::newRow("Insert, Anuluj") << int(Qt::Key_Insert) << 2 << 1 << false << "PESEL222" << 5;
 }
 
@@ -272,7 +272,7 @@ void TestFinding::keysAndTheSelectionAfterThem()
                     ->setText(QStringLiteral("Adamska"));
                 form->findChild<QLineEdit*>(QStringLiteral("Imie_DATA_EDIT"))->setText(QStringLiteral("Ola"));
                 form->findChild<QLineEdit*>(QStringLiteral("NrPesel_DATA_EDIT"))
-                    ->setText(QStringLiteral("999"));
+                    ->setText(QStringLiteral("12230701248"));
                 auto* sex = form->findChild<QComboBox*>(QStringLiteral("Plec_DATA_COMBOBOX"));
                 sex->setCurrentIndex(sex->findText(QStringLiteral("kobieta")));
             }
