@@ -100,6 +100,7 @@ case "${1:-run}" in
         ./build-release/bench/melvok-bench-print
         ./build-release/bench/melvok-bench-import
         ./build-release/bench/melvok-bench-batch-print
+        ./build-release/bench/melvok-bench-filter
         # Needs an X display; without one it starts itself under xvfb-run.
         ./build-release/bench/melvok-bench-startup
         ./build-release/bench/melvok-killtest kill 300
