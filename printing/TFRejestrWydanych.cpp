@@ -2,6 +2,7 @@
 
 #include "platform/FileErrorReason.h"
 #include "platform/FileOps.h"
+#include "printing/RecordWindow.h"
 #include "prompts/Prompts.h"
 #include "storage/CsvText.h"
 
@@ -84,35 +85,13 @@ TFRejestrWydanych::TFRejestrWydanych(QWidget* parent) : QDialog(parent)
         filters->addWidget(field, field == UczenEdit ? 1 : 0);
     }
 
-    RejestrTable = new QTableWidget(this);
-    // One Tab stop: the arrows move inside the list, Tab goes on to the buttons.
-    RejestrTable->setTabKeyNavigation(false);
-    RejestrTable->setObjectName(QStringLiteral("RejestrTable"));
-    RejestrTable->setAccessibleName(kCaption);
-    RejestrTable->setColumnCount(int(columns().size()));
-    RejestrTable->setHorizontalHeaderLabels(columns());
-    RejestrTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    RejestrTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    RejestrTable->verticalHeader()->hide();
-    RejestrTable->horizontalHeader()->setStretchLastSection(true);
-
-    auto* buttons = new QHBoxLayout;
-    const std::tuple<const char*, const char*, void (TFRejestrWydanych::*)()> clicks[] = {
-        {"EksportujCsvButton", "Eksportuj do &CSV…", &TFRejestrWydanych::EksportujCsvClick},
-        {"ZapiszPdfButton", "Zapisz jako &PDF…", &TFRejestrWydanych::ZapiszPdfClick},
-        {"DrukujButton", "Dru&kuj…", &TFRejestrWydanych::DrukujClick},
-    };
-    for (const auto& [name, caption, slot] : clicks) {
-        auto* button = new QPushButton(QString::fromUtf8(caption), this);
-        button->setObjectName(QString::fromLatin1(name));
-        connect(button, &QPushButton::clicked, this, slot);
-        buttons->addWidget(button);
-    }
-    buttons->addStretch(1);
-    auto* close = new QPushButton(QStringLiteral("&Zamknij"), this);
-    close->setObjectName(QStringLiteral("ZamknijButton"));
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    buttons->addWidget(close);
+    RejestrTable = RecordWindow::table(this, QStringLiteral("RejestrTable"), kCaption, columns());
+    QHBoxLayout* buttons = RecordWindow::buttons<TFRejestrWydanych>(
+        this, {
+                  {"EksportujCsvButton", "Eksportuj do &CSV…", &TFRejestrWydanych::EksportujCsvClick},
+                  {"ZapiszPdfButton", "Zapisz jako &PDF…", &TFRejestrWydanych::ZapiszPdfClick},
+                  {"DrukujButton", "Dru&kuj…", &TFRejestrWydanych::DrukujClick},
+              });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);

@@ -1,6 +1,7 @@
 #include "printing/TFSprawyWToku.h"
 
 #include "platform/Clock.h"
+#include "printing/RecordWindow.h"
 #include "prompts/Prompts.h"
 
 #include <QBoxLayout>
@@ -27,38 +28,17 @@ TFSprawyWToku::TFSprawyWToku(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("FSprawyWToku"));
     setWindowTitle(kCaption);
     resize(860, 420);
-    SprawyTable = new QTableWidget(this);
-    // One Tab stop: the arrows move inside the list, Tab goes on to the buttons.
-    SprawyTable->setTabKeyNavigation(false);
-    SprawyTable->setObjectName(QStringLiteral("SprawyTable"));
-    SprawyTable->setAccessibleName(kCaption);
-    const QStringList headers{QStringLiteral("Uczeń"),  QStringLiteral("L. dz."),
-                              QStringLiteral("Wydano"), QStringLiteral("Szkoła (ucz.)"),
-                              QStringLiteral("Stan"),   QStringLiteral("Dni")};
-    SprawyTable->setColumnCount(int(headers.size()));
-    SprawyTable->setHorizontalHeaderLabels(headers);
-    SprawyTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    SprawyTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    SprawyTable =
+        RecordWindow::table(this, QStringLiteral("SprawyTable"), kCaption,
+                            {QStringLiteral("Uczeń"), QStringLiteral("L. dz."), QStringLiteral("Wydano"),
+                             QStringLiteral("Szkoła (ucz.)"), QStringLiteral("Stan"), QStringLiteral("Dni")});
     SprawyTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    SprawyTable->verticalHeader()->hide();
-    SprawyTable->horizontalHeader()->setStretchLastSection(true);
-
-    auto* buttons = new QHBoxLayout;
-    const std::tuple<const char*, const char*, void (TFSprawyWToku::*)()> clicks[] = {
-        {"PotwierdzenieButton", "&Otrzymano potwierdzenie przyjęcia…", &TFSprawyWToku::PotwierdzenieClick},
-        {"WyslanoButton", "&Wysłano kartę zdrowia i arkusz ocen…", &TFSprawyWToku::WyslanoClick},
-    };
-    for (const auto& [name, caption, slot] : clicks) {
-        auto* button = new QPushButton(QString::fromUtf8(caption), this);
-        button->setObjectName(QString::fromLatin1(name));
-        connect(button, &QPushButton::clicked, this, slot);
-        buttons->addWidget(button);
-    }
-    buttons->addStretch(1);
-    auto* close = new QPushButton(QStringLiteral("&Zamknij"), this);
-    close->setObjectName(QStringLiteral("ZamknijButton"));
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    buttons->addWidget(close);
+    QHBoxLayout* buttons = RecordWindow::buttons<TFSprawyWToku>(
+        this, {
+                  {"PotwierdzenieButton", "&Otrzymano potwierdzenie przyjęcia…",
+                   &TFSprawyWToku::PotwierdzenieClick},
+                  {"WyslanoButton", "&Wysłano kartę zdrowia i arkusz ocen…", &TFSprawyWToku::WyslanoClick},
+              });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(SprawyTable, 1);
     layout->addLayout(buttons);
