@@ -181,15 +181,6 @@ void BM_ImportPreview(benchmark::State& state)
     (void)f;
 }
 
-QByteArray repeated(const QByteArray& piece, int times)
-{
-    QByteArray out;
-    out.reserve(piece.size() * times);
-    for (int i = 0; i < times; ++i)
-        out += piece;
-    return out;
-}
-
 // Lists made to hang the window or fill the memory; each is refused or previewed.
 const char* const HostileNames[] = {"header of 100,000 columns", "line of 1,000,000 separators",
                                     "20,000 rows of one PESEL",  "50,000 pupils (the most taken)",
@@ -199,15 +190,15 @@ QByteArray hostileList(int kind)
 {
     switch (kind) {
     case 0:
-        return "Nazwisko" + repeated(";Imię", 100000) + "\r\nNowak;Anna\r\n";
+        return "Nazwisko" + QByteArray(";Imię").repeated(100000) + "\r\nNowak;Anna\r\n";
     case 1:
         return "Nazwisko;Imię\r\n" + QByteArray(1000000, ';');
     case 2:
-        return "Nazwisko;Imię;PESEL;Płeć\r\n" + repeated("Nowak;Anna;08231401249;K\r\n", 20000);
+        return "Nazwisko;Imię;PESEL;Płeć\r\n" + QByteArray("Nowak;Anna;08231401249;K\r\n").repeated(20000);
     case 3:
         return classList(49999);
     case 4:
-        return "Nazwisko;Imię\r\n" + repeated("a;b\r\n", 7 * 1024 * 1024 / 5);
+        return "Nazwisko;Imię\r\n" + QByteArray("a;b\r\n").repeated(7 * 1024 * 1024 / 5);
     default:
         return "Nazwisko;Imię;PESEL;Płeć\r\n" + QByteArray(64 * 1024 * 1024, ' ');
     }

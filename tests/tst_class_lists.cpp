@@ -70,15 +70,6 @@ QString value(const StudentImport::Row& row, const QString& field)
     return given.isEmpty() ? row.fromPesel.value(field) : given;
 }
 
-QByteArray repeated(const QByteArray& piece, int times)
-{
-    QByteArray out;
-    out.reserve(piece.size() * times);
-    for (int i = 0; i < times; ++i)
-        out += piece;
-    return out;
-}
-
 } // namespace
 
 class TestClassLists : public QObject
@@ -108,9 +99,9 @@ void TestClassLists::readerEdges()
              QLatin1Char(';'));
     QCOMPARE(CsvText::detectSeparator(QStringLiteral("Nazwisko\tImię\r\n;;;;;;\r\n")), QLatin1Char('\t'));
     // One stray control character does not make a list binary; many do.
-    const QByteArray list = "Nazwisko;Imi\xC4\x99\r\n" + repeated("Nowak;Anna\r\n", 20);
+    const QByteArray list = "Nazwisko;Imi\xC4\x99\r\n" + QByteArray("Nowak;Anna\r\n").repeated(20);
     QVERIFY(!CsvText::looksBinary(QByteArray(list).insert(20, '\x01')));
-    QVERIFY(CsvText::looksBinary(list + repeated("\x01\x02", 10)));
+    QVERIFY(CsvText::looksBinary(list + QByteArray("\x01\x02").repeated(10)));
     // Blanks at both ends of a cell travel inside quotes and come back.
     const QStringList cells{QStringLiteral(" Nowak "), QStringLiteral("\tAnna\t"), QStringLiteral("x")};
     const QString line = CsvText::formatRecord(cells, QLatin1Char(';'));
@@ -137,7 +128,7 @@ void TestClassLists::hostileLists_data()
 
     const QString file = QStringLiteral("Nie można wczytać listy uczniów z pliku:\nlista.csv\n");
     QTest::newRow("100,000 columns in the header")
-        << "Nazwisko" + repeated(";Imię", 100000) + "\r\nNowak;Anna\r\n"
+        << "Nazwisko" + QByteArray(";Imię").repeated(100000) + "\r\nNowak;Anna\r\n"
         << file + "Plik ma więcej niż 200 kolumn (wiersz 1)." << 0 << QString();
     QTest::newRow("a line of 1,000,000 separators")
         << "Nazwisko;Imię\r\n" + QByteArray(1000000, ';')
@@ -146,22 +137,22 @@ void TestClassLists::hostileLists_data()
         << "Nazwisko;Imię\r\nNowak;Anna\r\n\"" + QByteArray(2000, 'x') + "\";Anna\r\n"
         << file + "Pole pliku ma więcej niż 1000 znaków (wiersz 3)." << 0 << QString();
     QTest::newRow("a line of 25,000 characters")
-        << "Nazwisko;Imię\r\n" + repeated(QByteArray(180, 'x') + ';', 140) + "\r\n"
+        << "Nazwisko;Imię\r\n" + (QByteArray(180, 'x') + ';').repeated(140) + "\r\n"
         << file + "Wiersz pliku ma więcej niż 20\u00A0000 znaków (wiersz 2)." << 0 << QString();
-    QTest::newRow("60,000 rows") << "Nazwisko;Imię;PESEL\r\n" + repeated("Nowak;Anna;1\r\n", 60000)
+    QTest::newRow("60,000 rows") << "Nazwisko;Imię;PESEL\r\n" + QByteArray("Nowak;Anna;1\r\n").repeated(60000)
                                  << file + "Plik ma więcej niż 50\u00A0000 wierszy." << 0 << QString();
     QTest::newRow("1,200,000 empty fields")
-        << "Nazwisko" + QByteArray(59, ';') + "\r\n" + repeated(QByteArray(59, ';') + "x\r\n", 20000)
+        << "Nazwisko" + QByteArray(59, ';') + "\r\n" + (QByteArray(59, ';') + "x\r\n").repeated(20000)
         << file + "Plik ma więcej niż 1\u00A0000\u00A0000 pól we wszystkich wierszach razem." << 0
         << QString();
     QTest::newRow("9 MB") << QByteArray(9 * 1024 * 1024, 'x')
                           << file + "Plik jest większy niż 8 MB, a lista uczniów nigdy nie jest tak duża."
                           << 0 << QString();
     QTest::newRow("20,000 rows of one PESEL")
-        << "Nazwisko;Imię;PESEL\r\n" + repeated("Nowak;Anna;08231401249\r\n", 20000) << QString() << 20000
-        << "ten sam numer PESEL co w wierszu 2";
+        << "Nazwisko;Imię;PESEL\r\n" + QByteArray("Nowak;Anna;08231401249\r\n").repeated(20000) << QString()
+        << 20000 << "ten sam numer PESEL co w wierszu 2";
     QTest::newRow("no header, 30 columns of 5 characters")
-        << repeated(repeated("aaaaa;", 29) + "aaaaa\r\n", 40) << QString() << 40
+        << (QByteArray("aaaaa;").repeated(29) + "aaaaa\r\n").repeated(40) << QString() << 40
         << "brak nazwiska; brak imienia; bez numeru PESEL, jak wiersz 1: w rejestrze może być tylko jeden "
            "uczeń bez numeru PESEL";
 }
