@@ -102,11 +102,7 @@ void readRows(CppSQLite3DB& db, const QByteArray& schema, const QByteArray& name
 bool isStudentTable(CppSQLite3DB& db, const QByteArray& schema, const QByteArray& name,
                     const QByteArray& create)
 {
-    // One statement, ending where the table's columns end: anything after them was put
-    // there by hand.
-    const QByteArray statement = create.trimmed();
-    if (!isStudentTableName(name) || !statement.toUpper().startsWith("CREATE TABLE") ||
-        !statement.endsWith(')') || statement.contains(';'))
+    if (!isStudentTableName(name) || !create.trimmed().toUpper().startsWith("CREATE TABLE"))
         return false;
     QByteArrayList columns;
     bool hidden = false;
