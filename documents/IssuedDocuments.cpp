@@ -4,10 +4,13 @@
 #include "storage/Cp1250.h"
 #include "storage/CppSQLite3.h"
 
+#include <QByteArrayMatcher>
+#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 
 namespace Issued {
 
@@ -420,6 +423,26 @@ bool loadRecordRows(MessageBuffer& buf, const QString& path, QHash<QString, Fiel
     return true;
 }
 
+// Whether the register file at `path` may hold record rows: false only when it is a
+// database of UTF-8 text in which the section name occurs nowhere. SQLite keeps text as
+// stored, and a row's first value (the section) always lies on the row's own page, so a
+// file without those bytes has no record row. Anything else (unreadable, another text
+// encoding) may hold some.
+bool mayHoldRecords(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 100)
+        return true;
+    const uchar* data = file.map(0, file.size());
+    if (!data)
+        return true;
+    const auto* h = data;
+    if (std::memcmp(h, "SQLite format 3", 16) != 0 || h[56] != 0 || h[57] != 0 || h[58] != 0 || h[59] != 1)
+        return true;
+    static const QByteArrayMatcher section(SectionId.toLatin1());
+    return section.indexIn(QByteArrayView(reinterpret_cast<const char*>(data), file.size())) >= 0;
+}
+
 } // namespace
 
 bool bFunMergeKeepingIssues(MessageBuffer& buf, const RegisterMergeContext& context, RegisterMergePlan& plan,
@@ -427,6 +450,10 @@ bool bFunMergeKeepingIssues(MessageBuffer& buf, const RegisterMergeContext& cont
 {
     const QString& merged = context.merged;
     const QString& theirs = context.theirs;
+    // The joined file holds only tables of the two sides: without record rows on either
+    // side there are none to keep and no number given twice.
+    if (!mayHoldRecords(merged) && !mayHoldRecords(theirs))
+        return bFunMergeRegisters(buf, context, plan);
     QHash<QString, FieldRowList> mine, other;
     MessageBuffer quiet;
     // A side whose records cannot be read joins as before.

@@ -3,6 +3,7 @@
 // before it is read, and nothing outside the register changes on the way.
 #include "app/TFGlowna.h"
 #include "documents/DocumentFile.h"
+#include "documents/RegisterMerge.h"
 #include "storage/DataPaths.h"
 #include "tests/support/ProgramFixture.h"
 #include "tests/support/RawFile.h"
@@ -189,6 +190,65 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(env->root() + QStringLiteral("/zly.db")));
         QCOMPARE(settingsRows(), settingsBefore);
         QCOMPARE(RawFile::bytes(doc), docBytes);
+    }
+
+    // The same registers as the other desk's save, joined into this desk's copy: a table
+    // that is no student table is named as damaged, this desk's students stay as they are,
+    // and nothing of the payload runs (a student table's rows are only ever copied by the
+    // program's own statements, so one whose definition runs on is still a student).
+    void hostileRegisterJoinedNeverRun_data()
+    {
+        QTest::addColumn<QByteArray>("object");
+        QTest::addColumn<QByteArray>("forged");
+        QTest::addColumn<QString>("damaged"); // the student named by the join as damaged, if any
+        QTest::newRow("statements after a student's table")
+            << QByteArray() << QByteArray("PESEL2") << QString();
+        QTest::newRow("extra column")
+            << student(3).replace("value TEXT )", "value TEXT, note TEXT DEFAULT 'x' )")
+            << QByteArray("PESEL3") << "PESEL3";
+        QTest::newRow("trigger")
+            << QByteArray("create trigger `t1` after insert on `PESEL1` begin delete from `PESEL2`; end;")
+            << QByteArray("t1") << QString();
+        QTest::newRow("view of a student's name")
+            << QByteArray("create view `PESEL3` as select * from `PESEL1`;") << QByteArray("PESEL3")
+            << QString();
+        QTest::newRow("index") << QByteArray("create index `i1` on `PESEL1`(id);") << QByteArray("i1")
+                               << QString();
+    }
+    void hostileRegisterJoinedNeverRun()
+    {
+        QFETCH(QByteArray, object);
+        QFETCH(QByteArray, forged);
+        QFETCH(QString, damaged);
+        const QString base = env->root() + QStringLiteral("/baza.sqdoc");
+        const QString mine = env->root() + QStringLiteral("/moja.sqdoc");
+        const QString theirs = env->root() + QStringLiteral("/inne_biurko.sqdoc");
+        RawSql::exec(base, student(1) + student(2));
+        QVERIFY(QFile::copy(base, mine) && QFile::copy(base, theirs));
+        RawSql::exec(mine, "update `PESEL1` set value='Moja' where comp_name='Imie_DATA_EDIT';");
+        RawSql::exec(theirs, object);
+        RawSql::exec(theirs, forge(forged, payload(env->root(), settingsPath())));
+        const QByteArray settingsBefore = RawFile::bytes(settingsPath());
+        const QStringList filesBefore = QDir(env->root()).entryList(QDir::Files);
+
+        g_statements.clear();
+        MessageBuffer buf;
+        RegisterMergePlan plan;
+        const bool joined = bFunMergeRegisters(buf, {base, theirs, mine, true, {}}, plan);
+
+        QVERIFY2(joined, qPrintable(buf.text()));
+        QVERIFY(plan.fromTheirs.isEmpty());
+        QCOMPARE(plan.students(StudentChange::Kind::Damaged),
+                 damaged.isEmpty() ? QStringList() : QStringList{damaged});
+        QCOMPARE(plan.changes.size(), damaged.isEmpty() ? 0 : 1);
+        for (const QByteArray& statement : std::as_const(g_statements))
+            QVERIFY2(!statement.contains("zly"), statement.constData());
+        QCOMPARE(QDir(env->root()).entryList(QDir::Files), filesBefore);
+        QCOMPARE(RawFile::bytes(settingsPath()), settingsBefore);
+        QCOMPARE(RawSql::column(mine, "select value from `PESEL1` where comp_name='Imie_DATA_EDIT'"),
+                 QList<QByteArray>{"Moja"});
+        QCOMPARE(RawSql::column(mine, "select name from sqlite_master order by name"),
+                 (QList<QByteArray>{"PESEL1", "PESEL2"}));
     }
 
     // The same registers, repaired without the window: the storage call alone keeps to
