@@ -11,7 +11,9 @@
 #include "storage/EventLog.h"
 #include "storage/Templates.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QThreadPool>
 
@@ -27,6 +29,67 @@ QString placeOf(const QMap<QString, QString>& f)
     if (!day.isEmpty() || !year.isEmpty())
         place += QStringLiteral(", dnia ") + (day + QLatin1Char(' ') + year).trimmed();
     return place;
+}
+
+const QString kCopyPending = QStringLiteral("Kopia PDF/A nie została jeszcze zapisana.");
+
+// Batches whose copies are being written; read and changed on the main thread only.
+int g_copiesPending = 0;
+
+// The outcome of the copies of one job, on the main thread: the records completed in one
+// transaction, the user told of the copies that could not be made.
+void copiesWritten(QList<Issued::Record> made, const QStringList& files, const QStringList& errors,
+                   const IssueDesk::Context& ctx, const QPointer<QWidget>& parent)
+{
+    const QDateTime now = Clock::instance().nowLocal();
+    QStringList notCopied;
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        Issued::Record& r = made[i];
+        r.archive = files.at(i);
+        r.archiveNote = r.archive.isEmpty() ? errors.at(i) : QString();
+        r.changedAt = now;
+        if (r.archive.isEmpty())
+            notCopied << r.pupil + QStringLiteral(": ") + errors.at(i);
+    }
+    MessageBuffer buf;
+    const bool stored = Issued::bFunStoreIssues(buf, ctx.workingCopy, made);
+    if (!stored)
+        vFunLogError(buf, QStringLiteral("IssueDesk::copiesWritten()"));
+    if (stored && parent && ctx.changed)
+        ctx.changed();
+    if (!notCopied.isEmpty()) {
+        buf.reset(QStringLiteral("Kopia PDF/A wydanego dokumentu nie została zapisana:\n") +
+                  notCopied.mid(0, 10).join(u'\n'));
+        vFunLogError(buf, QStringLiteral("IssueDesk::copiesWritten()"));
+        Prompts::instance().message(parent, buf.text(), kCaption, Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+    }
+    --g_copiesPending;
+}
+
+// Writes the copies of a job on a worker thread, each under a name of its own, forced to
+// the disk together; the records are completed on the main thread afterwards.
+void writeCopies(const QList<Issued::Record>& made, const QList<std::shared_future<QByteArray>>& copies,
+                 const QString& folder, const IssueDesk::Context& ctx)
+{
+    ++g_copiesPending;
+    QThreadPool::globalInstance()->start([made, copies, folder, ctx, parent = QPointer<QWidget>(ctx.parent)] {
+        QStringList files, errors;
+        for (qsizetype i = 0; i < made.size(); ++i) {
+            const Issued::Record& r = made.at(i);
+            QString error;
+            const QByteArray pdf = copies.at(i).valid() ? copies.at(i).get() : QByteArray();
+            files << IssueArchive::writeMade(
+                folder, pdf, {r.number, r.pupil, Issued::documentName(r.document), r.issuedAt}, error, false);
+            errors << error;
+        }
+        QStringList written = files;
+        written.removeAll(QString());
+        IssueArchive::flush(written);
+        QMetaObject::invokeMethod(
+            qApp, [made, files, errors, ctx, parent] { copiesWritten(made, files, errors, ctx, parent); },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace
@@ -236,7 +299,7 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     const RegisterLock::Owner me = RegisterLock::thisProcess(now.toUTC());
     const QString folder = IssueArchive::folderFor(m_ctx.registerPath);
     QList<Issued::Record> made;
-    QStringList notCopied;
+    QList<std::shared_future<QByteArray>> copies;
     int serial = 0;
     for (const Pending& page : pages) {
         Issued::Record r;
@@ -263,22 +326,13 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
         r.changedAt = now;
         if (page.duplicate)
             r.note = QStringLiteral("wydruk z oznaczeniem \"Duplikat\"");
-        // The copy shows what went out; a reprint's copy sits beside the original's.
-        QString error;
-        const QByteArray pdf = page.copy.valid() ? page.copy.get() : QByteArray();
-        r.archive = IssueArchive::writeMade(
-            folder, pdf, {r.number, r.pupil, Issued::documentName(document), now}, error, false);
-        if (r.archive.isEmpty()) {
-            r.archiveNote = error;
-            notCopied << r.pupil + QStringLiteral(": ") + error;
-        }
+        // Until the copy is written the record says it is not there, so that a program
+        // stopped meanwhile never claims a copy it did not make.
+        r.archiveNote = kCopyPending;
         made << r;
+        copies << page.copy;
     }
-    QStringList copies;
-    for (const Issued::Record& r : std::as_const(made))
-        if (!r.archive.isEmpty())
-            copies << r.archive;
-    IssueArchive::flush(copies);
+    // All the records of the job in one transaction.
     if (!Issued::bFunStoreIssues(*m_ctx.buf, m_ctx.workingCopy, made)) {
         vFunLogError(*m_ctx.buf, QStringLiteral("IssueDesk::issue()"));
         Prompts::instance().error(
@@ -290,11 +344,16 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     m_records << made;
     if (m_ctx.changed)
         m_ctx.changed();
-    if (!notCopied.isEmpty()) {
-        m_ctx.buf->reset(QStringLiteral("Kopia PDF/A wydanego dokumentu nie została zapisana:\n") +
-                         notCopied.mid(0, 10).join(u'\n'));
-        vFunLogError(*m_ctx.buf, QStringLiteral("IssueDesk::issue()"));
-        Prompts::instance().message(m_ctx.parent, m_ctx.buf->text(), kCaption, Prompts::Icon::Warning,
-                                    Prompts::Buttons::Ok);
-    }
+    writeCopies(made, copies, folder, m_ctx);
+}
+
+int IssueDesk::copiesPending()
+{
+    return g_copiesPending;
+}
+
+void IssueDesk::finishCopies()
+{
+    while (g_copiesPending > 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
 }

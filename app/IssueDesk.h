@@ -63,6 +63,13 @@ public:
     // The records as last read and written.
     const QList<Issued::Record>& records() const { return m_records; }
 
+    // The PDF/A copies are written after the job went out, beside the user's work; their
+    // records are completed when they are done. Copies not yet written (0 when none).
+    static int copiesPending();
+    // Waits, the window still answering, until every copy is written and its record
+    // completed: before the working copy is saved or replaced.
+    static void finishCopies();
+
 private:
     struct Pending {
         QString tableName;
@@ -78,7 +85,7 @@ private:
     void startCopy(Pending& page, int document);
     QString pupilOf(const QString& tableName) const;
     QString proposal(const QString& tableName, int document, int offset, bool* reprint) const;
-    // Keeps the records and the copies of the pages that went out.
+    // Keeps the records of the pages that went out and starts writing their copies.
     void issue(const QList<Pending>& pages, int document, const QString& printer, const QString& pdfFile);
 
     Context m_ctx;
