@@ -17,6 +17,8 @@
 #include <QRandomGenerator>
 #include <QThreadPool>
 
+#include <mutex>
+
 namespace {
 
 const QString kCaption = QStringLiteral("Wydane dokumenty");
@@ -67,29 +69,59 @@ void copiesWritten(QList<Issued::Record> made, const QStringList& files, const Q
     --g_copiesPending;
 }
 
-// Writes the copies of a job on a worker thread, each under a name of its own, forced to
-// the disk together; the records are completed on the main thread afterwards.
-void writeCopies(const QList<Issued::Record>& made, const QList<std::shared_future<QByteArray>>& copies,
-                 const QString& folder, const IssueDesk::Context& ctx)
+// The copies of one job being written.
+struct CopyJob {
+    QList<Issued::Record> made;
+    QList<QPicture> pages;
+    QString folder;
+    IssueDesk::Context ctx;
+    QPointer<QWidget> parent;
+    std::mutex lock;
+    QStringList files, errors;
+    int left = 0;
+};
+
+// Makes and writes the copies of a job on the worker threads, once the job went out so
+// that they never slow it down: each page its own PDF/A under a name of its own, all
+// forced to the disk together by the last one done; the records are then completed on
+// the main thread.
+void writeCopies(const QList<Issued::Record>& made, const QList<QPicture>& pages, const QString& folder,
+                 const IssueDesk::Context& ctx)
 {
+    if (made.isEmpty())
+        return;
     ++g_copiesPending;
-    QThreadPool::globalInstance()->start([made, copies, folder, ctx, parent = QPointer<QWidget>(ctx.parent)] {
-        QStringList files, errors;
-        for (qsizetype i = 0; i < made.size(); ++i) {
-            const Issued::Record& r = made.at(i);
+    auto job = std::make_shared<CopyJob>();
+    job->made = made;
+    job->pages = pages;
+    job->folder = folder;
+    job->ctx = ctx;
+    job->parent = ctx.parent;
+    job->files.resize(made.size());
+    job->errors.resize(made.size());
+    job->left = int(made.size());
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        QThreadPool::globalInstance()->start([job, i] {
+            const Issued::Record& r = job->made.at(i);
+            const IssueArchive::Meta meta{r.number, r.pupil, Issued::documentName(r.document), r.issuedAt};
             QString error;
-            const QByteArray pdf = copies.at(i).valid() ? copies.at(i).get() : QByteArray();
-            files << IssueArchive::writeMade(
-                folder, pdf, {r.number, r.pupil, Issued::documentName(r.document), r.issuedAt}, error, false);
-            errors << error;
-        }
-        QStringList written = files;
-        written.removeAll(QString());
-        IssueArchive::flush(written);
-        QMetaObject::invokeMethod(
-            qApp, [made, files, errors, ctx, parent] { copiesWritten(made, files, errors, ctx, parent); },
-            Qt::QueuedConnection);
-    });
+            const QString file = IssueArchive::writeMade(
+                job->folder, IssueArchive::pdfOf(job->pages.at(i), meta), meta, error, false);
+            {
+                const std::lock_guard<std::mutex> hold(job->lock);
+                job->files[i] = file;
+                job->errors[i] = error;
+                if (--job->left > 0)
+                    return;
+            }
+            QStringList written = job->files;
+            written.removeAll(QString());
+            IssueArchive::flush(written);
+            QMetaObject::invokeMethod(
+                qApp, [job] { copiesWritten(job->made, job->files, job->errors, job->ctx, job->parent); },
+                Qt::QueuedConnection);
+        });
+    }
 }
 
 } // namespace
@@ -223,7 +255,7 @@ IssueHooks IssueDesk::single(const QString& tableName, int document, const Docum
         pending->draw = [page](QPainter& painter, const QRectF& onSheet) {
             PageRenderer::stretch(painter, page, onSheet);
         };
-        startCopy(*pending, document);
+        keepForCopy(*pending);
         return true;
     };
     hooks.issued = [this, document, pending](const QString& printer, const QString& pdfFile) {
@@ -273,23 +305,16 @@ void IssueDesk::keepBatchPage(int index, const DocumentForm& form, const DrukujS
     if (page.fields.isEmpty())
         page.fields = fieldsOf(form);
     page.draw = draw;
-    startCopy(page, m_batchDocument);
+    keepForCopy(page);
 }
 
-void IssueDesk::startCopy(Pending& page, int document)
+void IssueDesk::keepForCopy(Pending& page)
 {
     if (!m_keep)
         return;
-    QPicture picture;
-    {
-        QPainter painter(&picture);
-        page.draw(painter, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
-    }
-    const IssueArchive::Meta meta{page.number, pupilOf(page.tableName), Issued::documentName(document), {}};
-    auto promise = std::make_shared<std::promise<QByteArray>>();
-    page.copy = promise->get_future().share();
-    QThreadPool::globalInstance()->start(
-        [promise, picture, meta] { promise->set_value(IssueArchive::pdfOf(picture, meta)); });
+    page.copy = QPicture();
+    QPainter painter(&page.copy);
+    page.draw(painter, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
 }
 
 void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& printer,
@@ -299,7 +324,7 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     const RegisterLock::Owner me = RegisterLock::thisProcess(now.toUTC());
     const QString folder = IssueArchive::folderFor(m_ctx.registerPath);
     QList<Issued::Record> made;
-    QList<std::shared_future<QByteArray>> copies;
+    QList<QPicture> copies;
     int serial = 0;
     for (const Pending& page : pages) {
         Issued::Record r;

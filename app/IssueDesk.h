@@ -14,7 +14,6 @@
 #include <QPicture>
 
 #include <functional>
-#include <future>
 
 class DocumentForm;
 class QWidget;
@@ -78,11 +77,11 @@ private:
         bool duplicate = false;
         QMap<QString, QString> fields;
         DrukujSheet::PagePainter draw;
-        // The PDF/A copy, made on the thread pool while the job is prepared.
-        std::shared_future<QByteArray> copy;
+        // The page as drawn, for its PDF/A copy made once the job went out.
+        QPicture copy;
     };
-    // Starts making the copy of a drawn page.
-    void startCopy(Pending& page, int document);
+    // Keeps the drawn page for its copy.
+    void keepForCopy(Pending& page);
     QString pupilOf(const QString& tableName) const;
     QString proposal(const QString& tableName, int document, int offset, bool* reprint) const;
     // Keeps the records of the pages that went out and starts writing their copies.
