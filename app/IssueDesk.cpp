@@ -12,6 +12,7 @@
 #include "storage/Templates.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QPainter>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -37,6 +38,8 @@ const QString kCopyPending = QStringLiteral("Kopia PDF/A nie została jeszcze za
 
 // Batches whose copies are being written; read and changed on the main thread only.
 int g_copiesPending = 0;
+// The loops waiting for them, ended when the last batch is done.
+QList<QEventLoop*> g_waiting;
 
 // The outcome of the copies of one job, on the main thread: the records completed in one
 // transaction, the user told of the copies that could not be made.
@@ -66,13 +69,15 @@ void copiesWritten(QList<Issued::Record> made, const QStringList& files, const Q
         Prompts::instance().message(parent, buf.text(), kCaption, Prompts::Icon::Warning,
                                     Prompts::Buttons::Ok);
     }
-    --g_copiesPending;
+    if (--g_copiesPending == 0)
+        for (QEventLoop* loop : std::as_const(g_waiting))
+            loop->quit();
 }
 
 // The copies of one job being written.
 struct CopyJob {
     QList<Issued::Record> made;
-    QList<QPicture> pages;
+    QList<QList<QPicture>> pages;
     QString folder;
     IssueDesk::Context ctx;
     QPointer<QWidget> parent;
@@ -85,8 +90,8 @@ struct CopyJob {
 // that they never slow it down: each page its own PDF/A under a name of its own, all
 // forced to the disk together by the last one done; the records are then completed on
 // the main thread.
-void writeCopies(const QList<Issued::Record>& made, const QList<QPicture>& pages, const QString& folder,
-                 const IssueDesk::Context& ctx)
+void writeCopies(const QList<Issued::Record>& made, const QList<QList<QPicture>>& pages,
+                 const QString& folder, const IssueDesk::Context& ctx)
 {
     if (made.isEmpty())
         return;
@@ -255,7 +260,7 @@ IssueHooks IssueDesk::single(const QString& tableName, int document, const Docum
         pending->draw = [page](QPainter& painter, const QRectF& onSheet) {
             PageRenderer::stretch(painter, page, onSheet);
         };
-        keepForCopy(*pending);
+        keepForCopy(*pending, {page});
         return true;
     };
     hooks.issued = [this, document, pending](const QString& printer, const QString& pdfFile) {
@@ -299,22 +304,27 @@ PageTexts IssueDesk::batchTexts(int index, const QString& tableName, const PageT
     return withIssue(base, page.number, QString(), page.fields);
 }
 
-void IssueDesk::keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw)
+void IssueDesk::keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw,
+                              const QList<QPicture>& layers)
 {
     Pending& page = m_batch[index];
     if (page.fields.isEmpty())
         page.fields = fieldsOf(form);
     page.draw = draw;
-    keepForCopy(page);
+    keepForCopy(page, layers);
 }
 
-void IssueDesk::keepForCopy(Pending& page)
+void IssueDesk::keepForCopy(Pending& page, const QList<QPicture>& layers)
 {
     if (!m_keep)
         return;
-    page.copy = QPicture();
-    QPainter painter(&page.copy);
-    page.draw(painter, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
+    page.copy.clear();
+    for (const QPicture& layer : layers) {
+        // The bytes copied, not shared: playing a picture moves its read position.
+        QPicture own;
+        own.setData(layer.data(), layer.size());
+        page.copy << own;
+    }
 }
 
 void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& printer,
@@ -324,7 +334,7 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     const RegisterLock::Owner me = RegisterLock::thisProcess(now.toUTC());
     const QString folder = IssueArchive::folderFor(m_ctx.registerPath);
     QList<Issued::Record> made;
-    QList<QPicture> copies;
+    QList<QList<QPicture>> copies;
     int serial = 0;
     for (const Pending& page : pages) {
         Issued::Record r;
@@ -379,6 +389,10 @@ int IssueDesk::copiesPending()
 
 void IssueDesk::finishCopies()
 {
-    while (g_copiesPending > 0)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    if (g_copiesPending == 0)
+        return;
+    QEventLoop loop;
+    g_waiting << &loop;
+    loop.exec();
+    g_waiting.removeOne(&loop);
 }

@@ -57,7 +57,9 @@ public:
     // and the page as drawn.
     IssueHooks batch(int document);
     PageTexts batchTexts(int index, const QString& tableName, const PageTexts& base);
-    void keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw);
+    // `layers`: the pictures `draw` lays one over another, kept for the page's copy.
+    void keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw,
+                       const QList<QPicture>& layers);
 
     // The records as last read and written.
     const QList<Issued::Record>& records() const { return m_records; }
@@ -78,10 +80,11 @@ private:
         QMap<QString, QString> fields;
         DrukujSheet::PagePainter draw;
         // The page as drawn, for its PDF/A copy made once the job went out.
-        QPicture copy;
+        QList<QPicture> copy;
     };
-    // Keeps the drawn page for its copy.
-    void keepForCopy(Pending& page);
+    // Keeps the pictures of the drawn page for its copy, as copies of their own for the
+    // thread that makes it.
+    void keepForCopy(Pending& page, const QList<QPicture>& layers);
     QString pupilOf(const QString& tableName) const;
     QString proposal(const QString& tableName, int document, int offset, bool* reprint) const;
     // Keeps the records of the pages that went out and starts writing their copies.

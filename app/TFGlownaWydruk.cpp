@@ -94,7 +94,7 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
             PageRenderer::stretch(painter, marks, onSheet);
         };
         if (desk.keeping())
-            desk.keepBatchPage(index, *form, page.draw);
+            desk.keepBatchPage(index, *form, page.draw, {picture, marks});
         return page;
     };
     // "Kowalski Jan - Zawiadomienie o przekazaniu" for one; a slash cannot stand in a file name.

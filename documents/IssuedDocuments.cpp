@@ -332,24 +332,12 @@ bool bFunLoadIssues(MessageBuffer& buf, const QString& path, const QList<Student
 
 bool bFunStoreIssues(MessageBuffer& buf, const QString& path, const QList<Record>& records)
 {
-    QStringList tables;
+    // Only the records' own rows are written: the rest of the pupils' tables stay untouched.
+    QList<std::pair<QString, FieldRow>> rows;
+    rows.reserve(records.size());
     for (const Record& r : records)
-        if (!tables.contains(r.tableName))
-            tables << r.tableName;
-    QList<FieldRowList> rows;
-    if (!bFunLoadStudentTables(buf, path, tables, rows))
-        return false;
-    QList<StudentTable> out;
-    for (qsizetype i = 0; i < tables.size(); ++i) {
-        if (rows.at(i).isEmpty()) {
-            buf.reset(QStringLiteral("Tablica nie istnieje: \n") + tables.at(i));
-            return false;
-        }
-        out << StudentTable{tables.at(i), rows.at(i), true};
-    }
-    for (const Record& r : records)
-        putRecord(out[tables.indexOf(r.tableName)].rows, r);
-    return bFunStoreStudents(buf, path, out);
+        rows.append({r.tableName, toRow(r)});
+    return bFunPutStudentRows(buf, path, rows);
 }
 
 FieldRowList joinRecords(const FieldRowList& base, const FieldRowList& other)
