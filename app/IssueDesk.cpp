@@ -183,7 +183,7 @@ QMap<QString, QString> IssueDesk::fieldsOf(const DocumentForm& form)
     return out;
 }
 
-bool IssueDesk::begin()
+bool IssueDesk::begin(const QStringList& known, const QList<FieldRowList>& knownRows)
 {
     m_records.clear();
     m_pattern = pattern(*m_ctx.buf);
@@ -191,7 +191,8 @@ bool IssueDesk::begin()
     if (m_ctx.readOnly) {
         why = QStringLiteral("Rejestr jest otwarty tylko do odczytu (używa go inna osoba): wydania tego "
                              "dokumentu nie da się zapisać w rejestrze wydanych dokumentów.");
-    } else if (!Issued::bFunLoadIssues(*m_ctx.buf, m_ctx.workingCopy, m_ctx.students, m_records)) {
+    } else if (!Issued::bFunLoadIssues(*m_ctx.buf, m_ctx.workingCopy, m_ctx.students, m_records, known,
+                                       knownRows)) {
         why = QStringLiteral("Nie można odczytać rejestru wydanych dokumentów:\n") + m_ctx.buf->text() +
               QStringLiteral("\nWydanie tego dokumentu nie zostanie zapisane.");
     }

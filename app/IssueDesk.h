@@ -46,7 +46,8 @@ public:
 
     // Reads the register's records; false when the user does not want to print after
     // being told that the record cannot be kept (a read-only register, an unreadable book).
-    bool begin();
+    // `known`: pupils' tables already read as `knownRows`, not read again.
+    bool begin(const QStringList& known = {}, const QList<FieldRowList>& knownRows = {});
     bool keeping() const { return m_keep; }
 
     // One document of one pupil. `draw` records the printed page from the texts given.

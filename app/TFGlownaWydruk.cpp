@@ -55,7 +55,7 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
     }
     // Every page gets its number; the issues are recorded once the job went out.
     IssueDesk desk(issueContext());
-    if (!desk.begin()) {
+    if (!desk.begin(tables, stored)) {
         TreeViewClick();
         return;
     }

@@ -316,17 +316,21 @@ int caseAge(const Record& record, const QDate& today)
 }
 
 bool bFunLoadIssues(MessageBuffer& buf, const QString& path, const QList<StudentListEntry>& students,
-                    QList<Record>& records)
+                    QList<Record>& records, const QStringList& known, const QList<FieldRowList>& knownRows)
 {
     QStringList tables;
     for (const StudentListEntry& s : students)
-        tables << s.tableName;
+        if (!known.contains(s.tableName))
+            tables << s.tableName;
     QList<FieldRowList> rows;
     QStringList unreadable;
-    if (!bFunLoadStudentTables(buf, path, tables, rows, &unreadable))
+    if (!tables.isEmpty() && !bFunLoadStudentTables(buf, path, tables, rows, &unreadable))
         return false;
-    for (qsizetype i = 0; i < students.size(); ++i)
-        records << recordsOf(rows.at(i), students.at(i).tableName, students.at(i).displayName);
+    for (const StudentListEntry& s : students) {
+        const qsizetype k = known.indexOf(s.tableName);
+        const FieldRowList& own = k >= 0 ? knownRows.at(k) : rows.at(tables.indexOf(s.tableName));
+        records << recordsOf(own, s.tableName, s.displayName);
+    }
     return true;
 }
 
