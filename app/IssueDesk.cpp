@@ -11,9 +11,14 @@
 #include "storage/EventLog.h"
 #include "storage/Templates.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QPainter>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QThreadPool>
+
+#include <mutex>
 
 namespace {
 
@@ -27,6 +32,101 @@ QString placeOf(const QMap<QString, QString>& f)
     if (!day.isEmpty() || !year.isEmpty())
         place += QStringLiteral(", dnia ") + (day + QLatin1Char(' ') + year).trimmed();
     return place;
+}
+
+const QString kCopyPending = QStringLiteral("Kopia PDF/A nie została jeszcze zapisana.");
+
+// Batches whose copies are being written; read and changed on the main thread only.
+int g_copiesPending = 0;
+// The loops waiting for them, ended when the last batch is done.
+QList<QEventLoop*> g_waiting;
+
+// The outcome of the copies of one job, on the main thread: the records completed in one
+// transaction, the user told of the copies that could not be made.
+void copiesWritten(QList<Issued::Record> made, const QStringList& files, const QStringList& errors,
+                   const IssueDesk::Context& ctx, const QPointer<QWidget>& parent)
+{
+    const QDateTime now = Clock::instance().nowLocal();
+    QStringList notCopied;
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        Issued::Record& r = made[i];
+        r.archive = files.at(i);
+        r.archiveNote = r.archive.isEmpty() ? errors.at(i) : QString();
+        r.changedAt = now;
+        if (r.archive.isEmpty())
+            notCopied << r.pupil + QStringLiteral(": ") + errors.at(i);
+    }
+    MessageBuffer buf;
+    const bool stored = Issued::bFunStoreIssues(buf, ctx.workingCopy, made);
+    if (!stored)
+        vFunLogError(buf, QStringLiteral("IssueDesk::copiesWritten()"));
+    if (stored && parent && ctx.changed)
+        ctx.changed();
+    if (!notCopied.isEmpty()) {
+        buf.reset(QStringLiteral("Kopia PDF/A wydanego dokumentu nie została zapisana:\n") +
+                  notCopied.mid(0, 10).join(u'\n'));
+        vFunLogError(buf, QStringLiteral("IssueDesk::copiesWritten()"));
+        Prompts::instance().message(parent, buf.text(), kCaption, Prompts::Icon::Warning,
+                                    Prompts::Buttons::Ok);
+    }
+    if (--g_copiesPending == 0)
+        for (QEventLoop* loop : std::as_const(g_waiting))
+            loop->quit();
+}
+
+// The copies of one job being written.
+struct CopyJob {
+    QList<Issued::Record> made;
+    QList<QList<QPicture>> pages;
+    QString folder;
+    IssueDesk::Context ctx;
+    QPointer<QWidget> parent;
+    std::mutex lock;
+    QStringList files, errors;
+    int left = 0;
+};
+
+// Makes and writes the copies of a job on the worker threads, once the job went out so
+// that they never slow it down: each page its own PDF/A under a name of its own, all
+// forced to the disk together by the last one done; the records are then completed on
+// the main thread.
+void writeCopies(const QList<Issued::Record>& made, const QList<QList<QPicture>>& pages,
+                 const QString& folder, const IssueDesk::Context& ctx)
+{
+    if (made.isEmpty())
+        return;
+    ++g_copiesPending;
+    auto job = std::make_shared<CopyJob>();
+    job->made = made;
+    job->pages = pages;
+    job->folder = folder;
+    job->ctx = ctx;
+    job->parent = ctx.parent;
+    job->files.resize(made.size());
+    job->errors.resize(made.size());
+    job->left = int(made.size());
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        QThreadPool::globalInstance()->start([job, i] {
+            const Issued::Record& r = job->made.at(i);
+            const IssueArchive::Meta meta{r.number, r.pupil, Issued::documentName(r.document), r.issuedAt};
+            QString error;
+            const QString file = IssueArchive::writeMade(
+                job->folder, IssueArchive::pdfOf(job->pages.at(i), meta), meta, error, false);
+            {
+                const std::lock_guard<std::mutex> hold(job->lock);
+                job->files[i] = file;
+                job->errors[i] = error;
+                if (--job->left > 0)
+                    return;
+            }
+            QStringList written = job->files;
+            written.removeAll(QString());
+            IssueArchive::flush(written);
+            QMetaObject::invokeMethod(
+                qApp, [job] { copiesWritten(job->made, job->files, job->errors, job->ctx, job->parent); },
+                Qt::QueuedConnection);
+        });
+    }
 }
 
 } // namespace
@@ -83,7 +183,7 @@ QMap<QString, QString> IssueDesk::fieldsOf(const DocumentForm& form)
     return out;
 }
 
-bool IssueDesk::begin()
+bool IssueDesk::begin(const QStringList& known, const QList<FieldRowList>& knownRows)
 {
     m_records.clear();
     m_pattern = pattern(*m_ctx.buf);
@@ -91,7 +191,8 @@ bool IssueDesk::begin()
     if (m_ctx.readOnly) {
         why = QStringLiteral("Rejestr jest otwarty tylko do odczytu (używa go inna osoba): wydania tego "
                              "dokumentu nie da się zapisać w rejestrze wydanych dokumentów.");
-    } else if (!Issued::bFunLoadIssues(*m_ctx.buf, m_ctx.workingCopy, m_ctx.students, m_records)) {
+    } else if (!Issued::bFunLoadIssues(*m_ctx.buf, m_ctx.workingCopy, m_ctx.students, m_records, known,
+                                       knownRows)) {
         why = QStringLiteral("Nie można odczytać rejestru wydanych dokumentów:\n") + m_ctx.buf->text() +
               QStringLiteral("\nWydanie tego dokumentu nie zostanie zapisane.");
     }
@@ -160,7 +261,7 @@ IssueHooks IssueDesk::single(const QString& tableName, int document, const Docum
         pending->draw = [page](QPainter& painter, const QRectF& onSheet) {
             PageRenderer::stretch(painter, page, onSheet);
         };
-        startCopy(*pending, document);
+        keepForCopy(*pending, {page});
         return true;
     };
     hooks.issued = [this, document, pending](const QString& printer, const QString& pdfFile) {
@@ -204,29 +305,27 @@ PageTexts IssueDesk::batchTexts(int index, const QString& tableName, const PageT
     return withIssue(base, page.number, QString(), page.fields);
 }
 
-void IssueDesk::keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw)
+void IssueDesk::keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw,
+                              const QList<QPicture>& layers)
 {
     Pending& page = m_batch[index];
     if (page.fields.isEmpty())
         page.fields = fieldsOf(form);
     page.draw = draw;
-    startCopy(page, m_batchDocument);
+    keepForCopy(page, layers);
 }
 
-void IssueDesk::startCopy(Pending& page, int document)
+void IssueDesk::keepForCopy(Pending& page, const QList<QPicture>& layers)
 {
     if (!m_keep)
         return;
-    QPicture picture;
-    {
-        QPainter painter(&picture);
-        page.draw(painter, QRectF(0, 0, PageRenderer::PageWidth, PageRenderer::PageHeight));
+    page.copy.clear();
+    for (const QPicture& layer : layers) {
+        // The bytes copied, not shared: playing a picture moves its read position.
+        QPicture own;
+        own.setData(layer.data(), layer.size());
+        page.copy << own;
     }
-    const IssueArchive::Meta meta{page.number, pupilOf(page.tableName), Issued::documentName(document), {}};
-    auto promise = std::make_shared<std::promise<QByteArray>>();
-    page.copy = promise->get_future().share();
-    QThreadPool::globalInstance()->start(
-        [promise, picture, meta] { promise->set_value(IssueArchive::pdfOf(picture, meta)); });
 }
 
 void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& printer,
@@ -236,7 +335,7 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     const RegisterLock::Owner me = RegisterLock::thisProcess(now.toUTC());
     const QString folder = IssueArchive::folderFor(m_ctx.registerPath);
     QList<Issued::Record> made;
-    QStringList notCopied;
+    QList<QList<QPicture>> copies;
     int serial = 0;
     for (const Pending& page : pages) {
         Issued::Record r;
@@ -263,22 +362,13 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
         r.changedAt = now;
         if (page.duplicate)
             r.note = QStringLiteral("wydruk z oznaczeniem \"Duplikat\"");
-        // The copy shows what went out; a reprint's copy sits beside the original's.
-        QString error;
-        const QByteArray pdf = page.copy.valid() ? page.copy.get() : QByteArray();
-        r.archive = IssueArchive::writeMade(
-            folder, pdf, {r.number, r.pupil, Issued::documentName(document), now}, error, false);
-        if (r.archive.isEmpty()) {
-            r.archiveNote = error;
-            notCopied << r.pupil + QStringLiteral(": ") + error;
-        }
+        // Until the copy is written the record says it is not there, so that a program
+        // stopped meanwhile never claims a copy it did not make.
+        r.archiveNote = kCopyPending;
         made << r;
+        copies << page.copy;
     }
-    QStringList copies;
-    for (const Issued::Record& r : std::as_const(made))
-        if (!r.archive.isEmpty())
-            copies << r.archive;
-    IssueArchive::flush(copies);
+    // All the records of the job in one transaction.
     if (!Issued::bFunStoreIssues(*m_ctx.buf, m_ctx.workingCopy, made)) {
         vFunLogError(*m_ctx.buf, QStringLiteral("IssueDesk::issue()"));
         Prompts::instance().error(
@@ -290,11 +380,20 @@ void IssueDesk::issue(const QList<Pending>& pages, int document, const QString& 
     m_records << made;
     if (m_ctx.changed)
         m_ctx.changed();
-    if (!notCopied.isEmpty()) {
-        m_ctx.buf->reset(QStringLiteral("Kopia PDF/A wydanego dokumentu nie została zapisana:\n") +
-                         notCopied.mid(0, 10).join(u'\n'));
-        vFunLogError(*m_ctx.buf, QStringLiteral("IssueDesk::issue()"));
-        Prompts::instance().message(m_ctx.parent, m_ctx.buf->text(), kCaption, Prompts::Icon::Warning,
-                                    Prompts::Buttons::Ok);
-    }
+    writeCopies(made, copies, folder, m_ctx);
+}
+
+int IssueDesk::copiesPending()
+{
+    return g_copiesPending;
+}
+
+void IssueDesk::finishCopies()
+{
+    if (g_copiesPending == 0)
+        return;
+    QEventLoop loop;
+    g_waiting << &loop;
+    loop.exec();
+    g_waiting.removeOne(&loop);
 }

@@ -14,7 +14,6 @@
 #include <QPicture>
 
 #include <functional>
-#include <future>
 
 class DocumentForm;
 class QWidget;
@@ -47,7 +46,8 @@ public:
 
     // Reads the register's records; false when the user does not want to print after
     // being told that the record cannot be kept (a read-only register, an unreadable book).
-    bool begin();
+    // `known`: pupils' tables already read as `knownRows`, not read again.
+    bool begin(const QStringList& known = {}, const QList<FieldRowList>& knownRows = {});
     bool keeping() const { return m_keep; }
 
     // One document of one pupil. `draw` records the printed page from the texts given.
@@ -58,10 +58,19 @@ public:
     // and the page as drawn.
     IssueHooks batch(int document);
     PageTexts batchTexts(int index, const QString& tableName, const PageTexts& base);
-    void keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw);
+    // `layers`: the pictures `draw` lays one over another, kept for the page's copy.
+    void keepBatchPage(int index, const DocumentForm& form, const DrukujSheet::PagePainter& draw,
+                       const QList<QPicture>& layers);
 
     // The records as last read and written.
     const QList<Issued::Record>& records() const { return m_records; }
+
+    // The PDF/A copies are written after the job went out, beside the user's work; their
+    // records are completed when they are done. Copies not yet written (0 when none).
+    static int copiesPending();
+    // Waits, the window still answering, until every copy is written and its record
+    // completed: before the working copy is saved or replaced.
+    static void finishCopies();
 
 private:
     struct Pending {
@@ -71,14 +80,15 @@ private:
         bool duplicate = false;
         QMap<QString, QString> fields;
         DrukujSheet::PagePainter draw;
-        // The PDF/A copy, made on the thread pool while the job is prepared.
-        std::shared_future<QByteArray> copy;
+        // The page as drawn, for its PDF/A copy made once the job went out.
+        QList<QPicture> copy;
     };
-    // Starts making the copy of a drawn page.
-    void startCopy(Pending& page, int document);
+    // Keeps the pictures of the drawn page for its copy, as copies of their own for the
+    // thread that makes it.
+    void keepForCopy(Pending& page, const QList<QPicture>& layers);
     QString pupilOf(const QString& tableName) const;
     QString proposal(const QString& tableName, int document, int offset, bool* reprint) const;
-    // Keeps the records and the copies of the pages that went out.
+    // Keeps the records of the pages that went out and starts writing their copies.
     void issue(const QList<Pending>& pages, int document, const QString& printer, const QString& pdfFile);
 
     Context m_ctx;

@@ -280,6 +280,7 @@ void TFGlowna::NowyPlikToolButtonClick()
 
 bool TFGlowna::bFunSaveBeforeOpening()
 {
+    IssueDesk::finishCopies();
     // Opening replaces the working copy: when the save the user asked for did not
     // happen (it failed or its dialog was cancelled), the unsaved students stay.
     return !(m_unsavedChanges &&
@@ -318,6 +319,8 @@ void TFGlowna::openRegisterFile(const QString& path)
 
 bool TFGlowna::bFunSaveCommand()
 {
+    // The copies of the last print complete their records before the register is saved.
+    IssueDesk::finishCopies();
     // A register on a share that went away: the reason, never an empty save dialog, and
     // never a window frozen until the server answers.
     if (const QString path = openDocumentPath(); !path.isEmpty() && !readOnly()) {
@@ -356,6 +359,7 @@ void TFGlowna::Koniec1Click()
 
 void TFGlowna::closeEvent(QCloseEvent* event)
 {
+    IssueDesk::finishCopies();
     if (m_closeWithoutQuestions) {
         session().releaseLock();
         event->accept();

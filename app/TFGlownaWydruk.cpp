@@ -55,7 +55,7 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
     }
     // Every page gets its number; the issues are recorded once the job went out.
     IssueDesk desk(issueContext());
-    if (!desk.begin()) {
+    if (!desk.begin(tables, stored)) {
         TreeViewClick();
         return;
     }
@@ -94,7 +94,7 @@ void TFGlowna::DrukujDlaZaznaczonychClick()
             PageRenderer::stretch(painter, marks, onSheet);
         };
         if (desk.keeping())
-            desk.keepBatchPage(index, *form, page.draw);
+            desk.keepBatchPage(index, *form, page.draw, {picture, marks});
         return page;
     };
     // "Kowalski Jan - Zawiadomienie o przekazaniu" for one; a slash cannot stand in a file name.

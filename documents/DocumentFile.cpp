@@ -675,6 +675,38 @@ bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<Stud
     }
 }
 
+bool bFunPutStudentRows(MessageBuffer& buf, const QString& path,
+                        const QList<std::pair<QString, FieldRow>>& rows)
+{
+    const QString label = QStringLiteral("bFunPutStudentRows()");
+    if (!FileOps::exists(path))
+        return SqlText::fail(buf, kMissingFile + path, label);
+    CppSQLite3DB db;
+    try {
+        for (const auto& [table, row] : rows) {
+            SqlText::requireStorable(table);
+            SqlText::requireStorable(row.id);
+            SqlText::requireStorable(row.compName);
+            SqlText::requireStorable(row.value);
+        }
+        db.openFile(path);
+        db.runStatement("begin immediate transaction;");
+        for (const auto& [table, row] : rows) {
+            const QByteArray name = SqlText::bytes(QStringLiteral("`") + SqlText::ident(table) + u'`');
+            db.runBound("delete from " + name + " where id = ? and comp_name = ?", 2,
+                        {SqlText::bytes(row.id), SqlText::bytes(row.compName)});
+            db.runBound("insert into " + name + "( id, comp_name, value ) values( ?, ?, ? )", 3,
+                        {SqlText::bytes(row.id), SqlText::bytes(row.compName), SqlText::bytes(row.value)});
+        }
+        db.runStatement("commit transaction;");
+        db.closeFile();
+        return true;
+    } catch (const CppSQLite3Exception& e) {
+        SqlText::rollbackAndClose(db);
+        return SqlText::fail(buf, e, QStringLiteral("SQLite exception: "), label);
+    }
+}
+
 bool bFunLoadStudentTables(MessageBuffer& buf, const QString& path, const QStringList& tableNames,
                            QList<FieldRowList>& tables, QStringList* unreadable)
 {

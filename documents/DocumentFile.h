@@ -98,6 +98,11 @@ bool bFunReplaceCertData(MessageBuffer& buf, const QString& path, const QString&
 // says "Import został przerwany: żaden uczeń nie został zapisany.".
 bool bFunStoreStudents(MessageBuffer& buf, const QString& path, const QList<StudentTable>& students,
                        const std::function<void()>& step = {}, const std::function<bool()>& stopped = {});
+// Puts single rows into existing student tables in one transaction: a row with the same
+// id and name is replaced, otherwise the row is added; the other rows are left as they
+// are. A table that does not exist fails the whole batch, leaving the file as it was.
+bool bFunPutStudentRows(MessageBuffer& buf, const QString& path,
+                        const QList<std::pair<QString, FieldRow>>& rows);
 // Appends the rows of each named table, in stored order, one list per name, reading
 // the file once; a table that does not exist gives an empty list. With `unreadable`,
 // one text per name is appended there too: empty for a table read whole, else why it

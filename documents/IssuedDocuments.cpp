@@ -319,40 +319,32 @@ int caseAge(const Record& record, const QDate& today)
 }
 
 bool bFunLoadIssues(MessageBuffer& buf, const QString& path, const QList<StudentListEntry>& students,
-                    QList<Record>& records)
+                    QList<Record>& records, const QStringList& known, const QList<FieldRowList>& knownRows)
 {
     QStringList tables;
     for (const StudentListEntry& s : students)
-        tables << s.tableName;
+        if (!known.contains(s.tableName))
+            tables << s.tableName;
     QList<FieldRowList> rows;
     QStringList unreadable;
-    if (!bFunLoadStudentTables(buf, path, tables, rows, &unreadable))
+    if (!tables.isEmpty() && !bFunLoadStudentTables(buf, path, tables, rows, &unreadable))
         return false;
-    for (qsizetype i = 0; i < students.size(); ++i)
-        records << recordsOf(rows.at(i), students.at(i).tableName, students.at(i).displayName);
+    for (const StudentListEntry& s : students) {
+        const qsizetype k = known.indexOf(s.tableName);
+        const FieldRowList& own = k >= 0 ? knownRows.at(k) : rows.at(tables.indexOf(s.tableName));
+        records << recordsOf(own, s.tableName, s.displayName);
+    }
     return true;
 }
 
 bool bFunStoreIssues(MessageBuffer& buf, const QString& path, const QList<Record>& records)
 {
-    QStringList tables;
+    // Only the records' own rows are written: the rest of the pupils' tables stay untouched.
+    QList<std::pair<QString, FieldRow>> rows;
+    rows.reserve(records.size());
     for (const Record& r : records)
-        if (!tables.contains(r.tableName))
-            tables << r.tableName;
-    QList<FieldRowList> rows;
-    if (!bFunLoadStudentTables(buf, path, tables, rows))
-        return false;
-    QList<StudentTable> out;
-    for (qsizetype i = 0; i < tables.size(); ++i) {
-        if (rows.at(i).isEmpty()) {
-            buf.reset(QStringLiteral("Tablica nie istnieje: \n") + tables.at(i));
-            return false;
-        }
-        out << StudentTable{tables.at(i), rows.at(i), true};
-    }
-    for (const Record& r : records)
-        putRecord(out[tables.indexOf(r.tableName)].rows, r);
-    return bFunStoreStudents(buf, path, out);
+        rows.append({r.tableName, toRow(r)});
+    return bFunPutStudentRows(buf, path, rows);
 }
 
 FieldRowList joinRecords(const FieldRowList& base, const FieldRowList& other)

@@ -94,8 +94,10 @@ bool noteSent(Record& record, const QDate& on, QString& error);
 int caseAge(const Record& record, const QDate& today);
 
 // Reading and writing through the working copy. Every pupil's records, read at once.
+// The rows of the tables in `known`, already read as `knownRows`, are not read again.
 bool bFunLoadIssues(MessageBuffer& buf, const QString& path, const QList<StudentListEntry>& students,
-                    QList<Record>& records);
+                    QList<Record>& records, const QStringList& known = {},
+                    const QList<FieldRowList>& knownRows = {});
 // Stores the records (new or changed) into their pupils' tables in one transaction.
 bool bFunStoreIssues(MessageBuffer& buf, const QString& path, const QList<Record>& records);
 

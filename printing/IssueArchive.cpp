@@ -94,6 +94,11 @@ QString fileName(const Meta& meta)
 
 QByteArray pdfOf(const QPicture& page, const Meta& meta)
 {
+    return pdfOf(QList<QPicture>{page}, meta);
+}
+
+QByteArray pdfOf(const QList<QPicture>& layers, const Meta& meta)
+{
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
     {
@@ -107,7 +112,8 @@ QByteArray pdfOf(const QPicture& page, const Meta& meta)
         QPainter painter;
         if (!painter.begin(&writer))
             return QByteArray();
-        PageRenderer::stretch(painter, page, QRectF(0, 0, writer.width(), writer.height()));
+        for (const QPicture& layer : layers)
+            PageRenderer::stretch(painter, layer, QRectF(0, 0, writer.width(), writer.height()));
         if (!painter.end())
             return QByteArray();
     }

@@ -26,6 +26,9 @@ QString fileName(const Meta& meta);
 
 // The page (885 x 1314 units) filling an A4 sheet, as a PDF/A-1b document in memory.
 QByteArray pdfOf(const QPicture& page, const Meta& meta);
+// The same with the page laid out of pictures drawn one over another. A picture is read
+// by one thread at a time: the caller gives each thread copies of its own.
+QByteArray pdfOf(const QList<QPicture>& layers, const Meta& meta);
 
 // Writes the copy into `folder` (created when missing) under a free name; the path of
 // the file, or an empty text with the reason in `error`.

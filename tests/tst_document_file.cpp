@@ -149,6 +149,8 @@ private Q_SLOTS:
     void saveFailureLeavesCreatedTableEmpty();
     void storeStudentsIsAllOrNothing_data();
     void storeStudentsIsAllOrNothing();
+    void putRowsReplacesOrAddsAndIsAllOrNothing_data();
+    void putRowsReplacesOrAddsAndIsAllOrNothing();
     void loadingManyTakesWhatCanBeRead();
 };
 
@@ -808,6 +810,45 @@ void TestDocumentFile::saveFailureLeavesCreatedTableEmpty()
     QVERIFY(!bFunSaveCertData(buf, doc, QStringLiteral("PESEL6"), studentRows("A", "B", "6")));
     QCOMPARE(buf.text(), QStringLiteral("Przyczyna: plik nie ma budowy, której program oczekuje."));
     verifyLogged(QStringLiteral("bFunSqlSaveCertData()"));
+}
+
+void TestDocumentFile::putRowsReplacesOrAddsAndIsAllOrNothing_data()
+{
+    QTest::addColumn<QString>("secondTable");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("both tables there") << "PESEL2" << true;
+    QTest::newRow("second table missing") << "PESEL9" << false;
+}
+
+// Single rows put into student tables: a row with the same id and name replaced, a new
+// one added, every other row kept; a missing table leaves the file as it was.
+void TestDocumentFile::putRowsReplacesOrAddsAndIsAllOrNothing()
+{
+    QFETCH(QString, secondTable);
+    QFETCH(bool, stored);
+    MessageBuffer& buf = m_env->buf;
+    const QString doc = newDocument();
+    QVERIFY(bFunSaveCertData(buf, doc, QStringLiteral("PESEL1"), studentRows("Nowak", "Anna", "1")));
+    QVERIFY(bFunSaveCertData(buf, doc, QStringLiteral("PESEL2"), studentRows("Żak", "Łucja", "2")));
+    const FieldRowList first = studentRows("Nowak", "Anna", "1");
+    const QByteArray before = fileBytes(doc);
+    const FieldRow replaced{first.at(0).id, first.at(0).compName, QStringLiteral("Wiśniewska")};
+    const FieldRow added{QStringLiteral("WYDANE"), QStringLiteral("K1"), QStringLiteral("Żółć")};
+    QCOMPARE(bFunPutStudentRows(buf, doc, {{QStringLiteral("PESEL1"), replaced}, {secondTable, added}}),
+             stored);
+    QList<FieldRowList> loaded;
+    QVERIFY(bFunLoadStudentTables(buf, doc, {QStringLiteral("PESEL1"), QStringLiteral("PESEL2")}, loaded));
+    if (!stored) {
+        QCOMPARE(fileBytes(doc), before);
+        verifyLogged(QStringLiteral("bFunPutStudentRows()"));
+        return;
+    }
+    QCOMPARE(loaded.at(0).size(), first.size());
+    QVERIFY(loaded.at(0).contains(replaced));
+    QVERIFY(!loaded.at(0).contains(first.at(0)));
+    for (const FieldRow& row : first.mid(1))
+        QVERIFY(loaded.at(0).contains(row));
+    QCOMPARE(loaded.at(1), studentRows("Żak", "Łucja", "2") + FieldRowList{added});
 }
 
 void TestDocumentFile::storeStudentsIsAllOrNothing_data()
