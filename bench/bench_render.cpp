@@ -17,6 +17,8 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <functional>
+
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
@@ -141,6 +143,17 @@ Fixture& fixture()
     return *g_fixture;
 }
 
+// The form's texts with every variable field's value replaced by `value` of it.
+PageTexts withVariables(const PageTexts& form, const std::function<QString(const QString&)>& value)
+{
+    return [form, value](const QString& name) -> std::optional<QString> {
+        std::optional<QString> text = form(name);
+        if (text && name.contains(QLatin1String("ZMIENNA_")))
+            *text = value(*text);
+        return text;
+    };
+}
+
 void BM_PagePicture_Program(benchmark::State& state)
 {
     Fixture& f = fixture();
@@ -162,12 +175,8 @@ void BM_PagePicture_EveryFieldFitted(benchmark::State& state)
     MessageBuffer buf;
     PageRenderer renderer(buf, PageOptions{}, f.dir.path());
     const PageTexts form = pageTextsOf(*f.windows.zawiadomienie);
-    const PageTexts texts = [&form](const QString& name) -> std::optional<QString> {
-        std::optional<QString> text = form(name);
-        if (text && name.contains(QLatin1String("ZMIENNA_")))
-            *text = QStringList(4, *text).join(QLatin1Char(' '));
-        return text;
-    };
+    const PageTexts texts =
+        withVariables(form, [](const QString& text) { return QStringList(4, text).join(QLatin1Char(' ')); });
     QPicture picture;
     for (auto _ : state) {
         renderer.record(picture, f.entries, texts, false);
@@ -189,12 +198,7 @@ void BM_PagePicture_EveryFieldCut(benchmark::State& state)
         QStringLiteral("Szkoły Podstawowej nr 12 im. Tadeusza Kościuszki w Tomaszowie Mazowieckim ")
             .repeated(3)
             .left(200);
-    const PageTexts texts = [&form, &longValue](const QString& name) -> std::optional<QString> {
-        std::optional<QString> text = form(name);
-        if (text && name.contains(QLatin1String("ZMIENNA_")))
-            *text = longValue;
-        return text;
-    };
+    const PageTexts texts = withVariables(form, [&longValue](const QString&) { return longValue; });
     QPicture picture;
     for (auto _ : state) {
         renderer.record(picture, f.entries, texts, false);

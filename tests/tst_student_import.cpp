@@ -56,6 +56,17 @@ class TestStudentImport : public QObject, ProgramFixture
     Q_OBJECT
 
     QString workingCopy() { return strFunGetTmpFilePath(env->buf); }
+    // A register that holds one student, Lis Ewa, shown in the tree.
+    bool registerWithLisEwa()
+    {
+        if (iFunCheckIsStudentExists(env->buf, workingCopy(), QStringLiteral("x"), true) != 0 ||
+            !bFunStoreStudents(
+                env->buf, workingCopy(),
+                {{QStringLiteral("PESEL08270104628"),
+                  {{"DANE UCZNIA", "Nazwisko_DATA_EDIT", "Lis"}, {"DANE UCZNIA", "Imie_DATA_EDIT", "Ewa"}}}}))
+            return false;
+        return main()->vFunRefreshStudentList();
+    }
     QString file(const QString& name, const QByteArray& bytes)
     {
         const QString path = env->root() + QLatin1Char('/') + name;
@@ -430,12 +441,7 @@ void TestStudentImport::importIntoRegisterAndSave()
                                      "3;;Kacper;08100605525;;;;M\r\n"
                                      "4;Żak;Ola;08301123482;11.10.2008;;;K\r\n"
                                      "5;Żak;Ola;08301123482;11.10.2008;;;K\r\n";
-    QCOMPARE(iFunCheckIsStudentExists(env->buf, workingCopy(), QStringLiteral("x"), true), 0);
-    QVERIFY(bFunStoreStudents(
-        env->buf, workingCopy(),
-        {{QStringLiteral("PESEL08270104628"),
-          {{"DANE UCZNIA", "Nazwisko_DATA_EDIT", "Lis"}, {"DANE UCZNIA", "Imie_DATA_EDIT", "Ewa"}}}}));
-    main()->vFunRefreshStudentList();
+    QVERIFY(registerWithLisEwa());
     const QString path = file(QStringLiteral("klasa 1a.csv"), list);
     // "Anuluj" changes nothing.
     const QByteArray before = RawFile::bytes(workingCopy());
@@ -628,12 +634,7 @@ void TestStudentImport::stoppedOrFailedImportLeavesRegister()
 {
     QFETCH(bool, stop);
     QFETCH(QString, message);
-    QCOMPARE(iFunCheckIsStudentExists(env->buf, workingCopy(), QStringLiteral("x"), true), 0);
-    QVERIFY(bFunStoreStudents(
-        env->buf, workingCopy(),
-        {{QStringLiteral("PESEL08270104628"),
-          {{"DANE UCZNIA", "Nazwisko_DATA_EDIT", "Lis"}, {"DANE UCZNIA", "Imie_DATA_EDIT", "Ewa"}}}}));
-    main()->vFunRefreshStudentList();
+    QVERIFY(registerWithLisEwa());
     const QByteArray before = RawFile::bytes(workingCopy());
     // A list long enough to show its progress from the start.
     QByteArray list = Header;
