@@ -282,7 +282,11 @@ TFGlowna::TFGlowna(QWidget* parent) : QMainWindow(parent)
     m_updateTimer->setObjectName(QStringLiteral("AktualizacjaTimer"));
 }
 
-TFGlowna::~TFGlowna() = default;
+TFGlowna::~TFGlowna()
+{
+    // A copy still being written completes its record before the window is gone.
+    IssueDesk::finishCopies();
+}
 
 void TFGlowna::setWindows(const Windows& windows)
 {

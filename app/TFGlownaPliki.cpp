@@ -251,6 +251,8 @@ bool TFGlowna::bFunZapiszNowyPlikSwiadectw()
 
 void TFGlowna::vFunReset()
 {
+    // The copies of the last job complete their records in the working copy first.
+    IssueDesk::finishCopies();
     {
         const QSignalBlocker blocker(m_tree);
         m_tree->clear();
